@@ -1,0 +1,38 @@
+// Errors that an automation client sees as a failed call instead of a result code.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "gpio_dll/export.hpp"
+
+namespace gpio_dll {
+
+// Automation error numbers, as an automation client reports them.
+enum AutomationErrorNumber : std::int32_t {
+  kOverflow = 6,                 // a value does not fit the type it must be converted to
+  kSubscriptOutOfRange = 9,      // an array index outside the array
+  kTypeMismatch = 13,            // an argument of the wrong kind
+  kActionNotSupported = 445,     // the method's work is not available in this build
+  kMemberNotFound = 438,         // no method of that name or dispatch identifier
+  kWrongNumberOfArguments = 450  // too few or too many arguments
+};
+
+// Raised by a method when an argument cannot be converted (for example a byte value that comes
+// out negative) or an array bound is crossed. The module state stays as the method left it.
+class GPIO_DLL_API AutomationError : public std::runtime_error {
+ public:
+  explicit AutomationError(std::int32_t number);
+  AutomationError(std::int32_t number, const std::string& detail);
+
+  std::int32_t number() const noexcept { return number_; }
+
+  // The client-facing description of an automation error number ("Overflow", ...).
+  static std::string description(std::int32_t number);
+
+ private:
+  std::int32_t number_;
+};
+
+}  // namespace gpio_dll

@@ -1,0 +1,164 @@
+#include "simulated_module.hpp"
+
+#include <cctype>
+#include <stdexcept>
+
+#include "gpio_dll/platform.hpp"
+
+namespace gpio_dll::sim {
+
+namespace {
+constexpr std::uint8_t kPreliminaryRequest = 0x00;
+constexpr std::uint8_t kVersionQuery = 0x01;
+// What the module reports for a command it does not know.
+constexpr std::uint8_t kStatusUnknownCommand = 0x01;
+
+int hex_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+}  // namespace
+
+void parse_version(const std::string& text, std::uint8_t (&numbers)[3]) {
+  std::size_t pos = 0;
+  for (int i = 0; i < 3; ++i) {
+    std::size_t used = 0;
+    unsigned long value = 0;
+    try {
+      if (pos >= text.size() || !std::isdigit(static_cast<unsigned char>(text[pos])))
+        throw std::invalid_argument("");
+      value = std::stoul(text.substr(pos), &used);
+    } catch (const std::exception&) {
+      throw std::invalid_argument("not a version text: " + text);
+    }
+    if (value > 255) throw std::invalid_argument("version number above 255: " + text);
+    numbers[i] = static_cast<std::uint8_t>(value);
+    pos += used;
+    if (i < 2) {
+      if (pos >= text.size() || text[pos] != '.')
+        throw std::invalid_argument("not a version text: " + text);
+      ++pos;
+    }
+  }
+  if (pos != text.size()) throw std::invalid_argument("not a version text: " + text);
+}
+
+std::vector<ScriptedAnswer> parse_script(std::istream& in) {
+  std::vector<ScriptedAnswer> answers;
+  std::string line;
+  int number = 0;
+  while (std::getline(in, line)) {
+    ++number;
+    std::string digits;
+    for (char c : line)
+      if (!std::isspace(static_cast<unsigned char>(c))) digits += c;
+    if (digits.empty() || digits[0] == '#') continue;
+    if (digits == "silent") {
+      answers.emplace_back(std::nullopt);
+      continue;
+    }
+    if (digits.size() % 2 != 0)
+      throw std::invalid_argument("script line " + std::to_string(number) +
+                                  ": odd number of digits");
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i < digits.size(); i += 2) {
+      const int high = hex_value(digits[i]);
+      const int low = hex_value(digits[i + 1]);
+      if (high < 0 || low < 0)
+        throw std::invalid_argument("script line " + std::to_string(number) + ": not hexadecimal");
+      bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    }
+    answers.emplace_back(std::move(bytes));
+  }
+  return answers;
+}
+
+SimulatedModule::SimulatedModule(ModuleConfig config) : config_(std::move(config)) {
+  parse_version(config_.firmware_version, version_);
+  retries_left_ = config_.retry_answers;
+}
+
+HidAttributes SimulatedModule::attributes() const {
+  return HidAttributes{kModuleVendorId, kModuleProductId, 0x0100};
+}
+
+HidCapabilities SimulatedModule::capabilities() const {
+  return vendor_defined_capabilities(config_.input_report_length, config_.output_report_length);
+}
+
+void SimulatedModule::set_silent(bool silent) {
+  std::lock_guard lock(mutex_);
+  silent_ = silent;
+}
+
+void SimulatedModule::play_script(std::vector<ScriptedAnswer> answers) {
+  std::lock_guard lock(mutex_);
+  script_.assign(answers.begin(), answers.end());
+}
+
+void SimulatedModule::set_retry_answers(int count) {
+  std::lock_guard lock(mutex_);
+  retries_left_ = count;
+}
+
+std::vector<std::vector<std::uint8_t>> SimulatedModule::requests() const {
+  std::lock_guard lock(mutex_);
+  return {requests_.begin(), requests_.end()};
+}
+
+void SimulatedModule::on_output_report(std::span<const std::uint8_t> report,
+                                       InputReportSink& sink) {
+  std::vector<std::uint8_t> request(report.begin() + (report.empty() ? 0 : 1), report.end());
+  std::optional<std::vector<std::uint8_t>> reply;
+  {
+    std::lock_guard lock(mutex_);
+    if (requests_.size() == kRequestsKept) requests_.pop_front();
+    requests_.push_back(request);
+    if (silent_) return;
+    if (!script_.empty()) {
+      reply = std::move(script_.front());
+      script_.pop_front();
+      if (!reply) return;
+    }
+  }
+  if (!reply) reply = answer(request);
+  // An input report: identifier 0, then the answer, cut or zero-filled to the report length.
+  std::vector<std::uint8_t> input(config_.input_report_length, 0);
+  for (std::size_t i = 0; i < reply->size() && i + 1 < input.size(); ++i)
+    input[i + 1] = (*reply)[i];
+  sink.send_input_report(std::move(input));
+}
+
+std::vector<std::uint8_t> SimulatedModule::version_answer() {
+  std::lock_guard lock(mutex_);
+  if (retries_left_ > 0) {
+    --retries_left_;
+    return {kVersionQuery, 0, 0, 10};
+  }
+  return {kVersionQuery, version_[0], version_[1], version_[2]};
+}
+
+std::vector<std::uint8_t> SimulatedModule::answer(std::span<const std::uint8_t> request) {
+  const std::uint8_t command = request.empty() ? 0 : request[0];
+  switch (command) {
+    case kPreliminaryRequest:
+      return {kPreliminaryRequest, 0};
+    case kVersionQuery:
+      return version_answer();
+    default:
+      return {command, kStatusUnknownCommand};
+  }
+}
+
+SimulatedSetup install_simulated_module(ModuleConfig config) {
+  SimulatedSetup setup;
+  setup.platform = std::make_shared<SimulatedPlatform>();
+  setup.module = std::make_shared<SimulatedModule>(std::move(config));
+  setup.device = setup.platform->add_device(setup.module);
+  platform::use_simulated(setup.platform);
+  return setup;
+}
+
+}  // namespace gpio_dll::sim

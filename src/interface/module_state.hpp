@@ -1,0 +1,71 @@
+// The per-thread module state that every method works on. Each client thread has its own, created
+// empty on its first call; nothing in it is shared between threads.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "transport/platform_port.hpp"
+
+namespace gpio_dll {
+
+namespace diagnostics {
+class Form1;
+}
+
+// The access gate in front of the debug window.
+struct AccessGateState {
+  bool gate_passed = false;
+  std::string challenge;
+};
+
+class ModuleState {
+ public:
+  ModuleState();
+  ~ModuleState();
+  ModuleState(const ModuleState&) = delete;
+  ModuleState& operator=(const ModuleState&) = delete;
+
+  // The calling thread's state. The shared form lets a window keep the state alive after its
+  // thread has ended.
+  static ModuleState& current();
+  static std::shared_ptr<ModuleState> current_shared();
+
+  bool module_present = false;
+  std::string firmware_version;
+  transport::Handle HIDHandle = transport::kInvalidHandle;   // writes and capability queries
+  transport::Handle ReadHandle = transport::kInvalidHandle;  // overlapped reads
+  std::string device_path;
+  std::uint16_t InputReportByteLength = 0;
+  std::uint16_t OutputReportByteLength = 0;
+  transport::EventHandle read_event = transport::kNoEvent;
+  std::shared_ptr<transport::ReadRequest> read_overlapped;
+  std::int32_t last_api_result = 0;
+  // The platform's error value read right after the most recent platform call.
+  std::int32_t last_error = 0;
+  std::uint8_t remembered_pec_mode = 0;  // 0 not yet set, 1 on, 2 off
+  std::uint8_t MaxBytesRd = 0;
+  std::uint8_t MaxBytesWr = 0;
+  AccessGateState access_gate;
+
+  // The platform that the handles and the read event belong to. Device discovery binds the
+  // platform chosen at that moment; before any discovery it is the current one.
+  transport::PlatformPort& port();
+  // Binds the current platform for a new discovery. If the choice changed since the last
+  // binding, handles and event of the old platform are dropped (closed first where open).
+  void bind_current_port();
+
+  // The thread's debug window, created hidden at its first reference; creating it runs its
+  // start-up, which identifies the module.
+  diagnostics::Form1& debug_window();
+  bool has_debug_window() const { return debug_window_ != nullptr; }
+  // Unloads the window; the next reference creates it anew.
+  void unload_debug_window();
+
+ private:
+  std::shared_ptr<transport::PlatformPort> port_;
+  std::unique_ptr<diagnostics::Form1> debug_window_;
+};
+
+}  // namespace gpio_dll

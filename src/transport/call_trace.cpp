@@ -1,0 +1,62 @@
+#include "transport/call_trace.hpp"
+
+#include <algorithm>
+
+#include "diagnostics/form1.hpp"
+#include "interface/hex_text.hpp"
+#include "interface/module_state.hpp"
+#include "interface/system_error_text.hpp"
+
+namespace gpio_dll::transport {
+
+namespace {
+constexpr std::size_t kDumpRowBytes = 16;
+}
+
+bool tracing(ModuleState& state) {
+  return state.debug_window().visible();
+}
+
+void trace_line(ModuleState& state, std::string_view line) {
+  auto& window = state.debug_window();
+  if (window.visible()) window.add_trace_line(std::string(line));
+  window.ListBox1.cut_to_limit();
+}
+
+void api_trace(ModuleState& state, std::string_view label) {
+  auto& window = state.debug_window();
+  if (state.last_error != 0) window.process_pending_messages();
+  if (window.visible()) {
+    trace_line(state, "");
+    trace_line(state, label);
+    trace_line(state, "  Result = " + system_error_text(state.last_error));
+  }
+  scroll_to_end(state);
+}
+
+void report_dump(ModuleState& state, std::span<const std::uint8_t> report, bool to_received_field) {
+  auto& window = state.debug_window();
+  const bool shown = window.visible();
+  // Rows cover the bytes after the identifier; a last row that would run past the report's end
+  // stops at its last byte.
+  for (std::size_t row = 1; row < report.size(); row += kDumpRowBytes) {
+    const std::size_t end = std::min(report.size(), row + kDumpRowBytes);
+    if (shown) {
+      std::string line = "  ";
+      for (std::size_t i = row; i < end; ++i) {
+        if (i != row) line += ' ';
+        append_two_digit_hex(line, report[i]);
+      }
+      trace_line(state, line);
+    }
+    if (to_received_field)
+      for (std::size_t i = row; i < end; ++i)
+        append_two_digit_hex(window.Text2, report[i]);
+  }
+}
+
+void scroll_to_end(ModuleState& state) {
+  state.debug_window().ListBox1.scroll_to_end();
+}
+
+}  // namespace gpio_dll::transport

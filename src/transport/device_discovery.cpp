@@ -1,0 +1,224 @@
+#include "transport/device_discovery.hpp"
+
+#include "diagnostics/form1.hpp"
+#include "gpio_dll/hid_types.hpp"
+#include "interface/hex_text.hpp"
+#include "interface/module_state.hpp"
+#include "transport/call_trace.hpp"
+#include "transport/report_exchange.hpp"
+
+namespace gpio_dll::transport {
+
+namespace {
+
+// Sizes of the records a 32-bit Windows process passes to the setup and HID libraries; the
+// trace shows them so that it reads the same on every platform.
+constexpr std::uint32_t kInterfaceDataSize = 28;
+constexpr std::uint32_t kDetailDataSize = 5;
+constexpr std::uint32_t kAttributesSize = 12;
+
+std::string handle_text(Handle handle) {
+  return hex_digits(static_cast<std::uint32_t>(handle)) + "h";
+}
+
+// Reads the platform's error value right after a call, as every traced call does.
+void after_call(ModuleState& state, std::int32_t result) {
+  state.last_error = state.port().last_error();
+  state.last_api_result = result;
+}
+
+void after_handle_call(ModuleState& state) {
+  state.last_error = state.port().last_error();
+}
+
+// Steps of the Windows setup library that have no platform call of their own here: they cannot
+// fail, so the trace shows success.
+void without_call(ModuleState& state, std::int32_t result) {
+  state.last_error = 0;
+  state.last_api_result = result;
+}
+
+void trace_guid(ModuleState& state, const Guid& guid) {
+  if (!tracing(state)) return;
+  std::string line = "  GUID for system HIDs: " + hex_digits(guid.data1) + "-" +
+                     hex_digits(guid.data2) + "-" + hex_digits(guid.data3) + "-";
+  for (std::uint8_t byte : guid.data4)
+    line += two_digit_hex(byte) + " ";
+  trace_line(state, line);
+}
+
+void trace_interface(ModuleState& state, std::size_t index, const DeviceInterface& iface) {
+  if (!tracing(state)) return;
+  trace_line(state, "  DeviceInfoSet for device #" + std::to_string(index) + ": ");
+  trace_line(state, "  cbSize = " + std::to_string(kInterfaceDataSize));
+  trace_line(state, "  InterfaceClassGuid.Data1 = " + hex_digits(iface.class_guid.data1));
+  trace_line(state, "  InterfaceClassGuid.Data2 = " + hex_digits(iface.class_guid.data2));
+  trace_line(state, "  InterfaceClassGuid.Data3 = " + hex_digits(iface.class_guid.data3));
+  trace_line(state, "  Flags = " + hex_digits(iface.flags));
+}
+
+void trace_attributes(ModuleState& state, bool filled, const HidAttributes& attributes) {
+  if (!tracing(state)) return;
+  trace_line(state, filled ? "  HIDD_ATTRIBUTES structure filled without error."
+                           : "  Error in filling HIDD_ATTRIBUTES structure.");
+  trace_line(state, "  Structure size: " + std::to_string(kAttributesSize));
+  trace_line(state, "  Vendor ID: " + hex_digits(attributes.vendor_id));
+  trace_line(state, "  Product ID: " + hex_digits(attributes.product_id));
+  trace_line(state, "  Version Number: " + hex_digits(attributes.version_number));
+}
+
+void trace_capabilities(ModuleState& state, const HidCapabilities& caps) {
+  if (!tracing(state)) return;
+  auto dec = [&](const char* label, std::uint16_t value) {
+    trace_line(state, std::string(label) + std::to_string(value));
+  };
+  trace_line(state, "  Usage: " + hex_digits(caps.usage));
+  trace_line(state, "  Usage Page: " + hex_digits(caps.usage_page));
+  dec("  Input Report Byte Length: ", caps.input_report_byte_length);
+  dec("  Output Report Byte Length: ", caps.output_report_byte_length);
+  dec("  Feature Report Byte Length: ", caps.feature_report_byte_length);
+  dec("  Number of Link Collection Nodes: ", caps.number_link_collection_nodes);
+  dec("  Number of Input Button Caps: ", caps.number_input_button_caps);
+  dec("  Number of Input Value Caps: ", caps.number_input_value_caps);
+  dec("  Number of Input Data Indices: ", caps.number_input_data_indices);
+  dec("  Number of Output Button Caps: ", caps.number_output_button_caps);
+  dec("  Number of Output Value Caps: ", caps.number_output_value_caps);
+  dec("  Number of Output Data Indices: ", caps.number_output_data_indices);
+  dec("  Number of Feature Button Caps: ", caps.number_feature_button_caps);
+  dec("  Number of Feature Value Caps: ", caps.number_feature_value_caps);
+  dec("  Number of Feature Data Indices: ", caps.number_feature_data_indices);
+}
+
+// The preparsed-data steps of the Windows HID library collapse into one capability query here;
+// the trace keeps one entry per step.
+void learn_capabilities(ModuleState& state) {
+  auto& port = state.port();
+  HidCapabilities caps;
+  const bool ok = port.capabilities(state.HIDHandle, caps);
+  after_call(state, ok ? 1 : 0);
+  api_trace(state, "HidD_GetPreparsedData");
+  api_trace(state, "RtlMoveMemory");
+  api_trace(state, "HidP_GetCaps");
+  if (ok) {
+    state.InputReportByteLength = caps.input_report_byte_length;
+    state.OutputReportByteLength = caps.output_report_byte_length;
+  }
+  trace_line(state, "  Last error: ");
+  trace_capabilities(state, caps);
+  api_trace(state, "HidP_GetValueCaps");
+  api_trace(state, "HidD_FreePreparsedData");
+}
+
+void prepare_overlapped_read(ModuleState& state) {
+  if (state.read_event == kNoEvent) {
+    state.read_event = state.port().create_event();
+    after_handle_call(state);
+  }
+  api_trace(state, "CreateEvent");
+  state.read_overlapped.reset();
+}
+
+}  // namespace
+
+bool discover_module(ModuleState& state, std::string& vendor, std::string& product) {
+  state.module_present = false;
+  vendor.clear();
+  product.clear();
+  state.bind_current_port();
+  // A new discovery replaces the handles of an earlier one; close them rather than leak them.
+  release_module_handles(state);
+  auto& port = state.port();
+
+  const Guid guid = port.hid_class_guid();
+  after_handle_call(state);
+  api_trace(state, "GetHidGuid");
+  trace_guid(state, guid);
+
+  const std::vector<DeviceInterface> interfaces = port.present_interfaces();
+  after_handle_call(state);
+  api_trace(state, "SetupDiClassDevs");
+
+  // A flag of its own: the identification that the window's start-up may run in between sets
+  // the thread's flag too.
+  bool found = false;
+  for (std::size_t index = 0; !found; ++index) {
+    const bool listed = index < interfaces.size();
+    without_call(state, listed ? 1 : 0);
+    api_trace(state, "SetupDiEnumDeviceInterfaces");
+    if (!listed) break;
+    const DeviceInterface& iface = interfaces[index];
+    trace_interface(state, index, iface);
+
+    // The detail record: a 4-byte size field, then the path and its terminating zero.
+    const std::uint32_t required = 4 + static_cast<std::uint32_t>(iface.path.size()) + 1;
+    without_call(state, 0);
+    api_trace(state, "SetupDiGetDeviceInterfaceDetail");
+    if (tracing(state)) {
+      trace_line(state, "  (OK to say too small)");
+      trace_line(state, "  Required buffer size for the data: " + std::to_string(required));
+    }
+    without_call(state, 1);
+    api_trace(state, " Result of second call: ");
+    if (tracing(state))
+      trace_line(state, "  MyDeviceInterfaceDetailData.cbSize: " + std::to_string(kDetailDataSize));
+
+    state.device_path = iface.path;
+    if (tracing(state)) trace_line(state, "  Device pathname: " + std::string(4, ' ') + iface.path);
+
+    // An open that the inner identification of the window's start-up made in between is
+    // closed before its slot is reused.
+    release_handle(state, state.HIDHandle, "CloseHandle (HIDHandle)");
+    state.HIDHandle = port.open(state.device_path, false);
+    after_handle_call(state);
+    api_trace(state, "CreateFile");
+    if (tracing(state)) trace_line(state, "  Returned handle: " + handle_text(state.HIDHandle));
+
+    HidAttributes attributes;
+    const bool filled =
+        state.HIDHandle != kInvalidHandle && port.attributes(state.HIDHandle, attributes);
+    after_call(state, filled ? 1 : 0);
+    api_trace(state, "HidD_GetAttributes");
+    trace_attributes(state, filled, attributes);
+    vendor = identifier_text(attributes.vendor_id);
+    product = identifier_text(attributes.product_id);
+
+    if (attributes.vendor_id == kModuleVendorId && attributes.product_id == kModuleProductId) {
+      trace_line(state, "  My device detected");
+      found = true;
+      state.debug_window().Text3[0] = "Success";
+    } else {
+      state.debug_window().Text3[0] = "Unkn. Dev.";
+      release_handle(state, state.HIDHandle, "CloseHandle");
+    }
+  }
+  without_call(state, 1);
+  api_trace(state, "DestroyDeviceInfoList");
+
+  state.module_present = found;
+  if (!found) {
+    trace_line(state, " Device not found.");
+    return false;
+  }
+  learn_capabilities(state);
+  release_handle(state, state.ReadHandle, "CloseHandle (ReadHandle)");
+  state.ReadHandle = port.open(state.device_path, true);
+  after_handle_call(state);
+  api_trace(state, "CreateFile, ReadHandle");
+  if (tracing(state)) trace_line(state, "  Returned handle: " + handle_text(state.ReadHandle));
+  prepare_overlapped_read(state);
+  return true;
+}
+
+bool module_presence_check(ModuleState& state) {
+  // Handles closed by a shutdown count as absent too, so the module is reopened, never used
+  // through a closed handle.
+  if (state.module_present && state.HIDHandle != kInvalidHandle &&
+      state.ReadHandle != kInvalidHandle)
+    return true;
+  std::string vendor;
+  std::string product;
+  state.module_present = discover_module(state, vendor, product);
+  return state.module_present;
+}
+
+}  // namespace gpio_dll::transport

@@ -1,0 +1,94 @@
+// The narrow interface between the HID transport and the operating system. The transport's
+// algorithms are written once against it; each backend (simulated, Linux hidraw) fills it in.
+// It keeps the shape of the Windows HID calls the transport was designed around: two handles per
+// device, an overlapped read signalled through an event, and a per-thread last error value.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "gpio_dll/hid_types.hpp"
+
+namespace gpio_dll::transport {
+
+using Handle = std::int32_t;
+inline constexpr Handle kInvalidHandle = -1;
+
+using EventHandle = std::int32_t;
+inline constexpr EventHandle kNoEvent = 0;
+
+struct Guid {
+  std::uint32_t data1 = 0;
+  std::uint16_t data2 = 0;
+  std::uint16_t data3 = 0;
+  std::uint8_t data4[8] = {};
+};
+
+// The class identifier of HID device interfaces.
+inline constexpr Guid kHidClassGuid = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
+// One present device interface.
+struct DeviceInterface {
+  Guid class_guid;
+  std::uint32_t flags = 1;  // active
+  std::string path;
+};
+
+// An overlapped read: the report area and the completion record. The backend keeps its own
+// reference while the read is pending, so a cancelled read's area stays valid until the backend
+// has finished with it, whoever else lets go of it.
+struct ReadRequest {
+  std::vector<std::uint8_t> area;
+  std::uint32_t bytes_read = 0;
+  bool completed = false;
+};
+
+// Outcomes of waiting for an event.
+inline constexpr std::uint32_t kWaitSignalled = 0;
+inline constexpr std::uint32_t kWaitTimeout = 258;
+inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFF;
+
+class PlatformPort {
+ public:
+  virtual ~PlatformPort() = default;
+
+  virtual Guid hid_class_guid() = 0;
+  // The HID device interfaces present now, in a stable order.
+  virtual std::vector<DeviceInterface> present_interfaces() = 0;
+
+  // Opens a device for reading and writing, shared; `overlapped` for the read handle.
+  // kInvalidHandle on failure.
+  virtual Handle open(const std::string& path, bool overlapped) = 0;
+  virtual bool attributes(Handle handle, HidAttributes& attributes) = 0;
+  virtual bool capabilities(Handle handle, HidCapabilities& capabilities) = 0;
+
+  // Writes one whole output report (byte 0 the report identifier), synchronously.
+  virtual bool write(Handle handle, std::span<const std::uint8_t> report,
+                     std::uint32_t& bytes_written) = 0;
+
+  // A manual-reset event, initially signalled.
+  virtual EventHandle create_event() = 0;
+  virtual bool reset_event(EventHandle event) = 0;
+  // Starts an overlapped read of one input report into `request->area`; resets `event` and
+  // signals it when the read completes.
+  virtual bool read(Handle handle, std::shared_ptr<ReadRequest> request, EventHandle event) = 0;
+  // kWaitSignalled, kWaitTimeout or kWaitFailed. A read that failed (device gone) is a failed
+  // wait, never a signalled one.
+  virtual std::uint32_t wait(EventHandle event, std::uint32_t timeout_ms) = 0;
+  virtual bool cancel(Handle handle) = 0;
+  virtual bool close(Handle handle) = 0;
+
+  // The calling thread's error value after its most recent call on this port (0 after a call
+  // that succeeded), and the system's text for an error value.
+  virtual std::int32_t last_error() = 0;
+  virtual std::string error_text(std::int32_t error) = 0;
+
+  virtual void sleep_ms(std::uint32_t ms) = 0;
+  virtual std::uint64_t now_ms() = 0;
+};
+
+}  // namespace gpio_dll::transport

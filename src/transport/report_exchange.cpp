@@ -1,0 +1,133 @@
+#include "transport/report_exchange.hpp"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "diagnostics/form1.hpp"
+#include "interface/module_state.hpp"
+#include "transport/call_trace.hpp"
+
+namespace gpio_dll::transport {
+
+namespace {
+
+void after_call(ModuleState& state, std::int32_t result) {
+  state.last_error = state.port().last_error();
+  state.last_api_result = result;
+}
+
+void trace_report_header(ModuleState& state, std::uint8_t report_id) {
+  if (!tracing(state)) return;
+  trace_line(state, " Report ID: " + std::to_string(report_id));
+  trace_line(state, " Report Data:");
+}
+
+}  // namespace
+
+void write_output_report(ModuleState& state, std::span<const std::uint8_t> request) {
+  const std::size_t length = state.OutputReportByteLength;
+  std::vector<std::uint8_t> report(length, 0);
+  for (std::size_t k = 1; k < length && k - 1 < request.size(); ++k)
+    report[k] = request[k - 1];
+
+  std::uint32_t written = 0;
+  const bool ok = state.port().write(state.HIDHandle, report, written);
+  after_call(state, ok ? 1 : 0);
+  api_trace(state, "WriteFile");
+  if (tracing(state)) {
+    trace_line(state, " OutputReportByteLength = " + std::to_string(length));
+    trace_line(state, " NumberOfBytesWritten = " + std::to_string(written));
+  }
+  trace_report_header(state, report.empty() ? 0 : report[0]);
+  report_dump(state, report, false);
+}
+
+void read_input_report(ModuleState& state, std::vector<std::uint8_t>& answer) {
+  answer.assign(2, 0);
+  const std::size_t length = state.InputReportByteLength;
+  auto request = std::make_shared<ReadRequest>();
+  request->area.assign(length, 0);
+  state.read_overlapped = request;
+  scroll_to_end(state);
+
+  auto& port = state.port();
+  const bool started = port.read(state.ReadHandle, request, state.read_event);
+  after_call(state, started ? 1 : 0);
+  api_trace(state, "ReadFile");
+  trace_line(state, "waiting for ReadFile");
+  scroll_to_end(state);
+
+  const std::uint32_t outcome = port.wait(state.read_event, kReadTimeoutMs);
+  after_call(state, static_cast<std::int32_t>(outcome));
+  api_trace(state, "WaitForSingleObject");
+
+  if (outcome == kWaitSignalled) {
+    trace_line(state, "ReadFile completed successfully.");
+  } else if (outcome == kWaitTimeout) {
+    trace_line(state, "ReadFile timeout");
+    const bool cancelled = port.cancel(state.ReadHandle);
+    after_call(state, cancelled ? 1 : 0);
+    trace_line(state, "************ReadFile timeout*************");
+    trace_line(state, "CancelIO");
+    api_trace(state, "CancelIo");
+    release_handle(state, state.HIDHandle, "CloseHandle (HIDHandle)");
+    release_handle(state, state.ReadHandle, "CloseHandle (ReadHandle)");
+    state.module_present = false;
+  } else {
+    trace_line(state, "ReadFile undefined error");
+    state.module_present = false;
+  }
+
+  // A read that did not complete may still belong to the platform: its area is not touched,
+  // and the dump shows the empty report it would have produced.
+  const bool completed = outcome == kWaitSignalled;
+  const std::vector<std::uint8_t> empty(completed ? 0 : length, 0);
+  const std::vector<std::uint8_t>& area = completed ? request->area : empty;
+  trace_report_header(state, area.empty() ? 0 : area[0]);
+  state.debug_window().Text2.clear();
+  report_dump(state, area, true);
+  if (completed) answer.assign(area.begin() + std::min<std::size_t>(1, area.size()), area.end());
+
+  const bool reset = port.reset_event(state.read_event);
+  after_call(state, reset ? 1 : 0);
+  api_trace(state, "ResetEvent");
+  scroll_to_end(state);
+}
+
+std::vector<std::uint8_t> exchange(ModuleState& state, std::span<const std::uint8_t> request) {
+  std::vector<std::uint8_t> answer(2, 0);
+  if (state.HIDHandle == kInvalidHandle || state.ReadHandle == kInvalidHandle) {
+    state.module_present = false;
+    return answer;
+  }
+  write_output_report(state, request);
+  read_input_report(state, answer);
+  return answer;
+}
+
+void release_handle(ModuleState& state, Handle& slot, std::string_view label) {
+  if (slot == kInvalidHandle) return;
+  const bool closed = state.port().close(slot);
+  after_call(state, closed ? 1 : 0);
+  slot = kInvalidHandle;
+  api_trace(state, label);
+}
+
+void release_module_handles(ModuleState& state) {
+  release_handle(state, state.HIDHandle, "CloseHandle (HIDHandle)");
+  release_handle(state, state.ReadHandle, "CloseHandle (ReadHandle)");
+}
+
+void close_module(ModuleState& state) {
+  auto close_one = [&](Handle& slot, std::string_view label) {
+    if (slot != kInvalidHandle) return release_handle(state, slot, label);
+    // Already closed: closing it again could hit a handle that reused the number.
+    state.last_error = EBADF;
+    state.last_api_result = 0;
+    api_trace(state, label);
+  };
+  close_one(state.HIDHandle, "CloseHandle (HIDHandle)");
+  close_one(state.ReadHandle, "CloseHandle (ReadHandle)");
+}
+
+}  // namespace gpio_dll::transport

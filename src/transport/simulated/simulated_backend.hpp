@@ -1,0 +1,102 @@
+// The simulated platform behind the platform port: devices live in memory, time is a virtual
+// clock, and every call is recorded for tests.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <mutex>
+
+#include "gpio_dll/simulated_platform.hpp"
+#include "transport/platform_port.hpp"
+
+namespace gpio_dll::transport {
+
+class SimulatedBackend final : public PlatformPort {
+ public:
+  using DeviceId = SimulatedPlatform::DeviceId;
+
+  // Platform control (the public SimulatedPlatform forwards here).
+  DeviceId add_device(std::shared_ptr<SimulatedHidDevice> device);
+  std::string device_path(DeviceId id) const;
+  void set_plugged(DeviceId id, bool plugged);
+  void set_open_fails(DeviceId id, bool fails);
+  void set_reads_never_complete(DeviceId id, bool never);
+  void set_wait_fails(DeviceId id, bool fails);
+  void advance_ms(std::uint64_t ms);
+  void set_recording(bool on);
+  std::vector<SimulatedEvent> events() const;
+  void clear_events();
+  std::vector<std::vector<std::uint8_t>> written_reports(DeviceId id) const;
+  int open_handle_count() const;
+
+  // PlatformPort.
+  Guid hid_class_guid() override;
+  std::vector<DeviceInterface> present_interfaces() override;
+  Handle open(const std::string& path, bool overlapped) override;
+  bool attributes(Handle handle, HidAttributes& attributes) override;
+  bool capabilities(Handle handle, HidCapabilities& capabilities) override;
+  bool write(Handle handle, std::span<const std::uint8_t> report,
+             std::uint32_t& bytes_written) override;
+  EventHandle create_event() override;
+  bool reset_event(EventHandle event) override;
+  bool read(Handle handle, std::shared_ptr<ReadRequest> request, EventHandle event) override;
+  std::uint32_t wait(EventHandle event, std::uint32_t timeout_ms) override;
+  bool cancel(Handle handle) override;
+  bool close(Handle handle) override;
+  std::int32_t last_error() override;
+  std::string error_text(std::int32_t error) override;
+  void sleep_ms(std::uint32_t ms) override;
+  std::uint64_t now_ms() override;
+
+ private:
+  // Reports a handle keeps before the oldest is dropped, like the host's per-handle ring.
+  static constexpr std::size_t kQueuedReportLimit = 32;
+
+  struct Device {
+    std::shared_ptr<SimulatedHidDevice> device;
+    std::string path;
+    bool plugged = true;
+    bool open_fails = false;
+    bool reads_never_complete = false;
+    bool wait_fails = false;
+  };
+  struct QueuedReport {
+    std::uint64_t deliver_at_ms;
+    std::vector<std::uint8_t> report;
+  };
+  struct OpenHandle {
+    DeviceId device = -1;
+    bool overlapped = false;
+    bool gone = false;  // its device was unplugged
+    std::deque<QueuedReport> queue;
+    std::shared_ptr<ReadRequest> pending;
+    EventHandle pending_event = kNoEvent;
+  };
+  struct Event {
+    bool signalled = true;
+    Handle read_handle = kInvalidHandle;
+  };
+  class Sink;
+
+  bool fail(std::int32_t error);
+  void succeed();
+  void record(SimulatedEvent::Kind kind, DeviceId device, Handle handle,
+              std::vector<std::uint8_t> report = {}, std::uint32_t duration_ms = 0);
+  void deliver(DeviceId device, std::vector<std::uint8_t> report, std::uint32_t delay_ms);
+  // Completes the handle's pending read from its queue if a report is there by `by_ms`.
+  bool try_complete(OpenHandle& handle, std::uint64_t by_ms);
+  Device& device(DeviceId id);
+  const Device& device(DeviceId id) const;
+
+  mutable std::mutex mutex_;
+  std::vector<Device> devices_;
+  std::map<Handle, OpenHandle> handles_;
+  std::map<EventHandle, Event> events_;
+  Handle next_handle_ = 0x1A4;
+  EventHandle next_event_ = 0x2C0;
+  std::uint64_t now_ms_ = 0;
+  bool recording_ = true;
+  std::vector<SimulatedEvent> log_;
+};
+
+}  // namespace gpio_dll::transport

@@ -1,0 +1,72 @@
+// The system platform of a build without HID access for its operating system: no device is ever
+// present. Linux builds replace it with the hidraw backend.
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "interface/system_error_text.hpp"
+#include "transport/platform_registry.hpp"
+
+namespace gpio_dll::transport {
+
+namespace {
+
+thread_local std::int32_t t_last_error = 0;
+
+class UnavailableBackend final : public PlatformPort {
+ public:
+  Guid hid_class_guid() override { return ok(kHidClassGuid); }
+  std::vector<DeviceInterface> present_interfaces() override {
+    return ok(std::vector<DeviceInterface>{});
+  }
+  Handle open(const std::string&, bool) override { return fail(ENODEV, kInvalidHandle); }
+  bool attributes(Handle, HidAttributes&) override { return fail(EBADF, false); }
+  bool capabilities(Handle, HidCapabilities&) override { return fail(EBADF, false); }
+  bool write(Handle, std::span<const std::uint8_t>, std::uint32_t& written) override {
+    written = 0;
+    return fail(EBADF, false);
+  }
+  EventHandle create_event() override { return ok(EventHandle{1}); }
+  bool reset_event(EventHandle) override { return ok(true); }
+  bool read(Handle, std::shared_ptr<ReadRequest>, EventHandle) override {
+    return fail(EBADF, false);
+  }
+  std::uint32_t wait(EventHandle, std::uint32_t) override { return fail(EBADF, kWaitFailed); }
+  bool cancel(Handle) override { return fail(EBADF, false); }
+  bool close(Handle) override { return fail(EBADF, false); }
+  std::int32_t last_error() override { return t_last_error; }
+  std::string error_text(std::int32_t error) override { return system_error_text(error); }
+  void sleep_ms(std::uint32_t ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+  std::uint64_t now_ms() override {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+  }
+
+ private:
+  template <class T>
+  static T ok(T value) {
+    t_last_error = 0;
+    return value;
+  }
+  template <class T>
+  static T fail(std::int32_t error, T value) {
+    t_last_error = error;
+    return value;
+  }
+};
+
+}  // namespace
+
+std::shared_ptr<PlatformPort> system_platform() {
+  static const auto backend = std::make_shared<UnavailableBackend>();
+  return backend;
+}
+
+bool system_platform_available() {
+  return false;
+}
+
+}  // namespace gpio_dll::transport
