@@ -281,18 +281,23 @@ std::uint32_t SimulatedBackend::wait(EventHandle event, std::uint32_t timeout_ms
   };
   const Handle handle = ev->second.read_handle;
   auto it = handles_.find(handle);
+  const DeviceId id = it == handles_.end() ? -1 : it->second.device;
+  if (id >= 0 && device(id).wait_fails) {
+    record(SimulatedEvent::Kind::WaitFailed, id, handle);
+    fail(EIO);
+    return kWaitFailed;
+  }
   if (ev->second.signalled) {
-    record(SimulatedEvent::Kind::WaitSignalled, it == handles_.end() ? -1 : it->second.device,
-           handle);
+    record(SimulatedEvent::Kind::WaitSignalled, id, handle);
     succeed();
     return kWaitSignalled;
   }
   if (it == handles_.end()) return timed_out(-1, handle);
   OpenHandle& open = it->second;
   const Device& dev = device(open.device);
-  if (dev.wait_fails || open.gone) {
+  if (open.gone) {
     record(SimulatedEvent::Kind::WaitFailed, open.device, handle);
-    fail(open.gone ? ENODEV : EIO);
+    fail(ENODEV);
     return kWaitFailed;
   }
   if (dev.reads_never_complete || !try_complete(open, now_ms_ + timeout_ms))

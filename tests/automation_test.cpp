@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "gpio_dll/gpio_dll.hpp"
+#include "support/test_support.hpp"
+
+namespace gpio_dll {
+namespace {
+
+using namespace automation;
+using testing::on_fresh_thread;
+
+TEST(MethodTable, HoldsThe29MethodsInInterfaceOrderWithTheirIdentifiers) {
+  const std::vector<std::string_view> names = {"Check_DllErrorCode",
+                                               "GPIO_FW_EEP_Read",
+                                               "GPIO_FW_EEP_Write",
+                                               "GPIO_ReadI2CBlock",
+                                               "GPIO_WriteI2CBlock",
+                                               "GPIO_SendSMBusByte",
+                                               "GPIO_WriteSMBusByte",
+                                               "GPIO_WriteSMBusWord",
+                                               "GPIO_WriteSMBusBlock",
+                                               "GPIO_ReceiveSMBusByte",
+                                               "GPIO_ReadSMBusByte",
+                                               "GPIO_ReadSMBusWord",
+                                               "GPIO_ReadSMBusBlock",
+                                               "GPIO_Test",
+                                               "GPIO_ProcessCall",
+                                               "GPIO_ReadWriteP0Line",
+                                               "GPIO_WriteReadI2CBlock",
+                                               "GPIO_WriteReadSMBusBlock",
+                                               "GPIO_CheckSdaSclLine",
+                                               "GPIO_GetP0Line",
+                                               "GPIO_SetP0Line",
+                                               "GPIO_GetPMBusLine",
+                                               "GPIO_SetPMBusLine",
+                                               "GPIO_SetP1Line",
+                                               "GPIO_FW_VER_Read",
+                                               "GPIO_DMA",
+                                               "GPIO_ShutdownDLL",
+                                               "GetErrString",
+                                               "ShowDbg"};
+  const auto table = method_table();
+  ASSERT_EQ(table.size(), names.size());
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    EXPECT_EQ(table[i].index, static_cast<int>(i));
+    EXPECT_EQ(table[i].name, names[i]);
+    EXPECT_EQ(table[i].dispid, 0x60030000 + static_cast<std::int32_t>(i));
+    EXPECT_EQ(find_method(table[i].name), &table[i]);
+    EXPECT_EQ(find_method(table[i].dispid), &table[i]);
+  }
+  EXPECT_EQ(find_method("gpio_test"), nullptr);  // names are case-sensitive
+  EXPECT_EQ(find_method(0x60030000 + 29), nullptr);
+}
+
+TEST(MethodTable, ArgumentsHaveTheirNamesTypesAndDirections) {
+  const MethodInfo* m = find_method("GPIO_WriteReadSMBusBlock");
+  ASSERT_NE(m, nullptr);
+  const std::vector<std::string_view> names = {"iCmd",        "DataArrayW",  "DataArrayR",
+                                               "iNumBytesWr", "iNumBytesRd", "nTargetID"};
+  const std::vector<ArgType> types = {ArgType::Int16, ArgType::Bytes, ArgType::Bytes,
+                                      ArgType::Int16, ArgType::Int16, ArgType::Int16};
+  ASSERT_EQ(m->arguments.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(m->arguments[i].name, names[i]);
+    EXPECT_EQ(m->arguments[i].type, types[i]);
+    EXPECT_EQ(m->arguments[i].direction, Direction::InOut);
+  }
+  const MethodInfo* err = find_method("GetErrString");
+  ASSERT_EQ(err->arguments.size(), 1u);
+  EXPECT_EQ(err->arguments[0].direction, Direction::In);
+  EXPECT_EQ(err->result, ResultType::Text);
+  EXPECT_EQ(find_method("GPIO_ShutdownDLL")->result, ResultType::Variant);
+  EXPECT_EQ(find_method("GPIO_ProcessCall")->arguments[1].name, "wDataH");
+  EXPECT_EQ(find_method("GPIO_SetP1Line")->arguments[2].type, ArgType::UInt8);
+}
+
+TEST(AutomationIdentity, PublishesTheTypeLibraryIdentifiers) {
+  EXPECT_EQ(kProgId, "GPIO_DLL.cls_GPIO_DLL");
+  EXPECT_EQ(std::string(kLibraryName) + "." + std::string(kClassName), kProgId);
+  EXPECT_EQ(kClassId, "D596FE01-7633-4C3C-876D-E85CB6214FE6");
+  EXPECT_EQ(kInterfaceId, "8C766CF6-ACED-4BB7-B945-85574CA05C0C");
+  EXPECT_EQ(kLibraryId, "316B209D-AA77-4093-B0AD-832481BEDF32");
+  EXPECT_EQ(kLocale, 0x409u);
+}
+
+class Invoking : public testing::SimulatedModuleTest {};
+
+TEST_F(Invoking, ByNameAndByDispatchIdentifierWritingByReferenceArgumentsBack) {
+  on_fresh_thread([] {
+    cls_GPIO_DLL dll;
+    std::vector<Variant> args = {Variant(""), Variant(""), Variant("")};
+    EXPECT_EQ(Invoke(dll, "GPIO_FW_VER_Read", args), Variant(std::int32_t{0}));
+    EXPECT_EQ(args, (std::vector<Variant>{Variant("2.0.19"), Variant("0451"), Variant("5F00")}));
+
+    std::vector<Variant> code = {Variant(std::int32_t{305})};
+    EXPECT_EQ(Invoke(dll, 0x60030000, code), Variant("Unknown GPIO Error. <305>"));
+    EXPECT_EQ(code[0], Variant(std::int32_t{305}));
+  });
+}
+
+TEST_F(Invoking, ConvertsArgumentsToTheirDeclaredTypes) {
+  on_fresh_thread([] {
+    cls_GPIO_DLL dll;
+    // Text and other integer types convert; the written-back value has the declared type.
+    std::vector<Variant> code = {Variant("0x131")};
+    EXPECT_EQ(Invoke(dll, "Check_DllErrorCode", code), Variant("Unknown GPIO Error. <305>"));
+    EXPECT_EQ(code[0], Variant(std::int32_t{305}));
+    std::vector<Variant> by_value = {Variant(std::int16_t{2})};
+    EXPECT_EQ(Invoke(dll, "GetErrString", by_value), Variant("No such file or directory"));
+    EXPECT_EQ(by_value[0], Variant(std::int16_t{2}));  // not written back
+    EXPECT_TRUE(Invoke(dll, "GPIO_ShutdownDLL", by_value = {}).is_empty());
+  });
+}
+
+struct InvokeFailure {
+  const char* method;
+  std::vector<Variant> args;
+  std::int32_t error;
+};
+
+TEST_F(Invoking, RaisesAutomationErrorsForWhatCannotBeCalled) {
+  const std::vector<InvokeFailure> cases = {
+      {"NoSuchMethod", {}, kMemberNotFound},
+      {"GPIO_Test", {Variant(std::int16_t{1})}, kWrongNumberOfArguments},
+      {"Check_DllErrorCode", {}, kWrongNumberOfArguments},
+      {"GPIO_GetP0Line", {Variant(std::int32_t{256})}, kOverflow},
+      {"GPIO_GetP0Line", {Variant(std::int16_t{-1})}, kOverflow},
+      {"GPIO_ReadSMBusWord", {Variant("70000"), Variant(0), Variant(0), Variant(0)}, kOverflow},
+      {"Check_DllErrorCode", {Variant("12abc")}, kTypeMismatch},
+      {"Check_DllErrorCode", {Variant(ByteArray{1})}, kTypeMismatch},
+      {"GPIO_DMA", {Variant("00"), Variant(ByteArray{})}, kTypeMismatch},
+  };
+  on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    for (auto c : cases) {
+      try {
+        Invoke(dll, c.method, c.args);
+        ADD_FAILURE() << c.method << " did not raise";
+      } catch (const AutomationError& e) {
+        EXPECT_EQ(e.number(), c.error) << c.method;
+      }
+    }
+    std::vector<Variant> none;
+    EXPECT_THROW(Invoke(dll, 0x5FFFFFFF, none), AutomationError);
+  });
+}
+
+}  // namespace
+}  // namespace gpio_dll

@@ -1,0 +1,90 @@
+// Helpers shared by the tests: fresh threads (each has a fresh module state) and a simulated
+// module installed as the component's platform for the length of a test.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <exception>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gpio_dll/gpio_dll.hpp"
+#include "interface/module_state.hpp"
+#include "simulated_module.hpp"
+
+namespace gpio_dll {
+
+// Readable values in test failures.
+inline void PrintTo(const Variant& v, std::ostream* os) {
+  switch (v.type()) {
+    case Variant::Type::Empty:
+      *os << "Empty";
+      break;
+    case Variant::Type::Text:
+      *os << '"' << v.to_text() << '"';
+      break;
+    case Variant::Type::Bytes:
+      *os << "Bytes(" << v.to_bytes().size() << ")";
+      break;
+    default:
+      *os << v.to_text();
+  }
+}
+
+}  // namespace gpio_dll
+
+namespace gpio_dll::testing {
+
+// Runs `body` on a new thread, whose module state starts empty, and rethrows what it threw.
+template <class F>
+void on_fresh_thread(F&& body) {
+  std::exception_ptr failure;
+  std::thread thread([&] {
+    try {
+      body();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  thread.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+// A test with the simulated module as the component's platform.
+class SimulatedModuleTest : public ::testing::Test {
+ protected:
+  void install(sim::ModuleConfig config = {}) { setup_ = sim::install_simulated_module(config); }
+  void SetUp() override { install(); }
+  void TearDown() override { platform::use_system(); }
+
+  SimulatedPlatform& platform() { return *setup_.platform; }
+  sim::SimulatedModule& module() { return *setup_.module; }
+  SimulatedPlatform::DeviceId device() const { return setup_.device; }
+
+  // The requests that reached the module (report identifier dropped), oldest first.
+  std::vector<std::vector<std::uint8_t>> requests() const { return setup_.module->requests(); }
+
+  sim::SimulatedSetup setup_;
+};
+
+inline std::vector<std::uint8_t> bytes(std::initializer_list<int> values) {
+  std::vector<std::uint8_t> out;
+  for (int v : values)
+    out.push_back(static_cast<std::uint8_t>(v));
+  return out;
+}
+
+// The first `n` bytes of a request, for comparing against a layout.
+inline std::vector<std::uint8_t> head(const std::vector<std::uint8_t>& request, std::size_t n) {
+  return {request.begin(),
+          request.begin() + static_cast<std::ptrdiff_t>(std::min(n, request.size()))};
+}
+
+// Whether `lines` holds `wanted` as a contiguous run.
+inline bool contains_run(const std::vector<std::string>& lines,
+                         const std::vector<std::string>& wanted) {
+  return std::search(lines.begin(), lines.end(), wanted.begin(), wanted.end()) != lines.end();
+}
+
+}  // namespace gpio_dll::testing
