@@ -38,6 +38,9 @@ class Form1 {
   // Lets the thread handle its pending window messages once (repaints, window events). A
   // headless window has none.
   void process_pending_messages() {}
+  // Redraws the window at once (the progress bar during EEPROM transfers); nothing to draw
+  // headless.
+  void repaint() {}
 
   // Adds a trace line (the caller checks that the window is shown) and tells the observer.
   void add_trace_line(std::string line);
