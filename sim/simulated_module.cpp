@@ -3,6 +3,7 @@
 #include <cctype>
 #include <stdexcept>
 
+#include "command_sets.hpp"
 #include "gpio_dll/platform.hpp"
 
 namespace gpio_dll::sim {
@@ -12,6 +13,10 @@ constexpr std::uint8_t kPreliminaryRequest = 0x00;
 constexpr std::uint8_t kVersionQuery = 0x01;
 // What the module reports for a command it does not know.
 constexpr std::uint8_t kStatusUnknownCommand = 0x01;
+
+bool is_version(const std::uint8_t (&version)[3], int a, int b, int c) {
+  return version[0] == a && version[1] == b && version[2] == c;
+}
 
 int hex_value(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -75,9 +80,31 @@ std::vector<ScriptedAnswer> parse_script(std::istream& in) {
   return answers;
 }
 
-SimulatedModule::SimulatedModule(ModuleConfig config) : config_(std::move(config)) {
+SimulatedModule::SimulatedModule(ModuleConfig config)
+    : config_(std::move(config)),
+      battery_(std::make_shared<SmartBattery>()),
+      i2c_eeprom_(std::make_shared<I2cEeprom>()) {
   parse_version(config_.firmware_version, version_);
   retries_left_ = config_.retry_answers;
+  hardware_.bus.attach(battery::kDefaultAddress, battery_);
+  hardware_.bus.attach(I2cEeprom::kDefaultAddress, i2c_eeprom_);
+}
+
+void SimulatedModule::fall_silent_after(int count) {
+  std::lock_guard lock(mutex_);
+  answers_before_silence_ = count;
+}
+
+void SimulatedModule::fail_request(int index, std::uint8_t status) {
+  std::lock_guard lock(mutex_);
+  failing_request_ = index;
+  failing_status_ = status;
+}
+
+void SimulatedModule::set_lines_stuck(bool sda_low, bool scl_low) {
+  std::lock_guard lock(mutex_);
+  hardware_.sda_stuck_low = sda_low;
+  hardware_.scl_stuck_low = scl_low;
 }
 
 HidAttributes SimulatedModule::attributes() const {
@@ -116,8 +143,12 @@ void SimulatedModule::on_output_report(std::span<const std::uint8_t> report,
     std::lock_guard lock(mutex_);
     if (requests_.size() == kRequestsKept) requests_.pop_front();
     requests_.push_back(request);
+    if (answers_before_silence_ == 0) silent_ = true;
+    if (answers_before_silence_ > 0) --answers_before_silence_;
     if (silent_) return;
-    if (!script_.empty()) {
+    if (failing_request_ >= 0 && failing_request_-- == 0)
+      reply = Bytes{request.empty() ? std::uint8_t{0} : request[0], failing_status_};
+    if (!reply && !script_.empty()) {
       reply = std::move(script_.front());
       script_.pop_front();
       if (!reply) return;
@@ -142,14 +173,14 @@ std::vector<std::uint8_t> SimulatedModule::version_answer() {
 
 std::vector<std::uint8_t> SimulatedModule::answer(std::span<const std::uint8_t> request) {
   const std::uint8_t command = request.empty() ? 0 : request[0];
-  switch (command) {
-    case kPreliminaryRequest:
-      return {kPreliminaryRequest, 0};
-    case kVersionQuery:
-      return version_answer();
-    default:
-      return {command, kStatusUnknownCommand};
-  }
+  const std::uint8_t selector = request.size() > 1 ? request[1] : 0;
+  // Identification's requests come first, whatever the firmware.
+  if (command == kPreliminaryRequest && selector == 0) return {kPreliminaryRequest, 0};
+  if (command == kVersionQuery && selector == 0) return version_answer();
+  std::lock_guard lock(mutex_);
+  if (is_version(version_, 1, 0, 10)) return answer_1_0_10(hardware_, request);
+  if (is_version(version_, 2, 0, 19)) return answer_2_0_19(hardware_, request);
+  return {command, kStatusUnknownCommand};
 }
 
 SimulatedSetup install_simulated_module(ModuleConfig config) {

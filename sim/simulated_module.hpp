@@ -1,6 +1,9 @@
-// The simulated module: a HID device with the module's identifiers that answers the module's
-// requests. It answers identification for any configured firmware version, can answer
-// "0.0.10" a number of times first, can fall silent, and can play back a script of answers.
+// The simulated module: a HID device with the module's identifiers that carries out the command
+// set of its firmware generation ("1.0.10" or "2.0.19") on a bus with a smart battery (0x0B)
+// and an I2C EEPROM (0x50). It answers identification for any configured version, can answer
+// "0.0.10" a number of times first, and takes faults: falling silent (at once or after a number
+// of requests), a chosen status on a chosen request, stuck SDA/SCL lines, a battery sending
+// wrong PEC bytes, and a script of answers played back instead of its own.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +16,9 @@
 #include <vector>
 
 #include "gpio_dll/simulated_platform.hpp"
+#include "i2c_eeprom.hpp"
+#include "module_hardware.hpp"
+#include "smart_battery.hpp"
 
 namespace gpio_dll::sim {
 
@@ -41,6 +47,18 @@ class SimulatedModule : public SimulatedHidDevice {
 
   // No answers at all while silent.
   void set_silent(bool silent);
+  // Answers `count` more requests, then falls silent.
+  void fall_silent_after(int count);
+  // The request `index` requests from now (0: the next one) is answered with `status` and
+  // nothing done.
+  void fail_request(int index, std::uint8_t status);
+  void set_lines_stuck(bool sda_low, bool scl_low);
+
+  SmartBattery& battery() { return *battery_; }
+  I2cEeprom& i2c_eeprom() { return *i2c_eeprom_; }
+  // The module's own EEPROM, P0/P1/PMBus lines, PEC mode and bus; lock while touching it.
+  ModuleHardware& hardware() { return hardware_; }
+  std::mutex& mutex() { return mutex_; }
   // Answers the next requests from the script, in order, then answers on its own again.
   void play_script(std::vector<ScriptedAnswer> answers);
   void set_retry_answers(int count);
@@ -60,7 +78,13 @@ class SimulatedModule : public SimulatedHidDevice {
   ModuleConfig config_;
   std::uint8_t version_[3] = {};
   mutable std::mutex mutex_;
+  ModuleHardware hardware_;
+  std::shared_ptr<SmartBattery> battery_;
+  std::shared_ptr<I2cEeprom> i2c_eeprom_;
   bool silent_ = false;
+  int answers_before_silence_ = -1;  // -1: no limit
+  int failing_request_ = -1;
+  std::uint8_t failing_status_ = 0;
   int retries_left_ = 0;
   std::deque<ScriptedAnswer> script_;
   std::deque<std::vector<std::uint8_t>> requests_;

@@ -39,7 +39,9 @@ constexpr std::int32_t kWriteReadSMBusFits = 59;
 
 constexpr Generation kGen = Generation::Fw1_0_10;
 
-std::int32_t element_count(const ByteArray& array) { return static_cast<std::int32_t>(array.size()); }
+std::int32_t element_count(const ByteArray& array) {
+  return static_cast<std::int32_t>(array.size());
+}
 
 ByteArray answer_slice(const Transaction& t, std::size_t from, std::size_t count) {
   const auto& a = t.answer();
@@ -289,7 +291,8 @@ class Firmware_1_0_10 final : public FirmwareOperations {
 
   std::int32_t WriteReadI2CBlock(ModuleState& s, std::int16_t& iCmd, ByteArray& DataArrayW,
                                  ByteArray& DataArrayR, std::int16_t& iNumBytesWr,
-                                 std::int16_t& iNumBytesRd, std::int16_t& nTargetID) const override {
+                                 std::int16_t& iNumBytesRd,
+                                 std::int16_t& nTargetID) const override {
     s.MaxBytesRd = kSegmentBytes;
     s.MaxBytesWr = kSegmentBytes;
     const std::int32_t nW = iNumBytesWr;
@@ -375,9 +378,8 @@ class Firmware_1_0_10 final : public FirmwareOperations {
     return OK;
   }
 
-  static Request block_write_request(std::uint8_t command, std::int16_t iCmd,
-                                     const ByteArray& data, std::int32_t n,
-                                     std::int16_t nTargetID) {
+  static Request block_write_request(std::uint8_t command, std::int16_t iCmd, const ByteArray& data,
+                                     std::int32_t n, std::int16_t nTargetID) {
     Request q(command);
     q.set(1, write_address(nTargetID));
     q.set(2, to_byte(iCmd));

@@ -39,7 +39,9 @@ constexpr int kBlockReadExchanges = 4;
 
 constexpr Generation kGen = Generation::Fw2_0_19;
 
-std::int32_t element_count(const ByteArray& array) { return static_cast<std::int32_t>(array.size()); }
+std::int32_t element_count(const ByteArray& array) {
+  return static_cast<std::int32_t>(array.size());
+}
 
 ByteArray answer_slice(const Transaction& t, std::size_t from, std::size_t count) {
   const auto& a = t.answer();
@@ -59,8 +61,12 @@ class PecSequence {
 };
 
 // The 8-bit bus addresses that the PEC covers, whatever the request carries.
-std::int32_t pec_write_address(std::int16_t nTargetID) { return (nTargetID / 2 * 2) & 0xFF; }
-std::int32_t pec_read_address(std::int16_t nTargetID) { return (nTargetID / 2 * 2 + 1) & 0xFF; }
+std::int32_t pec_write_address(std::int16_t nTargetID) {
+  return (nTargetID / 2 * 2) & 0xFF;
+}
+std::int32_t pec_read_address(std::int16_t nTargetID) {
+  return (nTargetID / 2 * 2 + 1) & 0xFF;
+}
 
 class Firmware_2_0_19 final : public FirmwareOperations {
  public:
@@ -175,7 +181,8 @@ class Firmware_2_0_19 final : public FirmwareOperations {
                               std::int32_t{to_byte(wDataH)}})
       sequence.add(byte);
     sequence.add(pec_read_address(nTargetID));
-    for (std::size_t i = 2; i <= 4; ++i) sequence.add(t.answer(i));
+    for (std::size_t i = 2; i <= 4; ++i)
+      sequence.add(t.answer(i));
     if (sequence.verified()) return OK;
     rDataL = 0;
     rDataH = 0;
@@ -297,7 +304,8 @@ class Firmware_2_0_19 final : public FirmwareOperations {
 
   std::int32_t WriteReadI2CBlock(ModuleState& s, std::int16_t& iCmd, ByteArray& DataArrayW,
                                  ByteArray& DataArrayR, std::int16_t& iNumBytesWr,
-                                 std::int16_t& iNumBytesRd, std::int16_t& nTargetID) const override {
+                                 std::int16_t& iNumBytesRd,
+                                 std::int16_t& nTargetID) const override {
     s.MaxBytesRd = kSegmentBytes;
     s.MaxBytesWr = kSegmentBytes;
     const std::int32_t nW = iNumBytesWr;
@@ -362,7 +370,8 @@ class Firmware_2_0_19 final : public FirmwareOperations {
       q.set(5, static_cast<std::uint8_t>(nW));
       q.put(6, DataArrayW, static_cast<std::size_t>(nW));
       sequence.add(nW);
-      for (std::int32_t i = 0; i < nW; ++i) sequence.add(DataArrayW[static_cast<std::size_t>(i)]);
+      for (std::int32_t i = 0; i < nW; ++i)
+        sequence.add(DataArrayW[static_cast<std::size_t>(i)]);
     }
     if (const auto r = t.run(q)) {
       iNumBytesRd = 0;
@@ -381,7 +390,8 @@ class Firmware_2_0_19 final : public FirmwareOperations {
       return FATAL_ERROR;
     }
     DataArrayR = answer_slice(t, 3, c);
-    for (std::uint8_t byte : DataArrayR) sequence.add(byte);
+    for (std::uint8_t byte : DataArrayR)
+      sequence.add(byte);
     if (!pec) return OK;
     sequence.add(t.answer(3u + c));
     return sequence.verified() ? OK : ERROR_PEC;

@@ -31,11 +31,17 @@ std::uint8_t read_address(std::int16_t nTargetID) {
   return to_byte(nTargetID % 256 / 2 * 2 + 1);
 }
 
-std::uint8_t seven_bit_address(std::int16_t nTargetID) { return to_byte(nTargetID % 256 / 2); }
+std::uint8_t seven_bit_address(std::int16_t nTargetID) {
+  return to_byte(nTargetID % 256 / 2);
+}
 
-bool pec_wanted(std::int16_t nTargetID) { return nTargetID > 0 && nTargetID % 2 == 1; }
+bool pec_wanted(std::int16_t nTargetID) {
+  return nTargetID > 0 && nTargetID % 2 == 1;
+}
 
-Request::Request(std::uint8_t command) : bytes_(kRequestBytes + 1, 0) { bytes_[0] = command; }
+Request::Request(std::uint8_t command) : bytes_(kRequestBytes + 1, 0) {
+  bytes_[0] = command;
+}
 
 void Request::set(std::size_t index, std::uint8_t value) {
   used_ = std::max(used_, index + 1);
@@ -44,7 +50,8 @@ void Request::set(std::size_t index, std::uint8_t value) {
 
 void Request::put(std::size_t at, std::span<const std::uint8_t> source, std::size_t count) {
   count = std::min(count, source.size());
-  for (std::size_t i = 0; i < count; ++i) set(at + i, source[i]);
+  for (std::size_t i = 0; i < count; ++i)
+    set(at + i, source[i]);
 }
 
 bool Request::fits(std::size_t output_report_length) const {

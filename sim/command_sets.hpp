@@ -1,0 +1,18 @@
+// The command sets of the two firmware generations, as the simulated module carries them out.
+#pragma once
+
+#include <span>
+
+#include "module_hardware.hpp"
+
+namespace gpio_dll::sim {
+
+// The answer bytes (input report without its identifier) to one request (output report without
+// its identifier). Request bytes past the end of a short report read as 0.
+Bytes answer_1_0_10(ModuleHardware& hardware, std::span<const std::uint8_t> request);
+Bytes answer_2_0_19(ModuleHardware& hardware, std::span<const std::uint8_t> request);
+
+// Answer byte 0 echoes the command, byte 1 is the status, data follow.
+Bytes reply(std::uint8_t command, std::uint8_t status, const Bytes& data = {});
+
+}  // namespace gpio_dll::sim
