@@ -65,8 +65,37 @@ class SimulatedModuleTest : public ::testing::Test {
   // The requests that reached the module (report identifier dropped), oldest first.
   std::vector<std::vector<std::uint8_t>> requests() const { return setup_.module->requests(); }
 
+  // Installs a module with firmware `fw` and runs `body` on a fresh thread that has identified
+  // it; `mark()` then counts from after the identification.
+  template <class F>
+  void with_identified(const std::string& fw, F&& body) {
+    TearDown();
+    install({.firmware_version = fw});
+    on_fresh_thread([&] {
+      std::string version, vid, pid;
+      ASSERT_EQ(cls_GPIO_DLL().GPIO_FW_VER_Read(version, vid, pid), OK);
+      ASSERT_EQ(version, fw);
+      mark();
+      body();
+    });
+  }
+  void mark() { mark_ = requests().size(); }
+  // Requests sent since the last mark, each cut to its first `n` bytes.
+  std::vector<std::vector<std::uint8_t>> sent(std::size_t n = 64) const {
+    std::vector<std::vector<std::uint8_t>> out;
+    const auto all = requests();
+    for (std::size_t i = mark_; i < all.size(); ++i)
+      out.emplace_back(all[i].begin(),
+                       all[i].begin() + static_cast<std::ptrdiff_t>(std::min(n, all[i].size())));
+    return out;
+  }
+
+  std::size_t mark_ = 0;
+
   sim::SimulatedSetup setup_;
 };
+
+using Requests = std::vector<std::vector<std::uint8_t>>;
 
 inline std::vector<std::uint8_t> bytes(std::initializer_list<int> values) {
   std::vector<std::uint8_t> out;
