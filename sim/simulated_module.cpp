@@ -101,6 +101,12 @@ void SimulatedModule::fail_request(int index, std::uint8_t status) {
   failing_status_ = status;
 }
 
+void SimulatedModule::set_recording(bool on) {
+  std::lock_guard lock(mutex_);
+  recording_ = on;
+  if (!on) requests_.clear();
+}
+
 void SimulatedModule::set_lines_stuck(bool sda_low, bool scl_low) {
   std::lock_guard lock(mutex_);
   hardware_.sda_stuck_low = sda_low;
@@ -141,8 +147,10 @@ void SimulatedModule::on_output_report(std::span<const std::uint8_t> report,
   std::optional<std::vector<std::uint8_t>> reply;
   {
     std::lock_guard lock(mutex_);
-    if (requests_.size() == kRequestsKept) requests_.pop_front();
-    requests_.push_back(request);
+    if (recording_) {
+      if (requests_.size() == kRequestsKept) requests_.pop_front();
+      requests_.push_back(request);
+    }
     if (answers_before_silence_ == 0) silent_ = true;
     if (answers_before_silence_ > 0) --answers_before_silence_;
     if (silent_) return;

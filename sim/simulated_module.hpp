@@ -67,6 +67,8 @@ class SimulatedModule : public SimulatedHidDevice {
   // recent kRequestsKept only, so that long runs keep a flat memory.
   static constexpr std::size_t kRequestsKept = 65536;
   std::vector<std::vector<std::uint8_t>> requests() const;
+  // Keeps no requests at all while off (long runs, benchmarks).
+  void set_recording(bool on);
 
  protected:
   // The module's own answer to a request (the answer bytes, without the identifier).
@@ -82,6 +84,7 @@ class SimulatedModule : public SimulatedHidDevice {
   std::shared_ptr<SmartBattery> battery_;
   std::shared_ptr<I2cEeprom> i2c_eeprom_;
   bool silent_ = false;
+  bool recording_ = true;
   int answers_before_silence_ = -1;  // -1: no limit
   int failing_request_ = -1;
   std::uint8_t failing_status_ = 0;

@@ -1,7 +1,7 @@
 // A smart battery on the bus (7-bit address 0x0B by default): word and block data registers as
-// the Smart Battery Data specification lays them out, a writable ManufacturerAccess word that a
-// Process Call answers, and a ManufacturerBlockAccess block that keeps what is written to it.
-// It computes and checks PEC like an SMBus slave: a write that ends in a wrong PEC byte is not
+// smart batteries lay them out (Smart Battery Data, SBS 1.1), a writable ManufacturerAccess word
+// that a Process Call answers, and a ManufacturerBlockAccess block that keeps what is written to
+// it. It computes and checks PEC like an SMBus slave: a write that ends in a wrong PEC byte is not
 // acknowledged, and reads append the PEC of the whole transaction.
 #pragma once
 

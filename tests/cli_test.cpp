@@ -97,6 +97,31 @@ TEST(Tool, RunsABatchOnOneThreadAndGoesOnAfterAnAutomationError) {
             "\"lcode\":401}}\n");
 }
 
+TEST(Tool, RunsBusTransactionsAgainstBothGenerations) {
+  const std::string calls =
+      "GPIO_FW_VER_Read \"\" \"\" \"\"\n"
+      "GPIO_ReadSMBusWord 0x0d 0 0 0x17\n"
+      "GPIO_WriteSMBusBlock 0x44 000102030405060708090A0B0C0D0E0F101112131415161718191A1B1C1D1E1F"
+      "202122232425262728292A2B2C2D2E2F303132333435363738393A3B3C3D3E3F 64 0x16\n"
+      "GPIO_WriteI2CBlock 0x10 C0FFEE 3 0xA0\n"
+      "GPIO_WriteReadI2CBlock 0x10 \"\" \"\" 0 3 0xA0\n"
+      "GPIO_CheckSdaSclLine\n";
+  for (const char* fw : {"1.0.10", "2.0.19"}) {
+    const ToolRun r = run_tool(std::string("--sim ") + fw + " --json batch", calls);
+    const bool old = std::string(fw) == "1.0.10";
+    // The old firmware takes at most 60 bytes in a block write.
+    EXPECT_EQ(r.status, old ? 2 : 0) << r.err;
+    EXPECT_NE(r.out.find("\"DataH\":0,\"DataL\":87,\"nTargetID\":23}"), std::string::npos) << fw;
+    EXPECT_NE(r.out.find(old ? "\"method\":\"GPIO_WriteSMBusBlock\",\"result\":139"
+                             : "\"method\":\"GPIO_WriteSMBusBlock\",\"result\":0"),
+              std::string::npos)
+        << fw;
+    EXPECT_NE(r.out.find("\"DataArrayR\":\"C0FFEE\""), std::string::npos) << fw;
+    EXPECT_NE(r.out.find("{\"method\":\"GPIO_CheckSdaSclLine\",\"result\":0"), std::string::npos)
+        << fw;
+  }
+}
+
 TEST(Tool, PlaysBackAScriptOfAnswers) {
   const std::string script =
       ::testing::TempDir() + "/gpio_dll_cli_script_" + std::to_string(getpid()) + ".txt";

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "gpio_dll/gpio_dll.hpp"
 #include "interface/module_state.hpp"
 #include "support/test_support.hpp"
@@ -87,6 +89,57 @@ TEST_F(Dispatch, VersionTextsAreComparedExactly) {
       expect_every_method_refuses_with(UNSUPPORTED_GPIO_FW_VER);
     }
   });
+}
+
+struct Reached {
+  const char* method;
+  std::function<std::int32_t(cls_GPIO_DLL&)> call;
+  std::uint8_t old_command;  // the command byte of its own request on "1.0.10"
+  std::uint8_t new_command;  // and on "2.0.19"
+};
+
+TEST_F(Dispatch, AnIdentifiedThreadReachesTheImplementationOfItsGeneration) {
+  std::int16_t cmd = 0x0D, target = 0x16, count = 2, read = 2;
+  std::int32_t h = 0, l = 0, rh = 0, rl = 0;
+  std::uint8_t a = 0, b = 0, c = 0;
+  ByteArray w = {1, 2, 3, 4}, r;
+  const std::vector<Reached> table = {
+      {"GPIO_ReadI2CBlock", [&](auto& d) { return d.GPIO_ReadI2CBlock(cmd, r, read, target); }, 0x15, 0x21},
+      {"GPIO_WriteI2CBlock", [&](auto& d) { return d.GPIO_WriteI2CBlock(cmd, w, count, target); }, 0x14, 0x20},
+      {"GPIO_SendSMBusByte", [&](auto& d) { return d.GPIO_SendSMBusByte(l, target); }, 0x01, 0x22},
+      {"GPIO_WriteSMBusByte", [&](auto& d) { return d.GPIO_WriteSMBusByte(cmd, l, target); }, 0x03, 0x23},
+      {"GPIO_WriteSMBusWord", [&](auto& d) { return d.GPIO_WriteSMBusWord(cmd, h, l, target); }, 0x04, 0x24},
+      {"GPIO_WriteSMBusBlock", [&](auto& d) { return d.GPIO_WriteSMBusBlock(cmd, w, count, target); }, 0x08, 0x25},
+      {"GPIO_ReceiveSMBusByte", [&](auto& d) { return d.GPIO_ReceiveSMBusByte(l, target); }, 0x02, 0x21},
+      {"GPIO_ReadSMBusByte", [&](auto& d) { return d.GPIO_ReadSMBusByte(cmd, l, target); }, 0x05, 0x27},
+      {"GPIO_ReadSMBusWord", [&](auto& d) { return d.GPIO_ReadSMBusWord(cmd, h, l, target); }, 0x06, 0x28},
+      {"GPIO_ReadSMBusBlock", [&](auto& d) { return d.GPIO_ReadSMBusBlock(cmd, r, read, target); }, 0x09, 0x29},
+      {"GPIO_Test", [&](auto& d) { return d.GPIO_Test(); }, 0x7F, 0x07},
+      {"GPIO_ProcessCall", [&](auto& d) { return d.GPIO_ProcessCall(cmd, h, l, rh, rl, target); }, 0x07, 0x21},
+      {"GPIO_WriteReadI2CBlock", [&](auto& d) { return d.GPIO_WriteReadI2CBlock(cmd, w, r, count, read, target); }, 0x1D, 0x21},
+      {"GPIO_WriteReadSMBusBlock", [&](auto& d) { return d.GPIO_WriteReadSMBusBlock(cmd, w, r, count, read, target); }, 0x0A, 0x21},
+      {"GPIO_GetP0Line", [&](auto& d) { return d.GPIO_GetP0Line(b); }, 0x16, 0x2B},
+      {"GPIO_SetP0Line", [&](auto& d) { return d.GPIO_SetP0Line(b); }, 0x16, 0x2A},
+      {"GPIO_GetPMBusLine", [&](auto& d) { return d.GPIO_GetPMBusLine(b); }, 0x0F, 0x2B},
+      {"GPIO_SetPMBusLine", [&](auto& d) { return d.GPIO_SetPMBusLine(b); }, 0x0C, 0x2A},
+      {"GPIO_SetP1Line", [&](auto& d) { return d.GPIO_SetP1Line(a, b, c); }, 0x1A, 0x03},
+      {"GPIO_CheckSdaSclLine", [&](auto& d) { return d.GPIO_CheckSdaSclLine(); }, 0x16, 0x2B},
+  };
+  for (const char* fw : {"1.0.10", "2.0.19"}) {
+    with_identified(fw, [&] {
+      cls_GPIO_DLL dll;
+      for (const auto& m : table) {
+        mark();
+        count = 2;
+        read = 2;
+        m.call(dll);
+        const auto sent_now = sent(1);
+        ASSERT_FALSE(sent_now.empty()) << m.method << " on " << fw;
+        EXPECT_EQ(sent_now.back()[0], std::string(fw) == "1.0.10" ? m.old_command : m.new_command)
+            << m.method << " on " << fw;
+      }
+    });
+  }
 }
 
 TEST_F(Dispatch, CombinedP0AccessExistsOnlyOnTheOldFirmware) {
