@@ -84,7 +84,8 @@ cls_GPIO_DLL& ready(const char* fw) {
 }
 
 void BM_BareExchange(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(bare_exchange_ns());
+  for (auto _ : state)
+    benchmark::DoNotOptimize(bare_exchange_ns());
   state.counters["bare_ns"] = bare_exchange_ns();
 }
 BENCHMARK(BM_BareExchange)->Iterations(1);
@@ -140,13 +141,14 @@ void BM_HeapOverAMillionTransactions(benchmark::State& state) {
   cls_GPIO_DLL& dll = ready("2.0.19");
   std::int16_t cmd = 0x0D, target = 0x16;
   std::int32_t high = 0, low = 0;
-  for (int i = 0; i < 10000; ++i) dll.GPIO_ReadSMBusWord(cmd, high, low, target);
+  for (int i = 0; i < 10000; ++i)
+    dll.GPIO_ReadSMBusWord(cmd, high, low, target);
   const auto before = mallinfo2().uordblks;
   for (auto _ : state)
-    for (int i = 0; i < 1000000; ++i) dll.GPIO_ReadSMBusWord(cmd, high, low, target);
+    for (int i = 0; i < 1000000; ++i)
+      dll.GPIO_ReadSMBusWord(cmd, high, low, target);
   const auto after = mallinfo2().uordblks;
-  state.counters["heap_growth_bytes"] =
-      static_cast<double>(after) - static_cast<double>(before);
+  state.counters["heap_growth_bytes"] = static_cast<double>(after) - static_cast<double>(before);
   platform::use_system();
 }
 BENCHMARK(BM_HeapOverAMillionTransactions)->Iterations(1)->Unit(benchmark::kMillisecond);
