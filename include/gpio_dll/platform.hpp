@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "gpio_dll/export.hpp"
 
@@ -20,6 +21,11 @@ GPIO_DLL_API void use_system();
 
 // Whether this build has HID access to real devices on this operating system.
 GPIO_DLL_API bool system_available();
+
+// Linux: hidraw devices listed in `class_dir` (normally /sys/class/hidraw, one entry per node
+// with device/uevent and device/report_descriptor) and opened in `device_dir` (normally /dev).
+// For nodes served from elsewhere, such as the simulated module served by gpio-dll-sim.
+GPIO_DLL_API void use_hidraw(const std::string& class_dir, const std::string& device_dir);
 
 }  // namespace platform
 }  // namespace gpio_dll

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "gpio_dll/platform.hpp"
 #include "interface/system_error_text.hpp"
 #include "transport/platform_registry.hpp"
 

@@ -1,0 +1,376 @@
+#include "transport/linux_hidraw/hidraw_backend.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/hidraw.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "interface/system_error_text.hpp"
+#include "transport/linux_hidraw/report_descriptor.hpp"
+
+namespace gpio_dll::transport {
+
+namespace {
+
+// The errno of the calling thread's last call on this backend; 0 after a success.
+thread_local std::int32_t t_last_error = 0;
+
+bool fail(std::int32_t error) {
+  t_last_error = error;
+  return false;
+}
+void succeed() {
+  t_last_error = 0;
+}
+
+// "hidraw12" -> 12; -1 for any other name.
+int node_number(const std::string& name) {
+  if (name.rfind("hidraw", 0) != 0 || name.size() == 6) return -1;
+  int number = 0;
+  for (std::size_t i = 6; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  return number;
+}
+
+std::string file_name(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool read_file(const std::string& path, std::vector<std::uint8_t>& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), {});
+  return true;
+}
+
+// HID_ID=0003:00000451:00005F00 in the HID device's uevent.
+bool ids_from_uevent(const std::string& path, HidAttributes& attributes) {
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("HID_ID=", 0) != 0) continue;
+    unsigned bus = 0, vendor = 0, product = 0;
+    if (std::sscanf(line.c_str() + 7, "%x:%x:%x", &bus, &vendor, &product) != 3) return false;
+    attributes.vendor_id = static_cast<std::uint16_t>(vendor);
+    attributes.product_id = static_cast<std::uint16_t>(product);
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+HidrawBackend::HidrawBackend(std::string class_dir, std::string device_dir)
+    : class_dir_(std::move(class_dir)), device_dir_(std::move(device_dir)) {}
+
+std::string HidrawBackend::class_entry(const std::string& path) const {
+  return class_dir_ + "/" + file_name(path);
+}
+
+Guid HidrawBackend::hid_class_guid() {
+  succeed();
+  return kHidClassGuid;
+}
+
+std::vector<DeviceInterface> HidrawBackend::present_interfaces() {
+  std::vector<std::pair<int, std::string>> found;
+  if (DIR* dir = ::opendir(class_dir_.c_str())) {
+    while (const dirent* entry = ::readdir(dir)) {
+      const int number = node_number(entry->d_name);
+      if (number >= 0) found.emplace_back(number, entry->d_name);
+    }
+    ::closedir(dir);
+  }
+  // Numeric order, so that hidraw2 comes before hidraw10.
+  std::sort(found.begin(), found.end());
+  std::vector<DeviceInterface> present;
+  for (const auto& [number, name] : found)
+    present.push_back(DeviceInterface{kHidClassGuid, 1, device_dir_ + "/" + name});
+  succeed();  // no hidraw class at all is an empty set, not a failure
+  return present;
+}
+
+Handle HidrawBackend::open(const std::string& path, bool overlapped) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (overlapped ? O_NONBLOCK : 0));
+  if (fd < 0) {
+    fail(errno);
+    return kInvalidHandle;
+  }
+  std::vector<std::uint8_t> descriptor;
+  const bool numbered =
+      read_descriptor(fd, path, descriptor) && parse_report_descriptor(descriptor).numbered_reports;
+  std::lock_guard lock(mutex_);
+  nodes_[fd] = OpenNode{path, numbered};
+  succeed();
+  return fd;
+}
+
+bool HidrawBackend::read_descriptor(Handle handle, const std::string& path,
+                                    std::vector<std::uint8_t>& out) {
+  int size = 0;
+  if (::ioctl(handle, HIDIOCGRDESCSIZE, &size) == 0 && size > 0 &&
+      size <= HID_MAX_DESCRIPTOR_SIZE) {
+    hidraw_report_descriptor descriptor{};
+    descriptor.size = static_cast<std::uint32_t>(size);
+    if (::ioctl(handle, HIDIOCGRDESC, &descriptor) == 0) {
+      out.assign(descriptor.value, descriptor.value + descriptor.size);
+      return true;
+    }
+  }
+  // Without the ioctls, sysfs has the same bytes.
+  return read_file(class_entry(path) + "/device/report_descriptor", out);
+}
+
+bool HidrawBackend::attributes(Handle handle, HidAttributes& attributes) {
+  std::string path;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = nodes_.find(handle);
+    if (it == nodes_.end()) return fail(EBADF);
+    path = it->second.path;
+  }
+  hidraw_devinfo info{};
+  if (::ioctl(handle, HIDIOCGRAWINFO, &info) == 0) {
+    attributes.vendor_id = static_cast<std::uint16_t>(info.vendor);
+    attributes.product_id = static_cast<std::uint16_t>(info.product);
+    succeed();
+    return true;
+  }
+  const int error = errno;
+  if (ids_from_uevent(class_entry(path) + "/device/uevent", attributes)) {
+    succeed();
+    return true;
+  }
+  return fail(error);
+}
+
+bool HidrawBackend::capabilities(Handle handle, HidCapabilities& capabilities) {
+  std::string path;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = nodes_.find(handle);
+    if (it == nodes_.end()) return fail(EBADF);
+    path = it->second.path;
+  }
+  std::vector<std::uint8_t> descriptor;
+  if (!read_descriptor(handle, path, descriptor)) return fail(errno != 0 ? errno : EIO);
+  const ReportDescriptorSummary summary = parse_report_descriptor(descriptor);
+  capabilities = HidCapabilities{};
+  capabilities.usage = summary.usage;
+  capabilities.usage_page = summary.usage_page;
+  capabilities.input_report_byte_length = summary.input_report_byte_length;
+  capabilities.output_report_byte_length = summary.output_report_byte_length;
+  capabilities.feature_report_byte_length = summary.feature_report_byte_length;
+  capabilities.number_link_collection_nodes = summary.collections;
+  succeed();
+  return true;
+}
+
+bool HidrawBackend::write(Handle handle, std::span<const std::uint8_t> report,
+                          std::uint32_t& bytes_written) {
+  bytes_written = 0;
+  const ssize_t n = ::write(handle, report.data(), report.size());
+  if (n < 0) return fail(errno);
+  bytes_written = static_cast<std::uint32_t>(n);
+  if (static_cast<std::size_t>(n) != report.size()) return fail(EIO);
+  succeed();
+  return true;
+}
+
+EventHandle HidrawBackend::create_event() {
+  std::lock_guard lock(mutex_);
+  const EventHandle event = next_event_++;
+  events_.emplace(event, Event{});
+  succeed();
+  return event;
+}
+
+bool HidrawBackend::reset_event(EventHandle event) {
+  std::lock_guard lock(mutex_);
+  auto it = events_.find(event);
+  if (it == events_.end()) return fail(EBADF);
+  it->second.signalled = false;
+  succeed();
+  return true;
+}
+
+HidrawBackend::ReadOutcome HidrawBackend::read_now(Handle handle, bool numbered,
+                                                   ReadRequest& request) {
+  pollfd p{handle, POLLIN, 0};
+  if (::poll(&p, 1, 0) < 0) return errno == EINTR ? ReadOutcome::NothingYet : ReadOutcome::Failed;
+  if ((p.revents & POLLIN) == 0) {
+    if (p.revents & (POLLERR | POLLHUP | POLLNVAL)) {
+      errno = ENODEV;
+      return ReadOutcome::Failed;
+    }
+    return ReadOutcome::NothingYet;
+  }
+  auto& area = request.area;
+  // hidraw hands unnumbered reports over without the identifier byte; put the 0 back so that
+  // the transport sees the same layout on every platform.
+  std::vector<std::uint8_t> scratch(area.empty() ? 1 : 0);
+  std::uint8_t* target = area.empty() ? scratch.data() : area.data() + (numbered ? 0 : 1);
+  const std::size_t room = area.empty() ? 1 : area.size() - (numbered ? 0 : 1);
+  const ssize_t n = ::read(handle, target, std::max<std::size_t>(room, 1));
+  if (n < 0) {
+    if (errno == EAGAIN || errno == EINTR) return ReadOutcome::NothingYet;
+    return ReadOutcome::Failed;
+  }
+  if (n == 0) {  // end of file: the node went away
+    errno = ENODEV;
+    return ReadOutcome::Failed;
+  }
+  if (!numbered && !area.empty()) area[0] = 0;
+  request.bytes_read = static_cast<std::uint32_t>(n) + (numbered ? 0 : 1);
+  request.completed = true;
+  return ReadOutcome::Completed;
+}
+
+bool HidrawBackend::read(Handle handle, std::shared_ptr<ReadRequest> request, EventHandle event) {
+  bool numbered = false;
+  {
+    std::lock_guard lock(mutex_);
+    auto ev = events_.find(event);
+    if (ev == events_.end()) return fail(EBADF);
+    ev->second.signalled = false;
+    ev->second.handle = handle;
+    ev->second.request = request;
+    auto node = nodes_.find(handle);
+    if (node == nodes_.end()) return fail(EBADF);
+    numbered = node->second.numbered_reports;
+  }
+  switch (read_now(handle, numbered, *request)) {
+    case ReadOutcome::Completed: {
+      std::lock_guard lock(mutex_);
+      auto ev = events_.find(event);
+      if (ev != events_.end()) {
+        ev->second.signalled = true;
+        ev->second.request.reset();
+      }
+      succeed();
+      return true;
+    }
+    case ReadOutcome::NothingYet:
+      return fail(EINPROGRESS);
+    case ReadOutcome::Failed:
+      break;
+  }
+  return fail(errno);
+}
+
+std::uint32_t HidrawBackend::wait(EventHandle event, std::uint32_t timeout_ms) {
+  Handle handle = kInvalidHandle;
+  std::shared_ptr<ReadRequest> request;
+  bool numbered = false;
+  {
+    std::lock_guard lock(mutex_);
+    auto ev = events_.find(event);
+    if (ev == events_.end()) {
+      fail(EBADF);
+      return kWaitFailed;
+    }
+    if (ev->second.signalled) {
+      succeed();
+      return kWaitSignalled;
+    }
+    handle = ev->second.handle;
+    request = ev->second.request;
+    auto node = nodes_.find(handle);
+    if (node == nodes_.end() || !request) {
+      // Nothing is pending: the read failed at once or was cancelled.
+      fail(EBADF);
+      return kWaitFailed;
+    }
+    numbered = node->second.numbered_reports;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) break;
+    pollfd p{handle, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(left));
+    if (ready < 0) {
+      if (errno == EINTR) continue;
+      fail(errno);
+      return kWaitFailed;
+    }
+    if (ready == 0) break;
+    // A disconnect shows as an error or hang-up, or as a read that fails: a failed wait,
+    // never a spin.
+    const ReadOutcome outcome = read_now(handle, numbered, *request);
+    if (outcome == ReadOutcome::Failed) {
+      fail(errno);
+      return kWaitFailed;
+    }
+    if (outcome == ReadOutcome::Completed) {
+      std::lock_guard lock(mutex_);
+      auto ev = events_.find(event);
+      if (ev != events_.end()) {
+        ev->second.signalled = true;
+        ev->second.request.reset();
+      }
+      succeed();
+      return kWaitSignalled;
+    }
+  }
+  succeed();
+  return kWaitTimeout;
+}
+
+bool HidrawBackend::cancel(Handle handle) {
+  std::lock_guard lock(mutex_);
+  if (nodes_.count(handle) == 0) return fail(EBADF);
+  for (auto& [id, event] : events_)
+    if (event.handle == handle) event.request.reset();
+  succeed();
+  return true;
+}
+
+bool HidrawBackend::close(Handle handle) {
+  std::lock_guard lock(mutex_);
+  auto it = nodes_.find(handle);
+  if (it == nodes_.end()) return fail(EBADF);
+  for (auto& [id, event] : events_)
+    if (event.handle == handle) {
+      event.request.reset();
+      event.handle = kInvalidHandle;
+    }
+  nodes_.erase(it);
+  if (::close(handle) != 0) return fail(errno);
+  succeed();
+  return true;
+}
+
+std::int32_t HidrawBackend::last_error() {
+  return t_last_error;
+}
+
+std::string HidrawBackend::error_text(std::int32_t error) {
+  return system_error_text(error);
+}
+
+void HidrawBackend::sleep_ms(std::uint32_t ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+std::uint64_t HidrawBackend::now_ms() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+}  // namespace gpio_dll::transport

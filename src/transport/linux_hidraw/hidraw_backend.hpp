@@ -1,0 +1,66 @@
+// Linux hidraw behind the platform port. Devices are found in a hidraw class directory
+// (normally /sys/class/hidraw) and opened in a device directory (normally /dev). Nothing here
+// insists on character devices: any file that behaves like a hidraw node will do.
+#pragma once
+
+#include <map>
+#include <mutex>
+
+#include "transport/platform_port.hpp"
+
+namespace gpio_dll::transport {
+
+class HidrawBackend final : public PlatformPort {
+ public:
+  static constexpr const char* kDefaultClassDir = "/sys/class/hidraw";
+  static constexpr const char* kDefaultDeviceDir = "/dev";
+
+  HidrawBackend(std::string class_dir = kDefaultClassDir,
+                std::string device_dir = kDefaultDeviceDir);
+
+  Guid hid_class_guid() override;
+  std::vector<DeviceInterface> present_interfaces() override;
+  Handle open(const std::string& path, bool overlapped) override;
+  bool attributes(Handle handle, HidAttributes& attributes) override;
+  bool capabilities(Handle handle, HidCapabilities& capabilities) override;
+  bool write(Handle handle, std::span<const std::uint8_t> report,
+             std::uint32_t& bytes_written) override;
+  EventHandle create_event() override;
+  bool reset_event(EventHandle event) override;
+  bool read(Handle handle, std::shared_ptr<ReadRequest> request, EventHandle event) override;
+  std::uint32_t wait(EventHandle event, std::uint32_t timeout_ms) override;
+  bool cancel(Handle handle) override;
+  bool close(Handle handle) override;
+  std::int32_t last_error() override;
+  std::string error_text(std::int32_t error) override;
+  void sleep_ms(std::uint32_t ms) override;
+  std::uint64_t now_ms() override;
+
+ private:
+  struct OpenNode {
+    std::string path;
+    bool numbered_reports = false;
+  };
+  struct Event {
+    bool signalled = true;
+    Handle handle = kInvalidHandle;
+    std::shared_ptr<ReadRequest> request;
+  };
+  enum class ReadOutcome { Completed, NothingYet, Failed };
+
+  // The node's sysfs entry: <class_dir>/<name of the node>.
+  std::string class_entry(const std::string& path) const;
+  bool read_descriptor(Handle handle, const std::string& path, std::vector<std::uint8_t>& out);
+  // One read() into the request's area, putting back the identifier byte hidraw leaves off
+  // unnumbered reports.
+  static ReadOutcome read_now(Handle handle, bool numbered, ReadRequest& request);
+
+  const std::string class_dir_;
+  const std::string device_dir_;
+  std::mutex mutex_;
+  std::map<Handle, OpenNode> nodes_;
+  std::map<EventHandle, Event> events_;
+  EventHandle next_event_ = 1;
+};
+
+}  // namespace gpio_dll::transport
