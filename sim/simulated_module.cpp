@@ -113,6 +113,23 @@ void SimulatedModule::set_lines_stuck(bool sda_low, bool scl_low) {
   hardware_.scl_stuck_low = scl_low;
 }
 
+const std::vector<std::uint8_t>& SimulatedModule::report_descriptor() {
+  static const std::vector<std::uint8_t> descriptor = {
+      0x06, 0x00, 0xFF,  // Usage Page (vendor 0xFF00)
+      0x09, 0x01,        // Usage (1)
+      0xA1, 0x01,        // Collection (Application)
+      0x15, 0x00,        //   Logical Minimum (0)
+      0x26, 0xFF, 0x00,  //   Logical Maximum (255)
+      0x75, 0x08,        //   Report Size (8)
+      0x95, 0x40,        //   Report Count (64)
+      0x09, 0x01,        //   Usage (1)
+      0x81, 0x02,        //   Input (Data, Variable, Absolute)
+      0x09, 0x01,        //   Usage (1)
+      0x91, 0x02,        //   Output (Data, Variable, Absolute)
+      0xC0};             // End Collection
+  return descriptor;
+}
+
 HidAttributes SimulatedModule::attributes() const {
   return HidAttributes{kModuleVendorId, kModuleProductId, 0x0100};
 }

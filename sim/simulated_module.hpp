@@ -41,6 +41,10 @@ class SimulatedModule : public SimulatedHidDevice {
  public:
   explicit SimulatedModule(ModuleConfig config = {});
 
+  // The HID report descriptor of the module: vendor page 0xFF00, 64-byte input and output
+  // reports without report identifiers.
+  static const std::vector<std::uint8_t>& report_descriptor();
+
   HidAttributes attributes() const override;
   HidCapabilities capabilities() const override;
   void on_output_report(std::span<const std::uint8_t> report, InputReportSink& sink) override;

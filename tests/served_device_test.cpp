@@ -1,0 +1,229 @@
+// The Linux hidraw backend end to end through the kernel, against the simulated module served
+// as a hidraw-like file by gpio-dll-sim (FUSE). Real time: one test waits the full 6 s time-out.
+// They need root and /dev/fuse; elsewhere they skip, unless GPIO_DLL_REQUIRE_SERVED_DEVICE is
+// set (CI), where a missing prerequisite fails them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <linux/hidraw.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "gpio_dll/gpio_dll.hpp"
+#include "support/test_support.hpp"
+
+namespace gpio_dll {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using testing::bytes;
+
+std::string missing_prerequisite() {
+  if (geteuid() != 0) return "needs root";
+  if (access("/dev/fuse", R_OK | W_OK) != 0) return "needs /dev/fuse";
+  if (access("/usr/bin/fusermount3", X_OK) != 0) return "needs fusermount3 (package fuse3)";
+  return {};
+}
+
+#define REQUIRE_SERVED_DEVICE()                                                        \
+  do {                                                                                 \
+    const std::string missing = missing_prerequisite();                                \
+    if (!missing.empty()) {                                                            \
+      if (std::getenv("GPIO_DLL_REQUIRE_SERVED_DEVICE") != nullptr) FAIL() << missing; \
+      GTEST_SKIP() << "served-device tests skipped: " << missing;                      \
+    }                                                                                  \
+  } while (0)
+
+// One gpio-dll-sim serve process.
+class Server {
+ public:
+  bool start(const std::string& mount, const std::string& fw = "2.0.19") {
+    int out[2];
+    if (pipe(out) != 0) return false;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      close(out[0]);
+      execl(GPIO_DLL_SIM, GPIO_DLL_SIM, "serve", "--fw", fw.c_str(), "--mount", mount.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(out[1]);
+    // Ready once it has printed where the device is.
+    std::string text;
+    char buffer[256];
+    const auto deadline = Clock::now() + std::chrono::seconds(10);
+    while (text.find("control:") == std::string::npos && Clock::now() < deadline) {
+      pollfd p{out[0], POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      const ssize_t n = read(out[0], buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(out[0]);
+    return text.find("control:") != std::string::npos;
+  }
+  void stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+  ~Server() { stop(); }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class ServedDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_SERVED_DEVICE();
+    char pattern[] = "/tmp/gpio-dll-served.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    ASSERT_TRUE(server_.start(dir_));
+    platform::use_hidraw(dir_ + "/sys/class/hidraw", dir_ + "/dev");
+  }
+  void TearDown() override {
+    platform::use_system();
+    server_.stop();
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+  void control(const std::string& command) { std::ofstream(dir_ + "/control") << command; }
+
+  std::string dir_;
+  Server server_;
+};
+
+TEST_F(ServedDevice, IdentifiesAndReadsAndWritesWords) {
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_EQ(fw, "2.0.19");
+    EXPECT_EQ(vid, "0451");
+    EXPECT_EQ(pid, "5F00");
+    std::int16_t cmd = 0x00, target = 0x17;
+    std::int32_t high = 0x12, low = 0x34;
+    ASSERT_EQ(dll.GPIO_WriteSMBusWord(cmd, high, low, target), OK);
+    high = low = 0;
+    ASSERT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK);
+    EXPECT_EQ(high, 0x12);
+    EXPECT_EQ(low, 0x34);
+  });
+}
+
+TEST_F(ServedDevice, MovesTwoSegmentBlocksAndAWholeEepromImage) {
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    ByteArray block(100);
+    for (std::size_t i = 0; i < block.size(); ++i)
+      block[i] = static_cast<std::uint8_t>(3 * i);
+    std::int16_t cmd = 0x44, target = 0x16, count = 100;
+    ASSERT_EQ(dll.GPIO_WriteSMBusBlock(cmd, block, count, target), OK);
+    ByteArray read;
+    std::int16_t got = 0;
+    ASSERT_EQ(dll.GPIO_ReadSMBusBlock(cmd, read, got, target), OK);
+    EXPECT_EQ(read, block);
+
+    ByteArray image(8192);
+    for (std::size_t i = 0; i < image.size(); ++i)
+      image[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    ASSERT_EQ(dll.GPIO_FW_EEP_Write(fw, image), OK);
+    ByteArray back;
+    ASSERT_EQ(dll.GPIO_FW_EEP_Read(fw, back), OK);
+    EXPECT_EQ(back, image);
+  });
+}
+
+TEST_F(ServedDevice, ASilentModuleTimesOutAfterSixSeconds) {
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    control("silent");
+    std::uint8_t lines = 0;
+    const auto start = Clock::now();
+    EXPECT_EQ(dll.GPIO_GetP0Line(lines), FATAL_ERROR);
+    const auto waited = Clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(5900));
+    EXPECT_LT(waited, std::chrono::seconds(9));
+    control("answer");
+    EXPECT_EQ(dll.GPIO_GetP0Line(lines), OK);  // rediscovered and reopened
+    EXPECT_EQ(lines, 0xFF);
+  });
+}
+
+TEST_F(ServedDevice, AModuleThatGoesAwayAndComesBackIsFoundAgain) {
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    server_.stop();  // unplugged
+    std::uint8_t lines = 0;
+    const auto start = Clock::now();
+    const std::int32_t gone = dll.GPIO_GetP0Line(lines);
+    EXPECT_TRUE(gone == FATAL_ERROR || gone == NO_DEV_DETECTED) << gone;
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));  // a failed wait, not a time-out
+    EXPECT_EQ(dll.GPIO_GetP0Line(lines), NO_DEV_DETECTED);
+    ASSERT_TRUE(server_.start(dir_));  // plugged in again
+    EXPECT_EQ(dll.GPIO_GetP0Line(lines), OK);
+  });
+}
+
+TEST_F(ServedDevice, AnyProgramCanUseItWithWritePollAndRead) {
+  const int fd = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  hidraw_devinfo info{};
+  ASSERT_EQ(ioctl(fd, HIDIOCGRAWINFO, &info), 0);
+  EXPECT_EQ(info.bustype, 3);
+  EXPECT_EQ(static_cast<std::uint16_t>(info.vendor), 0x0451);
+  EXPECT_EQ(static_cast<std::uint16_t>(info.product), 0x5F00);
+  int size = 0;
+  ASSERT_EQ(ioctl(fd, HIDIOCGRDESCSIZE, &size), 0);
+  EXPECT_EQ(size, 25);
+  char name[128] = {};
+  EXPECT_GT(ioctl(fd, HIDIOCGRAWNAME(sizeof name), name), 0);
+  EXPECT_NE(std::string(name).find("USB-GPIO"), std::string::npos);
+
+  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // report id 0, version query
+  ASSERT_EQ(write(fd, report, sizeof report), 65);
+  pollfd p{fd, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 2000), 1);
+  std::uint8_t answer[64] = {};
+  ASSERT_EQ(read(fd, answer, sizeof answer), 64);  // no identifier byte, as hidraw
+  EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 4), bytes({0x01, 2, 0, 19}));
+  close(fd);
+}
+
+// Run by served_device_namespace.sh inside a private mount namespace, with the served files
+// bound over /dev/hidraw0 and /sys/class/hidraw: the backend runs with its default paths.
+TEST(DefaultPaths, TheBackendFindsTheModuleWhereTheKernelPutsIt) {
+  if (std::getenv("GPIO_DLL_IN_SERVED_NAMESPACE") == nullptr)
+    GTEST_SKIP() << "runs inside served_device_namespace.sh";
+  platform::use_system();
+  testing::on_fresh_thread([] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_EQ(fw, "2.0.19");
+    std::int16_t cmd = 0x0D, target = 0x16;
+    std::int32_t high = 0, low = 0;
+    ASSERT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK);
+    EXPECT_EQ(low, 87);
+  });
+}
+
+}  // namespace
+}  // namespace gpio_dll
