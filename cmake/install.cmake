@@ -6,6 +6,14 @@ install(TARGETS gpio_dll gpio_dll_static EXPORT gpio_dll_targets
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/gpio_dll DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS gpio-dll RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET gpio-dll-sim)
+  install(TARGETS gpio-dll-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+
+# udev reads /usr/lib/udev/rules.d and /etc/udev/rules.d: install with the prefix /usr, or set
+# GPIO_DLL_UDEV_RULES_DIR to /etc/udev/rules.d.
+set(GPIO_DLL_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING "Where the udev rule is installed")
+install(FILES udev/70-gpio-dll.rules DESTINATION ${GPIO_DLL_UDEV_RULES_DIR})
 
 install(EXPORT gpio_dll_targets NAMESPACE gpio_dll::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/gpio_dll)
@@ -18,5 +26,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gpio_dllConfig.cmake
   ${CMAKE_CURRENT_BINARY_DIR}/gpio_dllConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/gpio_dll)
 
+file(RELATIVE_PATH GPIO_DLL_PC_PREFIX_FROM_PCDIR "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
+string(REGEX REPLACE "/$" "" GPIO_DLL_PC_PREFIX_FROM_PCDIR "${GPIO_DLL_PC_PREFIX_FROM_PCDIR}")
 configure_file(cmake/gpio_dll.pc.in ${CMAKE_CURRENT_BINARY_DIR}/gpio_dll.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gpio_dll.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
