@@ -88,39 +88,6 @@ std::string bytes_to_hex(const ByteArray& bytes) {
   return text;
 }
 
-std::string json_string(const std::string& text) {
-  std::string out = "\"";
-  for (char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          static constexpr char kDigits[] = "0123456789abcdef";
-          out += "\\u00";
-          out += kDigits[(c >> 4) & 0xF];
-          out += kDigits[c & 0xF];
-        } else {
-          out += c;
-        }
-    }
-  }
-  return out + "\"";
-}
-
 std::string format_text(const CallOutcome& outcome, const std::string& message) {
   const auto& method = *outcome.method;
   if (outcome.automation_failed)

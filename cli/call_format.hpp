@@ -6,6 +6,7 @@
 
 #include "gpio_dll/automation.hpp"
 #include "gpio_dll/variant.hpp"
+#include "json_writer.hpp"
 
 namespace gpio_dll::cli {
 
@@ -23,7 +24,6 @@ std::vector<Variant> parse_arguments(const automation::MethodInfo& method,
 std::vector<std::string> split_words(const std::string& line);
 
 std::string bytes_to_hex(const ByteArray& bytes);
-std::string json_string(const std::string& text);
 
 struct CallOutcome {
   const automation::MethodInfo* method = nullptr;

@@ -5,8 +5,12 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
+
+#include "support/served_module.hpp"
 
 namespace {
 
@@ -49,8 +53,8 @@ TEST(Tool, IdentifiesTheSimulatedModule) {
   EXPECT_EQ(r.out, "firmware: 2.0.19\nvendor:   0451\nproduct:  5F00\n");
   const ToolRun old = run_tool("--json --sim 1.0.10 identify");
   EXPECT_EQ(old.out,
-            "{\"method\":\"GPIO_FW_VER_Read\",\"result\":0,\"message\":\"OK.\",\"args\":{"
-            "\"iDevFWver\":\"1.0.10\",\"iVendorID\":\"0451\",\"iProductID\":\"5F00\"}}\n");
+            "{\"command\":\"identify\",\"result\":0,\"message\":\"OK.\",\"firmware\":\"1.0.10\","
+            "\"vendor\":\"0451\",\"product\":\"5F00\"}\n");
 }
 
 TEST(Tool, ExplainsResultCodes) {
@@ -155,6 +159,168 @@ TEST(Tool, WithoutSimulationLooksForRealModules) {
   const ToolRun r = run_tool("identify");
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "gpio-dll: 131: USB device not detected.\n");
+}
+
+struct CommandCase {
+  std::string args;
+  std::string out;
+};
+
+TEST(Tool, SMBusAndI2CCommandsPrintLikeI2cTools) {
+  const std::vector<CommandCase> cases = {
+      {"smbus read-word 0x0b 0x0d", "0x0057\n"},
+      {"smbus read-word 0x0b 0x0d p", "0x0057\n"},
+      {"smbus read-word --pec 0x0b 0x09", "0x3039\n"},
+      {"smbus read-byte 0x0b 0x0d", "0x57\n"},
+      {"smbus write-word 0x0b 0x00 0xbeef", ""},
+      {"smbus process-call 0x0b 0x00 0x1234", "0xedcb\n"},
+      {"smbus read-block 0x0b 0x22", "0x4c 0x49 0x4f 0x4e\n"},
+      {"smbus block-process-call 0x0b 0x44 1 2 3", "0x01 0x02 0x03\n"},
+      {"smbus write-block 0x0b 0x44 9 8 7", ""},
+      {"i2c write 0x50 0x10 1 2 3", ""},
+      {"i2c read 0x50 0x10 2", "0xff 0xff\n"},
+      {"i2c write-read 0x50 0x00 2 0xaa", "0xff 0xff\n"},
+      {"lines set p0 0xa5", ""},
+      {"lines get p0", "0xff\n"},
+      {"lines set p1 1 2 3", ""},
+      {"check-bus", "SDA high, SCL high\n"},
+      {"bus-test", ""},
+  };
+  for (const char* fw : {"1.0.10", "2.0.19"}) {
+    for (const auto& c : cases) {
+      const ToolRun r = run_tool(std::string("--sim ") + fw + " " + c.args);
+      EXPECT_EQ(r.status, 0) << fw << " " << c.args << ": " << r.err;
+      EXPECT_EQ(r.out, c.out) << fw << " " << c.args;
+    }
+  }
+}
+
+TEST(Tool, ResultCodesOtherThanOkExitWith2AndTheirMessage) {
+  const ToolRun absent = run_tool("--sim 2.0.19 smbus read-word 0x21 0x0d");
+  EXPECT_EQ(absent.status, 2);
+  EXPECT_EQ(absent.out, "");
+  EXPECT_EQ(absent.err, "gpio-dll: 406: Error Write.\n");
+  const ToolRun old = run_tool("--sim 1.0.10 --json smbus read-word 0x21 0x0d");
+  EXPECT_EQ(old.status, 2);
+  EXPECT_EQ(old.out,
+            "{\"command\":\"smbus read-word\",\"result\":301,\"message\":\"Error (without "
+            "explanation).\",\"address\":33,\"pec\":false,\"cmd\":13,\"value\":0}\n");
+  // 61 bytes: more than the old firmware takes in one block write.
+  std::string block;
+  for (int i = 0; i < 61; ++i)
+    block += " 7";
+  const ToolRun big = run_tool("--sim 1.0.10 smbus write-block 0x0b 0x44" + block);
+  EXPECT_EQ(big.status, 2);
+  EXPECT_EQ(big.err, "gpio-dll: 139: Maximum write size exceeded (>60 bytes).\n");
+}
+
+TEST(Tool, ScanPrintsAGridOfTheAnsweringAddresses) {
+  const ToolRun r = run_tool("--sim 2.0.19 scan");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n"), std::string::npos);
+  EXPECT_NE(r.out.find("\n00:          -- -- -- -- -- -- -- -- 0b -- -- -- --\n"),
+            std::string::npos);
+  EXPECT_NE(r.out.find("\n50: 50 -- --"), std::string::npos);
+  const ToolRun j = run_tool("--sim 1.0.10 --json scan");
+  EXPECT_NE(j.out.find("\"devices\":[11,80]"), std::string::npos) << j.out;
+}
+
+TEST(Tool, BatteryReportWithUnits) {
+  const ToolRun r = run_tool("--sim 1.0.10 battery");
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (const char* line : {"Manufacturer          GPIO Sim\n", "Chemistry             LION\n",
+                           "Voltage               12.345 V\n", "Current               -1.000 A\n",
+                           "Temperature           25.0 degrees C\n", "State of charge       87 %\n",
+                           "Full charge capacity  5000 mAh\n", "Cycle count           42\n",
+                           "Serial number         4660\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line;
+  const ToolRun j = run_tool("--sim 2.0.19 --json battery --pec");
+  EXPECT_NE(j.out.find("\"voltage_v\":12.345"), std::string::npos) << j.out;
+  EXPECT_NE(j.out.find("\"device\":\"SIM-BAT-4S\""), std::string::npos) << j.out;
+  // Nothing at 0x0c: every word shows its result's message, and the status says so.
+  const ToolRun none = run_tool("--sim 2.0.19 battery 0x0c");
+  EXPECT_EQ(none.status, 2);
+  EXPECT_NE(none.out.find("Voltage               (Error Write.)\n"), std::string::npos) << none.out;
+}
+
+TEST(Tool, EepromImagesGoThroughFiles) {
+  const std::string file = ::testing::TempDir() + "/gpio_dll_eeprom_" + std::to_string(getpid());
+  const ToolRun read = run_tool("--sim 2.0.19 eeprom read " + file);
+  EXPECT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(std::filesystem::file_size(file), 8192u);
+  EXPECT_EQ(run_tool("--sim 1.0.10 eeprom write " + file).status, 0);
+  std::ofstream(file, std::ios::trunc) << "short";
+  const ToolRun short_image = run_tool("--sim 1.0.10 eeprom write " + file);
+  EXPECT_EQ(short_image.status, 1);
+  EXPECT_EQ(short_image.err, "gpio-dll: " + file + " holds 5 bytes, not 8192\n");
+  std::remove(file.c_str());
+}
+
+TEST(Tool, PassesARawRequestThrough) {
+  const ToolRun r = run_tool("--sim 2.0.19 dma 2BFF");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.starts_with("0x2b 0x00 0xff 0x00")) << r.out;
+  EXPECT_EQ(run_tool("--sim 2.0.19 dma 2BF").status, 1);
+}
+
+TEST(Tool, ListsTheHidDevices) {
+  EXPECT_EQ(run_tool("--sim 2.0.19 list").out, "/simulated/hidraw0  0451:5F00  module\n");
+}
+
+TEST(Tool, EveryCommandHasHelp) {
+  for (const char* command : {"list", "identify", "smbus", "i2c", "scan", "lines", "check-bus",
+                              "bus-test", "eeprom", "dma", "battery", "message", "call", "batch"}) {
+    const ToolRun r = run_tool(std::string(command) + " --help");
+    EXPECT_EQ(r.status, 0) << command;
+    EXPECT_TRUE(r.out.starts_with(std::string("Usage: gpio-dll ") + command)) << r.out;
+  }
+}
+
+TEST(Tool, CommandUsageErrorsNeverReachTheModule) {
+  for (const char* args :
+       {"--sim 2.0.19 smbus read-word 0x78 0x0d", "--sim 2.0.19 smbus read-word 0x0b 256",
+        "--sim 2.0.19 smbus frob 0x0b", "--sim 2.0.19 smbus write-word 0x0b 0 0x10000",
+        "--sim 2.0.19 i2c read 0x50 0 63", "--sim 2.0.19 lines get p1", "--sim 2.0.19 lines set p0",
+        "--sim 2.0.19 eeprom erase x", "--sim 2.0.19 battery 1 2",
+        "--sim 2.0.19 --device /dev/hidraw0 identify"}) {
+    const ToolRun r = run_tool(args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_TRUE(r.err.starts_with("gpio-dll: ")) << args;
+  }
+}
+
+TEST(Tool, WorksAgainstTheServedDevice) {
+  const std::string missing = gpio_dll::testing::missing_prerequisite();
+  if (!missing.empty()) {
+    if (std::getenv("GPIO_DLL_REQUIRE_SERVED_DEVICE") != nullptr) FAIL() << missing;
+    GTEST_SKIP() << "served-device tests skipped: " << missing;
+  }
+  char pattern[] = "/tmp/gpio-dll-tool.XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  gpio_dll::testing::Server server;
+  ASSERT_TRUE(server.start(dir, "1.0.10"));
+  const std::string device = "--device " + dir + "/dev/hidraw0 ";
+  EXPECT_EQ(run_tool(device + "identify").out,
+            "firmware: 1.0.10\nvendor:   0451\nproduct:  5F00\n");
+  EXPECT_EQ(run_tool(device + "list").out, dir + "/dev/hidraw0  0451:5F00  module\n");
+  // The served module keeps its state between runs of the tool.
+  EXPECT_EQ(run_tool(device + "smbus write-word 0x0b 0x00 0xbeef").status, 0);
+  EXPECT_EQ(run_tool(device + "smbus read-word 0x0b 0x00 p").out, "0xbeef\n");
+  const std::string image = dir + ".image";
+  {
+    std::ofstream out(image, std::ios::binary);
+    for (int i = 0; i < 8192; ++i)
+      out.put(static_cast<char>(i * 13));
+  }
+  EXPECT_EQ(run_tool(device + "eeprom write " + image).status, 0);
+  const ToolRun back = run_tool(device + "eeprom read -");
+  ASSERT_EQ(back.out.size(), 8192u);
+  for (int i = 0; i < 8192; ++i)
+    ASSERT_EQ(back.out[static_cast<std::size_t>(i)], static_cast<char>(i * 13)) << i;
+  server.stop();
+  std::filesystem::remove_all(dir);
+  std::filesystem::remove(image);
 }
 
 TEST(Tool, HelpAndVersion) {

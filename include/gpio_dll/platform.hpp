@@ -2,8 +2,10 @@
 // at each thread's next device discovery; the component reads no configuration of its own.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "gpio_dll/export.hpp"
 
@@ -26,6 +28,22 @@ GPIO_DLL_API bool system_available();
 // with device/uevent and device/report_descriptor) and opened in `device_dir` (normally /dev).
 // For nodes served from elsewhere, such as the simulated module served by gpio-dll-sim.
 GPIO_DLL_API void use_hidraw(const std::string& class_dir, const std::string& device_dir);
+
+// Linux: the one hidraw node at `device_path` (a real /dev/hidrawN, or a served node such as
+// DIR/dev/hidraw0, whose sysfs-like tree DIR/sys/class/hidraw is used when it is there).
+GPIO_DLL_API void use_hidraw_device(const std::string& device_path);
+
+// A HID interface present on the current platform.
+struct HidDeviceInfo {
+  std::string path;
+  std::uint16_t vendor_id = 0;
+  std::uint16_t product_id = 0;
+  bool is_module = false;  // vendor 0x0451, product 0x5F00
+  bool opened = false;     // false when it could not be opened (permissions)
+};
+
+// Every HID interface the current platform reports, with its identifiers.
+GPIO_DLL_API std::vector<HidDeviceInfo> list_devices();
 
 }  // namespace platform
 }  // namespace gpio_dll

@@ -38,9 +38,14 @@ class Form1 {
   // Lets the thread handle its pending window messages once (repaints, window events). A
   // headless window has none.
   void process_pending_messages() {}
-  // Redraws the window at once (the progress bar during EEPROM transfers); nothing to draw
-  // headless.
-  void repaint() {}
+  // Redraws the window at once (the progress bar during EEPROM transfers) and tells the repaint
+  // observer; headless there is nothing else to draw.
+  void repaint() {
+    if (repaint_observer_) repaint_observer_(*this);
+  }
+  void set_repaint_observer(std::function<void(const Form1&)> observer) {
+    repaint_observer_ = std::move(observer);
+  }
 
   // Adds a trace line (the caller checks that the window is shown) and tells the observer.
   void add_trace_line(std::string line);
@@ -59,6 +64,7 @@ class Form1 {
   ModuleState& owner_;
   bool visible_ = false;
   std::function<void(const std::string&)> trace_observer_;
+  std::function<void(const Form1&)> repaint_observer_;
 };
 
 }  // namespace gpio_dll::diagnostics

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "gpio_dll/hid_types.hpp"
 #include "gpio_dll/platform.hpp"
 #include "gpio_dll/simulated_platform.hpp"
 #include "transport/simulated/simulated_backend.hpp"
@@ -38,6 +39,27 @@ void use_system() {
 
 bool system_available() {
   return transport::system_platform_available();
+}
+
+std::vector<HidDeviceInfo> list_devices() {
+  auto port = transport::current_platform();
+  std::vector<HidDeviceInfo> devices;
+  for (const auto& iface : port->present_interfaces()) {
+    HidDeviceInfo info;
+    info.path = iface.path;
+    const transport::Handle handle = port->open(iface.path, false);
+    if (handle != transport::kInvalidHandle) {
+      HidAttributes attributes;
+      info.opened = port->attributes(handle, attributes);
+      info.vendor_id = attributes.vendor_id;
+      info.product_id = attributes.product_id;
+      info.is_module = info.opened && attributes.vendor_id == kModuleVendorId &&
+                       attributes.product_id == kModuleProductId;
+      port->close(handle);
+    }
+    devices.push_back(info);
+  }
+  return devices;
 }
 
 }  // namespace gpio_dll::platform

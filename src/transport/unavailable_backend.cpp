@@ -71,3 +71,16 @@ bool system_platform_available() {
 }
 
 }  // namespace gpio_dll::transport
+
+namespace gpio_dll::platform {
+
+// Without hidraw there is nothing to point at: the platform stays without devices.
+void use_hidraw(const std::string&, const std::string&) {
+  transport::set_current_platform(transport::system_platform());
+}
+
+void use_hidraw_device(const std::string&) {
+  transport::set_current_platform(transport::system_platform());
+}
+
+}  // namespace gpio_dll::platform

@@ -75,6 +75,13 @@ bool ids_from_uevent(const std::string& path, HidAttributes& attributes) {
 HidrawBackend::HidrawBackend(std::string class_dir, std::string device_dir)
     : class_dir_(std::move(class_dir)), device_dir_(std::move(device_dir)) {}
 
+std::shared_ptr<HidrawBackend> HidrawBackend::single_node(const std::string& device_path,
+                                                          std::string class_dir) {
+  auto backend = std::make_shared<HidrawBackend>(std::move(class_dir), "");
+  backend->only_node_ = device_path;
+  return backend;
+}
+
 std::string HidrawBackend::class_entry(const std::string& path) const {
   return class_dir_ + "/" + file_name(path);
 }
@@ -85,6 +92,11 @@ Guid HidrawBackend::hid_class_guid() {
 }
 
 std::vector<DeviceInterface> HidrawBackend::present_interfaces() {
+  if (!only_node_.empty()) {
+    succeed();
+    if (::access(only_node_.c_str(), F_OK) != 0) return {};
+    return {DeviceInterface{kHidClassGuid, 1, only_node_}};
+  }
   std::vector<std::pair<int, std::string>> found;
   if (DIR* dir = ::opendir(class_dir_.c_str())) {
     while (const dirent* entry = ::readdir(dir)) {

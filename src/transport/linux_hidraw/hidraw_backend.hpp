@@ -17,6 +17,9 @@ class HidrawBackend final : public PlatformPort {
 
   HidrawBackend(std::string class_dir = kDefaultClassDir,
                 std::string device_dir = kDefaultDeviceDir);
+  // Only the node at `device_path` is present; its sysfs entry is looked up in `class_dir`.
+  static std::shared_ptr<HidrawBackend> single_node(const std::string& device_path,
+                                                    std::string class_dir);
 
   Guid hid_class_guid() override;
   std::vector<DeviceInterface> present_interfaces() override;
@@ -57,6 +60,7 @@ class HidrawBackend final : public PlatformPort {
 
   const std::string class_dir_;
   const std::string device_dir_;
+  std::string only_node_;  // when set, the one node present
   std::mutex mutex_;
   std::map<Handle, OpenNode> nodes_;
   std::map<EventHandle, Event> events_;

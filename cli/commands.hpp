@@ -1,0 +1,34 @@
+// The commands of the gpio-dll tool.
+#pragma once
+
+#include "tool.hpp"
+
+namespace gpio_dll::cli {
+
+struct Command {
+  const char* name;
+  const char* summary;
+  const char* help;
+  bool needs_module;  // runs against a platform (simulated or real)
+  int (*run)(Tool& tool, Args& args);
+};
+
+const std::vector<Command>& commands();
+const Command* find_command(const std::string& name);
+
+int run_identify(Tool& tool, Args& args);
+int run_list(Tool& tool, Args& args);
+int run_message(Tool& tool, Args& args);
+int run_call(Tool& tool, Args& args);
+int run_batch(Tool& tool, Args& args);
+int run_smbus(Tool& tool, Args& args);
+int run_i2c(Tool& tool, Args& args);
+int run_scan(Tool& tool, Args& args);
+int run_lines(Tool& tool, Args& args);
+int run_check_bus(Tool& tool, Args& args);
+int run_bus_test(Tool& tool, Args& args);
+int run_eeprom(Tool& tool, Args& args);
+int run_dma(Tool& tool, Args& args);
+int run_battery(Tool& tool, Args& args);
+
+}  // namespace gpio_dll::cli

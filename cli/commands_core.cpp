@@ -1,0 +1,119 @@
+// identify, list, message, call and batch.
+#include <iostream>
+
+#include "commands.hpp"
+
+namespace gpio_dll::cli {
+
+int run_identify(Tool& tool, Args& args) {
+  expect_count(args, 0, "gpio-dll identify");
+  std::string fw, vendor, product;
+  const std::int32_t result = tool.dll().GPIO_FW_VER_Read(fw, vendor, product);
+  JsonObject fields;
+  fields.add("firmware", fw).add("vendor", vendor).add("product", product);
+  return tool.finish("identify", result, fields,
+                     "firmware: " + fw + "\nvendor:   " + vendor + "\nproduct:  " + product);
+}
+
+int run_list(Tool& tool, Args& args) {
+  expect_count(args, 0, "gpio-dll list");
+  const auto devices = platform::list_devices();
+  std::vector<std::string> items;
+  std::string text;
+  for (const auto& d : devices) {
+    const std::string ids =
+        d.opened ? identifier(d.vendor_id) + ":" + identifier(d.product_id) : "????:????";
+    text += d.path + "  " + ids + (d.is_module ? "  module" : "") +
+            (d.opened ? "" : "  (cannot open: permissions?)") + "\n";
+    JsonObject o;
+    o.add("path", d.path)
+        .add("vendor", identifier(d.vendor_id))
+        .add("product", identifier(d.product_id));
+    o.add("module", d.is_module).add("opened", d.opened);
+    items.push_back(o.str());
+  }
+  if (tool.options().json)
+    std::cout << JsonObject().add("command", "list").add_raw("devices", json_array(items)).str()
+              << "\n";
+  else
+    std::cout << text;
+  return kExitOk;
+}
+
+int run_message(Tool& tool, Args& args) {
+  expect_count(args, 1, "gpio-dll message CODE");
+  const auto code = static_cast<std::int32_t>(parse_number(args[0], INT32_MIN, INT32_MAX, "CODE"));
+  const std::string message = tool.message(code);
+  if (tool.options().json)
+    std::cout << JsonObject().add("code", std::int64_t{code}).add("message", message).str() << "\n";
+  else
+    std::cout << message << "\n";
+  return kExitOk;
+}
+
+namespace {
+
+// Calls one method and prints it; false when the call failed (a result code other than OK, or
+// an automation error).
+bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
+  const automation::MethodInfo* method = automation::find_method(name);
+  if (method == nullptr) throw UsageError{"no method " + name};
+  CallOutcome outcome;
+  outcome.method = method;
+  outcome.args = parse_arguments(*method, words);
+  try {
+    outcome.result = automation::Invoke(tool.dll(), method->dispid, outcome.args);
+  } catch (const AutomationError& e) {
+    outcome.automation_failed = true;
+    outcome.automation_error = e.number();
+    outcome.automation_message = AutomationError::description(e.number());
+  }
+  bool ok = !outcome.automation_failed;
+  std::string message;
+  if (ok && method->result == automation::ResultType::Int32) {
+    const std::int32_t code = outcome.result.to_int32();
+    message = tool.message(code);
+    ok = code == OK;
+  }
+  std::cout << (tool.options().json ? format_json(outcome, message) + "\n"
+                                    : format_text(outcome, message));
+  std::cout.flush();
+  if (outcome.automation_failed)
+    tool.error("automation error " + std::to_string(outcome.automation_error) + ": " +
+               outcome.automation_message);
+  else if (!ok)
+    tool.error(outcome.result.to_text() + ": " + message);
+  return ok;
+}
+
+}  // namespace
+
+int run_call(Tool& tool, Args& args) {
+  if (args.empty()) throw UsageError{"usage: gpio-dll call METHOD [ARG...]"};
+  const std::string name = args[0];
+  return call_and_print(tool, name, Args(args.begin() + 1, args.end())) ? kExitOk : kExitResult;
+}
+
+int run_batch(Tool& tool, Args& args) {
+  expect_count(args, 0, "gpio-dll batch < CALLS");
+  bool all_ok = true;
+  bool usage_failed = false;
+  std::string line;
+  int number = 0;
+  while (std::getline(std::cin, line)) {
+    ++number;
+    try {
+      Args words = split_words(line);
+      if (words.empty() || words[0].starts_with("#")) continue;
+      const std::string name = words[0];
+      all_ok = call_and_print(tool, name, Args(words.begin() + 1, words.end())) && all_ok;
+    } catch (const UsageError& e) {
+      tool.error("line " + std::to_string(number) + ": " + e.message);
+      usage_failed = true;
+    }
+  }
+  if (usage_failed) return kExitUsage;
+  return all_ok ? kExitOk : kExitResult;
+}
+
+}  // namespace gpio_dll::cli

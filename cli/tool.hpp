@@ -1,0 +1,74 @@
+// What every command of the gpio-dll tool shares: options, the object, argument parsing and
+// the conventions of output and exit status.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "call_format.hpp"
+#include "gpio_dll/gpio_dll.hpp"
+#include "json_writer.hpp"
+
+namespace gpio_dll::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitUsage = 1;
+inline constexpr int kExitResult = 2;  // a result code other than OK
+
+struct Options {
+  std::optional<std::string> sim;     // firmware of the built-in simulated module
+  std::optional<std::string> script;  // answers the simulated module plays back first
+  std::optional<std::string> device;  // one hidraw node
+  bool json = false;
+  bool trace = false;
+};
+
+using Args = std::vector<std::string>;
+
+class Tool {
+ public:
+  explicit Tool(Options options) : options_(std::move(options)) {}
+
+  const Options& options() const { return options_; }
+  cls_GPIO_DLL& dll() { return dll_; }
+  std::string message(std::int32_t code);
+
+  // Identifies the module, as every bus command must first; prints the failure and returns
+  // false when it fails.
+  bool identify(int& exit_status);
+  // The firmware version text that the last identification read.
+  const std::string& firmware() const { return firmware_; }
+
+  // The end of a command: OK prints `text` (or the JSON object, with result and message);
+  // any other code goes to standard error as "gpio-dll: CODE: MESSAGE" (and JSON to standard
+  // output) with exit status 2.
+  int finish(const std::string& command, std::int32_t result, JsonObject fields,
+             const std::string& text);
+
+  void error(const std::string& text) const;
+
+ private:
+  Options options_;
+  cls_GPIO_DLL dll_;
+  std::string firmware_;
+};
+
+// Numbers in decimal or 0x hex, within [min, max].
+std::int64_t parse_number(const std::string& word, std::int64_t min, std::int64_t max,
+                          const std::string& what);
+// A 7-bit address (0x03 to 0x77, as i2c-tools take them) as the 8-bit nTargetID, bit 0 = PEC.
+std::int16_t parse_target(const std::string& word, bool pec);
+// Data bytes, one number per word.
+ByteArray parse_data_bytes(const Args& words, std::size_t from);
+// Removes "--pec" anywhere and a final "p" mode word; true if either was there.
+bool take_pec(Args& args);
+// "0x01 0x02 ..." as i2c-tools print blocks.
+std::string format_bytes(const ByteArray& bytes);
+std::string hex2(std::uint32_t value);
+// Four upper-case hex digits, as identifiers are written ("0451").
+std::string identifier(std::uint16_t value);
+std::string hex4(std::uint32_t value);
+void expect_count(const Args& args, std::size_t count, const std::string& usage);
+
+}  // namespace gpio_dll::cli
