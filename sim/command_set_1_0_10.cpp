@@ -7,17 +7,6 @@ namespace {
 
 constexpr std::uint8_t kFailed = 0x01;
 
-struct Request {
-  std::span<const std::uint8_t> bytes;
-  std::uint8_t operator[](std::size_t i) const { return i < bytes.size() ? bytes[i] : 0; }
-  Bytes range(std::size_t from, std::size_t count) const {
-    Bytes out(count);
-    for (std::size_t i = 0; i < count; ++i)
-      out[i] = (*this)[from + i];
-    return out;
-  }
-};
-
 std::uint8_t slave(std::uint8_t eight_bit_address) {
   return static_cast<std::uint8_t>(eight_bit_address >> 1);
 }
@@ -41,7 +30,7 @@ Bytes block_reply(std::uint8_t command, const BusRead& read) {
 }  // namespace
 
 Bytes answer_1_0_10(ModuleHardware& hw, std::span<const std::uint8_t> bytes) {
-  const Request q{bytes};
+  const RequestBytes q{bytes};
   const std::uint8_t command = q[0];
   switch (command) {
     case 0x01:  // Send Byte: W, data

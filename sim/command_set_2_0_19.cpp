@@ -15,17 +15,6 @@ constexpr std::uint8_t kUnknownCommand = 0x01;
 
 constexpr std::size_t kSegment = 60;
 
-struct Request {
-  std::span<const std::uint8_t> bytes;
-  std::uint8_t operator[](std::size_t i) const { return i < bytes.size() ? bytes[i] : 0; }
-  Bytes range(std::size_t from, std::size_t count) const {
-    Bytes out(count);
-    for (std::size_t i = 0; i < count; ++i)
-      out[i] = (*this)[from + i];
-    return out;
-  }
-};
-
 std::uint8_t status_of(BusOutcome outcome) {
   switch (outcome) {
     case BusOutcome::Ok:
@@ -104,7 +93,7 @@ Bytes block_read(ModuleHardware& hw, std::uint8_t command, std::uint8_t address,
 }  // namespace
 
 Bytes answer_2_0_19(ModuleHardware& hw, std::span<const std::uint8_t> bytes) {
-  const Request q{bytes};
+  const RequestBytes q{bytes};
   const std::uint8_t command = q[0];
   switch (command) {
     case 0x03:  // Set P1 lines
