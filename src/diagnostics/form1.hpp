@@ -1,17 +1,18 @@
-// The debug window "GPIO_DLL_Debug_module" as a model: the controls that the transport, module
-// identification and the EEPROM transfers write to, and the window's start-up. One per client
-// thread, created hidden at its first reference; lines reach the trace list only while shown.
+// The debug window "GPIO_DLL_Debug_module" as a model: identification fields, the trace list,
+// the received data, EEPROM progress and the HID test report with its five byte pickers. One per
+// client thread, created hidden at its first reference; lines reach the trace list only while
+// it is shown. Events (clicks, picker changes, timer ticks) run through the windowing port's
+// event delivery, under the owner's operation lock.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "diagnostics/trace_list.hpp"
-
-namespace gpio_dll {
-class ModuleState;
-}
+#include "diagnostics/window_model.hpp"
+#include "diagnostics/windowing_port.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -21,50 +22,69 @@ struct ProgressBar {
   int value = 0;
 };
 
-class Form1 {
+class Form1 final : public WindowModel {
  public:
   static constexpr const char* kCaption = "GPIO_DLL_Debug_module";
+  static constexpr int kPickers = 5;
+  static constexpr int kNoSelection = -1;
+  static constexpr std::size_t kRequestDigits = 128;
+  static constexpr std::uint32_t kTimerIntervalMs = 750;
 
   explicit Form1(ModuleState& owner);
+  ~Form1() override;
 
-  // Runs once, right after creation: empties the identification fields and the result line,
-  // closes the access gate again and identifies the module.
+  // Runs once, right after creation: fills the pickers and the request field, empties the
+  // identification fields, closes the access gate again and identifies the module.
   void startup();
 
-  bool visible() const { return visible_; }
-  void show() { visible_ = true; }
-  void hide() { visible_ = false; }
-
-  // Lets the thread handle its pending window messages once (repaints, window events). A
-  // headless window has none.
-  void process_pending_messages() {}
-  // Redraws the window at once (the progress bar during EEPROM transfers) and tells the repaint
-  // observer; headless there is nothing else to draw.
-  void repaint() {
-    if (repaint_observer_) repaint_observer_(*this);
+  // Transport hooks.
+  void process_pending_messages();
+  void repaint();
+  void add_trace_line(std::string line);
+  void set_trace_observer(std::function<void(const std::string&)> observer) {
+    trace_observer_ = std::move(observer);
   }
   void set_repaint_observer(std::function<void(const Form1&)> observer) {
     repaint_observer_ = std::move(observer);
   }
+  // A client operation has returned: the window catches up with what it wrote.
+  void operation_finished() { changed(true); }
 
-  // Adds a trace line (the caller checks that the window is shown) and tells the observer.
-  void add_trace_line(std::string line);
-  // Called with every line added to the trace list.
-  void set_trace_observer(std::function<void(const std::string&)> observer) {
-    trace_observer_ = std::move(observer);
-  }
+  // Window events.
+  void Combo1_Click(int k, int entry);     // the user picks an entry (0 to 255)
+  void Text1_Change(const std::string& text);  // the user edits the request field
+  void Command19_Click();                  // "00 =>": clear the request field
+  void cmdOnce_Click();
+  void cmdContinuous_Click();
+  void Check1_Click(int k, bool checked);
+  void Timer1_Timer();
 
-  TraceList ListBox1;                                                    // trace list
+  // Controls.
   std::array<std::string, 4> Text3{"Text3", "Text3", "Text3", "Text3"};  // status, VID, PID, FW
-  std::string Text2 = "Text2\r\n";                                       // received-data field
-  std::string Text16;                                                    // result line
-  ProgressBar ProgressBar1;                                              // module EEPROM progress
+  std::array<int, kPickers> Combo1{kNoSelection, kNoSelection, kNoSelection, kNoSelection,
+                                   kNoSelection};  // selected entry of each byte picker
+  std::array<bool, kPickers> Check1{};             // increment boxes
+  std::string cmdContinuous = "Continuous";       // its caption
+  std::string Text1 = "Text1";                     // request field
+  std::string Text2 = "Text2\r\n";                 // received-data field
+  TraceList ListBox1;                              // trace list
+  std::string Text16;                              // result line
+  ProgressBar ProgressBar1;                        // module EEPROM progress
+  bool Timer1_Enabled = false;
+  std::uint32_t Timer1_Interval = 0;
+
+  // The request field as 64 bytes: cut or padded with "0" to 128 digits first.
+  std::vector<std::uint8_t> request_bytes() const;
 
  private:
-  ModuleState& owner_;
-  bool visible_ = false;
+  void select(int k, int entry);  // a selection, by the user or by the window: rebuilds
+  void rebuild_request();
+  void test_report();
+  void set_timer(bool enabled);
+
   std::function<void(const std::string&)> trace_observer_;
   std::function<void(const Form1&)> repaint_observer_;
+  WindowingPort::TimerId timer_ = 0;
 };
 
 }  // namespace gpio_dll::diagnostics

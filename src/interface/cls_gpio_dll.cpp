@@ -1,5 +1,7 @@
 #include "gpio_dll/cls_gpio_dll.hpp"
 
+#include "diagnostics/form1.hpp"
+#include "diagnostics/login_form.hpp"
 #include "gpio_dll/automation_error.hpp"
 #include "gpio_dll/error_codes.hpp"
 #include "interface/dispatch.hpp"
@@ -14,16 +16,32 @@ namespace gpio_dll {
 
 namespace {
 
+// Runs one method on the calling thread's state, holding its operation lock so that window
+// events wait until the method returns; afterwards the debug window catches up.
+template <class Work>
+auto with_state(Work work) {
+  ModuleState& state = ModuleState::current();
+  std::lock_guard lock(state.operation_mutex);
+  struct CatchUp {
+    ModuleState& state;
+    ~CatchUp() {
+      if (auto* window = state.existing_debug_window()) window->operation_finished();
+    }
+  } catch_up{state};
+  return work(state);
+}
+
 // Runs the implementation of the generation named by the thread's firmware version text; an
 // empty or unknown text answers without touching the module or the arguments.
 template <class Method, class... Args>
 std::int32_t dispatch(Method method, Args&... args) {
-  ModuleState& state = ModuleState::current();
-  const std::string version = state.firmware_version;
-  Generation generation;
-  if (const std::int32_t refused = choose_generation(version, generation); refused != OK)
-    return refused;
-  return (firmware_operations(generation).*method)(state, args...);
+  return with_state([&](ModuleState& state) -> std::int32_t {
+    const std::string version = state.firmware_version;
+    Generation generation;
+    if (const std::int32_t refused = choose_generation(version, generation); refused != OK)
+      return refused;
+    return (firmware_operations(generation).*method)(state, args...);
+  });
 }
 
 using Ops = FirmwareOperations;
@@ -41,11 +59,11 @@ std::string cls_GPIO_DLL::Check_DllErrorCode(std::int32_t& lcode) {
 }
 
 std::int32_t cls_GPIO_DLL::GPIO_FW_EEP_Read(std::string& DevFWver, ByteArray& DEEPROM) {
-  return module_eeprom_read(ModuleState::current(), DevFWver, DEEPROM);
+  return with_state([&](ModuleState& s) { return module_eeprom_read(s, DevFWver, DEEPROM); });
 }
 
 std::int32_t cls_GPIO_DLL::GPIO_FW_EEP_Write(std::string& DevFWver, ByteArray& DEEPROM) {
-  return module_eeprom_write(ModuleState::current(), DevFWver, DEEPROM);
+  return with_state([&](ModuleState& s) { return module_eeprom_write(s, DevFWver, DEEPROM); });
 }
 
 std::int32_t cls_GPIO_DLL::GPIO_ReadI2CBlock(std::int16_t& iCmd, ByteArray& DataArray,
@@ -109,11 +127,12 @@ std::int32_t cls_GPIO_DLL::GPIO_ProcessCall(std::int16_t& iCmd, std::int32_t& wD
 
 std::int32_t cls_GPIO_DLL::GPIO_ReadWriteP0Line(std::uint8_t& DataA, std::uint8_t& DataB) {
   // Only the old generation has the combined P0 set-and-read.
-  ModuleState& state = ModuleState::current();
-  const std::string version = state.firmware_version;
-  if (version == kFirmware1_0_10)
-    return firmware_operations(Generation::Fw1_0_10).ReadWriteP0Line(state, DataA, DataB);
-  return version.empty() ? NO_DEV_DETECTED : UNSUPPORTED_GPIO_FW_VER;
+  return with_state([&](ModuleState& state) -> std::int32_t {
+    const std::string version = state.firmware_version;
+    if (version == kFirmware1_0_10)
+      return firmware_operations(Generation::Fw1_0_10).ReadWriteP0Line(state, DataA, DataB);
+    return version.empty() ? NO_DEV_DETECTED : UNSUPPORTED_GPIO_FW_VER;
+  });
 }
 
 std::int32_t cls_GPIO_DLL::GPIO_WriteReadI2CBlock(std::int16_t& iCmd, ByteArray& DataArrayW,
@@ -134,7 +153,7 @@ std::int32_t cls_GPIO_DLL::GPIO_WriteReadSMBusBlock(std::int16_t& iCmd, ByteArra
 }
 
 std::int32_t cls_GPIO_DLL::GPIO_CheckSdaSclLine() {
-  return check_sda_scl_line(ModuleState::current());
+  return with_state([](ModuleState& s) { return check_sda_scl_line(s); });
 }
 
 std::int32_t cls_GPIO_DLL::GPIO_GetP0Line(std::uint8_t& DataB) {
@@ -160,15 +179,19 @@ std::int32_t cls_GPIO_DLL::GPIO_SetP1Line(std::uint8_t& DataA, std::uint8_t& Dat
 
 std::int32_t cls_GPIO_DLL::GPIO_FW_VER_Read(std::string& iDevFWver, std::string& iVendorID,
                                             std::string& iProductID) {
-  return read_firmware_version(ModuleState::current(), iDevFWver, iVendorID, iProductID);
+  return with_state(
+      [&](ModuleState& s) { return read_firmware_version(s, iDevFWver, iVendorID, iProductID); });
 }
 
 std::int32_t cls_GPIO_DLL::GPIO_DMA(ByteArray& wBlock, ByteArray& rBlock) {
-  return pass_through(ModuleState::current(), wBlock, rBlock);
+  return with_state([&](ModuleState& s) { return pass_through(s, wBlock, rBlock); });
 }
 
 Variant cls_GPIO_DLL::GPIO_ShutdownDLL() {
-  transport::close_module(ModuleState::current());
+  with_state([](ModuleState& s) {
+    transport::close_module(s);
+    return 0;
+  });
   return Variant();
 }
 
@@ -177,8 +200,7 @@ std::string cls_GPIO_DLL::GetErrString(std::int32_t LastError) {
 }
 
 std::int32_t cls_GPIO_DLL::ShowDbg(std::string& optStr) {
-  (void)optStr;
-  throw AutomationError(kActionNotSupported, "ShowDbg is not available in this build");
+  return with_state([&](ModuleState& s) { return diagnostics::show_debug_gate(s, optStr); });
 }
 
 }  // namespace gpio_dll

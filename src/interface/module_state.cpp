@@ -1,6 +1,7 @@
 #include "interface/module_state.hpp"
 
 #include "diagnostics/form1.hpp"
+#include "diagnostics/login_form.hpp"
 #include "transport/platform_registry.hpp"
 
 namespace gpio_dll {
@@ -8,6 +9,9 @@ namespace gpio_dll {
 ModuleState::ModuleState() = default;
 
 ModuleState::~ModuleState() {
+  // The windows go first: they may still refer to the state while unloading.
+  debug_window_.reset();
+  login_form_.reset();
   // The thread is done with the component: give the handles back rather than leak them.
   if (!port_) return;
   if (HIDHandle != transport::kInvalidHandle) port_->close(HIDHandle);
@@ -59,6 +63,18 @@ diagnostics::Form1& ModuleState::debug_window() {
 
 void ModuleState::unload_debug_window() {
   debug_window_.reset();
+}
+
+diagnostics::LoginForm& ModuleState::login_form() {
+  if (!login_form_) {
+    login_form_ = std::make_unique<diagnostics::LoginForm>(*this);
+    login_form_->startup();
+  }
+  return *login_form_;
+}
+
+void ModuleState::unload_login_form() {
+  login_form_.reset();
 }
 
 }  // namespace gpio_dll

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "transport/platform_port.hpp"
@@ -12,6 +13,7 @@ namespace gpio_dll {
 
 namespace diagnostics {
 class Form1;
+class LoginForm;
 }
 
 // The access gate in front of the debug window.
@@ -20,7 +22,7 @@ struct AccessGateState {
   std::string challenge;
 };
 
-class ModuleState {
+class ModuleState : public std::enable_shared_from_this<ModuleState> {
  public:
   ModuleState();
   ~ModuleState();
@@ -60,12 +62,23 @@ class ModuleState {
   // start-up, which identifies the module.
   diagnostics::Form1& debug_window();
   bool has_debug_window() const { return debug_window_ != nullptr; }
+  diagnostics::Form1* existing_debug_window() { return debug_window_.get(); }
   // Unloads the window; the next reference creates it anew.
   void unload_debug_window();
+
+  // The thread's access gate, created hidden at its first reference (with a new challenge).
+  diagnostics::LoginForm& login_form();
+  diagnostics::LoginForm* existing_login_form() { return login_form_.get(); }
+  void unload_login_form();
+
+  // Held while a method of the object runs on the owning thread and while a window event runs,
+  // so that the two never interleave.
+  std::recursive_mutex operation_mutex;
 
  private:
   std::shared_ptr<transport::PlatformPort> port_;
   std::unique_ptr<diagnostics::Form1> debug_window_;
+  std::unique_ptr<diagnostics::LoginForm> login_form_;
 };
 
 }  // namespace gpio_dll
