@@ -30,9 +30,11 @@ Form1::~Form1() {
 void Form1::startup() {
   ModuleState& state = owner();
   Text1 = std::string(kRequestDigits, '0');
-  for (int k = 0; k < kPickers; ++k) select(k, kStartupEntries[k]);
+  for (int k = 0; k < kPickers; ++k)
+    select(k, kStartupEntries[k]);
   Check1.fill(false);
-  for (auto& field : Text3) field.clear();
+  for (auto& field : Text3)
+    field.clear();
   state.access_gate.gate_passed = false;
   set_timer(false);
   Timer1_Interval = kTimerIntervalMs;
@@ -50,7 +52,9 @@ void Form1::startup() {
   changed();
 }
 
-void Form1::process_pending_messages() { windowing().process_pending_messages(); }
+void Form1::process_pending_messages() {
+  windowing().process_pending_messages();
+}
 
 void Form1::repaint() {
   if (repaint_observer_) repaint_observer_(*this);
@@ -88,7 +92,9 @@ void Form1::select(int k, int entry) {
   rebuild_request();
 }
 
-void Form1::Combo1_Click(int k, int entry) { select(k, entry); }
+void Form1::Combo1_Click(int k, int entry) {
+  select(k, entry);
+}
 
 void Form1::Text1_Change(const std::string& text) {
   Text1 = text;
@@ -106,7 +112,9 @@ void Form1::Command19_Click() {
   changed();
 }
 
-void Form1::cmdOnce_Click() { test_report(); }
+void Form1::cmdOnce_Click() {
+  test_report();
+}
 
 void Form1::cmdContinuous_Click() {
   if (cmdContinuous == "Continuous") {

@@ -51,9 +51,9 @@ class Form1 final : public WindowModel {
   void operation_finished() { changed(true); }
 
   // Window events.
-  void Combo1_Click(int k, int entry);     // the user picks an entry (0 to 255)
+  void Combo1_Click(int k, int entry);         // the user picks an entry (0 to 255)
   void Text1_Change(const std::string& text);  // the user edits the request field
-  void Command19_Click();                  // "00 =>": clear the request field
+  void Command19_Click();                      // "00 =>": clear the request field
   void cmdOnce_Click();
   void cmdContinuous_Click();
   void Check1_Click(int k, bool checked);
@@ -64,7 +64,7 @@ class Form1 final : public WindowModel {
   std::array<int, kPickers> Combo1{kNoSelection, kNoSelection, kNoSelection, kNoSelection,
                                    kNoSelection};  // selected entry of each byte picker
   std::array<bool, kPickers> Check1{};             // increment boxes
-  std::string cmdContinuous = "Continuous";       // its caption
+  std::string cmdContinuous = "Continuous";        // its caption
   std::string Text1 = "Text1";                     // request field
   std::string Text2 = "Text2\r\n";                 // received-data field
   TraceList ListBox1;                              // trace list

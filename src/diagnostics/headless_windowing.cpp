@@ -58,7 +58,8 @@ void HeadlessWindowing::advance_ms(std::uint64_t ms) {
     // may start and stop timers.
     auto next = timers_.end();
     for (auto it = timers_.begin(); it != timers_.end(); ++it)
-      if (it->second.due_ms <= end && (next == timers_.end() || it->second.due_ms < next->second.due_ms))
+      if (it->second.due_ms <= end &&
+          (next == timers_.end() || it->second.due_ms < next->second.due_ms))
         next = it;
     if (next == timers_.end()) break;
     now_ms_ = next->second.due_ms;

@@ -29,7 +29,8 @@ std::int32_t text_to_bytes(const std::string& text, std::vector<std::uint8_t>& b
 std::int32_t bytes_to_text(const std::vector<std::uint8_t>& bytes, std::string& text) {
   text.clear();
   if (bytes.empty()) return FATAL_ERROR;
-  for (std::uint8_t b : bytes) append_two_digit_hex(text, b);
+  for (std::uint8_t b : bytes)
+    append_two_digit_hex(text, b);
   return OK;
 }
 

@@ -17,9 +17,13 @@ namespace {
 std::mutex g_generator_mutex;
 std::function<double()> g_generator;
 
-bool is_hex_digit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); }
+bool is_hex_digit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
 
-char upper_hex_letter(char c) { return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper_hex_letter(char c) {
+  return c >= 'a' && c <= 'f' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 }  // namespace
 
@@ -55,7 +59,8 @@ std::string word_generator(const TimeOfDay& time) {
 
 std::string challenge_generator() {
   std::string challenge;
-  for (int i = 0; i < 4; ++i) challenge += word_generator(windowing().time_of_day());
+  for (int i = 0; i < 4; ++i)
+    challenge += word_generator(windowing().time_of_day());
   return challenge;
 }
 
@@ -63,9 +68,13 @@ LoginForm::LoginForm(ModuleState& owner) : WindowModel(owner, Kind::AccessGate) 
   windowing().window_created(*this);
 }
 
-LoginForm::~LoginForm() { windowing().window_unloaded(*this); }
+LoginForm::~LoginForm() {
+  windowing().window_unloaded(*this);
+}
 
-void LoginForm::startup() { new_challenge(); }
+void LoginForm::startup() {
+  new_challenge();
+}
 
 void LoginForm::new_challenge() {
   owner().access_gate.challenge = challenge_generator();
@@ -79,7 +88,8 @@ void LoginForm::cmdOK_Click() {
   const std::string& challenge = state.access_gate.challenge;
   const std::string& response = txtPassword;
   bool accepted = false;
-  if (challenge.size() == 16 && response.size() == 2 && std::isxdigit(static_cast<unsigned char>(response[0])) &&
+  if (challenge.size() == 16 && response.size() == 2 &&
+      std::isxdigit(static_cast<unsigned char>(response[0])) &&
       std::isxdigit(static_cast<unsigned char>(response[1])))
     accepted = packet_error_code(challenge + response) == 0;
   if (accepted) {

@@ -5,6 +5,8 @@
 
 namespace gpio_dll::diagnostics {
 
-std::shared_ptr<WindowingPort> make_toolkit_windowing() { return nullptr; }
+std::shared_ptr<WindowingPort> make_toolkit_windowing() {
+  return nullptr;
+}
 
 }  // namespace gpio_dll::diagnostics

@@ -5,7 +5,9 @@
 
 namespace gpio_dll::diagnostics {
 
-std::shared_ptr<ModuleState> WindowModel::owner_shared() const { return owner_.shared_from_this(); }
+std::shared_ptr<ModuleState> WindowModel::owner_shared() const {
+  return owner_.shared_from_this();
+}
 
 void WindowModel::show() {
   if (visible_) return;

@@ -14,7 +14,7 @@ namespace gpio_dll {
 namespace diagnostics {
 class Form1;
 class LoginForm;
-}
+}  // namespace diagnostics
 
 // The access gate in front of the debug window.
 struct AccessGateState {

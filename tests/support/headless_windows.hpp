@@ -1,0 +1,38 @@
+// A headless windowing in place for the length of a test, with the simulated module.
+#pragma once
+
+#include "diagnostics/form1.hpp"
+#include "diagnostics/headless_windowing.hpp"
+#include "diagnostics/login_form.hpp"
+#include "support/test_support.hpp"
+#include "transactions/packet_error_code.hpp"
+
+namespace gpio_dll::testing {
+
+class HeadlessWindowsTest : public SimulatedModuleTest {
+ protected:
+  void SetUp() override {
+    SimulatedModuleTest::SetUp();
+    windows_ = std::make_shared<diagnostics::HeadlessWindowing>();
+    diagnostics::set_windowing(windows_);
+  }
+  void TearDown() override {
+    diagnostics::set_uniform_generator(nullptr);
+    SimulatedModuleTest::TearDown();
+  }
+  diagnostics::HeadlessWindowing& windows() { return *windows_; }
+
+  // The response that completes `challenge` to a sequence whose packet error code is 0.
+  static std::string digest(const std::string& challenge) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < challenge.size(); i += 2)
+      bytes.push_back(static_cast<std::uint8_t>(std::stoi(challenge.substr(i, 2), nullptr, 16)));
+    char text[3];
+    std::snprintf(text, sizeof text, "%02X", crc8(bytes.data(), bytes.size()));
+    return text;
+  }
+
+  std::shared_ptr<diagnostics::HeadlessWindowing> windows_;
+};
+
+}  // namespace gpio_dll::testing
