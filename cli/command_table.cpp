@@ -55,6 +55,11 @@ const std::vector<Command>& commands() {
        "default): voltage, current,\ntemperature, state of charge, capacities, cycle count, serial "
        "number, names and\nchemistry. A word that cannot be read shows its result's message.\n",
        true, run_battery},
+      {"debug-window", "the access gate, then the debug window, until closed",
+       "Usage: gpio-dll debug-window\nOpens the access gate (ShowDbg); the right digest opens "
+       "the debug window with\nthe module's identifiers, the call trace and the HID test report. "
+       "Runs until\nboth windows are closed. Needs a display.\n",
+       true, run_debug_window},
       {"message", "the message of a result code",
        "Usage: gpio-dll message CODE\nPrints the message of a result code (Check_DllErrorCode).\n",
        false, run_message},

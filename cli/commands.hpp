@@ -30,5 +30,6 @@ int run_bus_test(Tool& tool, Args& args);
 int run_eeprom(Tool& tool, Args& args);
 int run_dma(Tool& tool, Args& args);
 int run_battery(Tool& tool, Args& args);
+int run_debug_window(Tool& tool, Args& args);
 
 }  // namespace gpio_dll::cli

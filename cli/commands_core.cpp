@@ -40,6 +40,18 @@ int run_list(Tool& tool, Args& args) {
   return kExitOk;
 }
 
+int run_debug_window(Tool& tool, Args& args) {
+  expect_count(args, 0, "gpio-dll debug-window");
+  if (!debug_window::on_display()) {
+    tool.error("no display: the debug window needs one (is DISPLAY set?)");
+    return kExitUsage;
+  }
+  std::string none;
+  tool.dll().ShowDbg(none);
+  debug_window::wait_until_closed();
+  return kExitOk;
+}
+
 int run_message(Tool& tool, Args& args) {
   expect_count(args, 1, "gpio-dll message CODE");
   const auto code = static_cast<std::int32_t>(parse_number(args[0], INT32_MIN, INT32_MAX, "CODE"));

@@ -8,6 +8,7 @@
 #include "gpio_dll/automation.hpp"
 #include "gpio_dll/automation_error.hpp"
 #include "gpio_dll/cls_gpio_dll.hpp"
+#include "gpio_dll/debug_window.hpp"
 #include "gpio_dll/error_codes.hpp"
 #include "gpio_dll/hid_types.hpp"
 #include "gpio_dll/platform.hpp"

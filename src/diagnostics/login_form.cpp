@@ -123,6 +123,13 @@ std::optional<std::string> LoginForm::filter_paste(const std::string& clipboard)
   return filtered;
 }
 
+std::optional<char> LoginForm::filter_character(char code, std::size_t field_length) {
+  if (code == kBackspace) return code;
+  code = upper_hex_letter(code);
+  if (is_hex_digit(code) && field_length < kResponseLimit) return code;
+  return std::nullopt;
+}
+
 std::optional<char> LoginForm::filter_key(char code, std::size_t field_length) {
   if (code == kBackspace) return code;
   if (code == kPaste) {
@@ -134,10 +141,8 @@ std::optional<char> LoginForm::filter_key(char code, std::size_t field_length) {
     windowing().process_pending_messages();
     return code;
   }
-  code = upper_hex_letter(code);
   windowing().process_pending_messages();
-  if (is_hex_digit(code) && field_length < kResponseLimit) return code;
-  return std::nullopt;
+  return filter_character(code, field_length);
 }
 
 void LoginForm::txtPassword_KeyPress(char code) {

@@ -41,6 +41,9 @@ class LoginForm final : public WindowModel {
   // key is dropped. A paste (Ctrl+V) filters the clipboard in place and passes when something
   // may be pasted.
   std::optional<char> filter_key(char code, std::size_t field_length);
+  // The key filter for one typed character (not a paste): the character to insert, upper-cased,
+  // or nothing.
+  static std::optional<char> filter_character(char code, std::size_t field_length);
   // The paste filter: nothing for 17 characters or more; else the text without line ends,
   // upper-cased, hexadecimal digits only.
   static std::optional<std::string> filter_paste(const std::string& clipboard);

@@ -27,6 +27,8 @@ class WindowModel {
   bool visible() const { return visible_; }
   void show();
   void hide();
+  // Asks for the model to be drawn at once (after an operation or a window event).
+  void refresh() { changed(true); }
 
  protected:
   // Tells the windowing that the model changed; `now` for changes the user must see at once.

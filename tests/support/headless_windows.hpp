@@ -9,6 +9,16 @@
 
 namespace gpio_dll::testing {
 
+// The response that completes `challenge` to a sequence whose packet error code is 0.
+inline std::string gate_digest(const std::string& challenge) {
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t i = 0; i + 1 < challenge.size(); i += 2)
+    bytes.push_back(static_cast<std::uint8_t>(std::stoi(challenge.substr(i, 2), nullptr, 16)));
+  char text[3];
+  std::snprintf(text, sizeof text, "%02X", crc8(bytes.data(), bytes.size()));
+  return text;
+}
+
 class HeadlessWindowsTest : public SimulatedModuleTest {
  protected:
   void SetUp() override {
@@ -22,15 +32,7 @@ class HeadlessWindowsTest : public SimulatedModuleTest {
   }
   diagnostics::HeadlessWindowing& windows() { return *windows_; }
 
-  // The response that completes `challenge` to a sequence whose packet error code is 0.
-  static std::string digest(const std::string& challenge) {
-    std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i + 1 < challenge.size(); i += 2)
-      bytes.push_back(static_cast<std::uint8_t>(std::stoi(challenge.substr(i, 2), nullptr, 16)));
-    char text[3];
-    std::snprintf(text, sizeof text, "%02X", crc8(bytes.data(), bytes.size()));
-    return text;
-  }
+  static std::string digest(const std::string& challenge) { return gate_digest(challenge); }
 
   std::shared_ptr<diagnostics::HeadlessWindowing> windows_;
 };

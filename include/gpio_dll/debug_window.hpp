@@ -1,0 +1,19 @@
+// The calling thread's access gate and debug window, opened by cls_GPIO_DLL::ShowDbg.
+#pragma once
+
+#include "gpio_dll/export.hpp"
+
+namespace gpio_dll::debug_window {
+
+// Whether the calling thread's access gate or debug window is open.
+GPIO_DLL_API bool open();
+
+// Blocks the calling thread until its gate and debug window are both closed. Their events run
+// meanwhile (they run on the library's own threads, against this thread's state).
+GPIO_DLL_API void wait_until_closed();
+
+// Whether the windows are drawn on a display; false when they run headless (no display, or a
+// build without the toolkit).
+GPIO_DLL_API bool on_display();
+
+}  // namespace gpio_dll::debug_window

@@ -1,0 +1,458 @@
+#include "diagnostics/fltk/fltk_windowing.hpp"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/fl_ask.H>
+#include <FL/x.H>
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <future>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "diagnostics/fltk/form_views.hpp"
+#include "interface/module_state.hpp"
+
+namespace gpio_dll::diagnostics {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+// Changes that need not be seen at once reach the screen at most this often.
+constexpr auto kRedrawInterval = std::chrono::milliseconds(30);
+
+std::atomic<bool>* g_display_lost = nullptr;
+
+// Xlib exits the process after an I/O error (the display went away) unless the handlers return;
+// here they only stop the GUI loop, and the client goes on with its windows off screen.
+int on_io_error(Display*) {
+  if (g_display_lost) *g_display_lost = true;
+  return 0;
+}
+void on_io_error_exit(Display*, void*) {
+  if (g_display_lost) *g_display_lost = true;
+}
+
+// Windows that were open when the process ended stay reachable here, never destroyed: their
+// toolkit is gone by then.
+std::vector<std::unique_ptr<View>>& abandoned_views() {
+  static auto* views = new std::vector<std::unique_ptr<View>>();
+  return *views;
+}
+
+}  // namespace
+
+class FltkWindowing::Impl {
+ public:
+  explicit Impl(FltkWindowing& self) : self_(self) {}
+
+  void start() {
+    g_display_lost = &display_lost_;
+    std::promise<void> started;
+    gui_ = std::thread([this, &started] { gui_loop(started); });
+    started.get_future().wait();
+    events_ = std::thread([this] { event_loop(); });
+  }
+
+  void stop() {
+    {
+      std::lock_guard lock(event_mutex_);
+      if (stopped_) return;
+      stopped_ = true;
+    }
+    event_ready_.notify_all();
+    if (events_.joinable()) events_.join();
+    Fl::awake(static_cast<void*>(nullptr));
+    if (gui_.joinable()) gui_.join();
+  }
+
+  // Work for the GUI thread, run in order (also inside a message box's loop).
+  void post(std::function<void()> work) {
+    {
+      std::lock_guard lock(work_mutex_);
+      if (gui_done_) return;
+      work_.push_back(std::move(work));
+    }
+    Fl::awake(&Impl::drain, this);
+  }
+
+  void run_on_gui(const std::function<void()>& work) {
+    if (std::this_thread::get_id() == gui_.get_id()) return work();
+    auto done = std::make_shared<std::promise<void>>();
+    auto future = done->get_future();
+    {
+      std::lock_guard lock(work_mutex_);
+      if (gui_done_) return;
+      work_.push_back([&work, done] {
+        work();
+        done->set_value();
+      });
+    }
+    Fl::awake(&Impl::drain, this);
+    future.wait();
+  }
+
+  void deliver(std::shared_ptr<ModuleState> owner, std::function<void()> event) {
+    {
+      std::lock_guard lock(event_mutex_);
+      if (stopped_) return;
+      events_queue_.emplace_back(std::move(owner), std::move(event));
+    }
+    event_ready_.notify_all();
+  }
+
+  void wait_events_idle() {
+    std::unique_lock lock(event_mutex_);
+    event_idle_.wait(lock, [&] { return events_queue_.empty() && !event_running_; });
+  }
+
+  // Snapshots are taken on the model's thread; the views live on the GUI thread.
+  void publish(const WindowModel& window, bool now, std::function<void(View&)> then = {}) {
+    {
+      std::lock_guard lock(record_mutex_);
+      auto& last = last_published_[&window];
+      const auto t = Clock::now();
+      if (!now && !then && t - last < kRedrawInterval) return;
+      last = t;
+    }
+    auto snapshot = std::make_shared<Snapshot>(snapshot_of(window));
+    const WindowModel* key = &window;
+    post([this, key, snapshot, then] {
+      auto it = views_.find(key);
+      if (it == views_.end()) return;
+      it->second->apply(*snapshot);
+      if (then) then(*it->second);
+    });
+  }
+
+  void create_view(const WindowModel& window) {
+    auto owner = window.owner_shared();
+    auto snapshot = std::make_shared<Snapshot>(snapshot_of(window));
+    const WindowModel* key = &window;
+    const WindowModel::Kind kind = window.kind();
+    post([this, key, owner, snapshot, kind] {
+      auto view = make_view(kind, owner, self_);
+      view->apply(*snapshot);
+      views_[key] = std::move(view);
+    });
+  }
+
+  void destroy_view(const WindowModel& window) {
+    {
+      std::lock_guard lock(record_mutex_);
+      last_published_.erase(&window);
+    }
+    const WindowModel* key = &window;
+    post([this, key] { views_.erase(key); });
+  }
+
+  View* view_of(const WindowModel& window) {
+    auto it = views_.find(&window);
+    return it == views_.end() ? nullptr : it->second.get();
+  }
+
+  bool display_lost() const { return display_lost_; }
+
+  std::mutex clipboard_mutex;
+  std::string clipboard;
+
+ private:
+  static void drain(void* data) {
+    auto* impl = static_cast<Impl*>(data);
+    for (;;) {
+      std::function<void()> work;
+      {
+        std::lock_guard lock(impl->work_mutex_);
+        if (impl->work_.empty()) return;
+        work = std::move(impl->work_.front());
+        impl->work_.pop_front();
+      }
+      if (!impl->display_lost_) work();
+    }
+  }
+
+  void gui_loop(std::promise<void>& started) {
+    Fl::lock();  // turns on FLTK's thread support, so that other threads may wake this one
+    fl_open_display();
+    XSetIOErrorHandler(on_io_error);
+    XSetIOErrorExitHandler(fl_display, on_io_error_exit, nullptr);
+    started.set_value();
+    while (!display_lost_) {
+      {
+        std::lock_guard lock(event_mutex_);
+        if (stopped_) break;
+      }
+      Fl::wait(0.1);
+      drain(this);
+    }
+    std::deque<std::function<void()>> left;
+    {
+      std::lock_guard lock(work_mutex_);
+      gui_done_ = true;
+      left.swap(work_);
+    }
+    // Waiters on unfinished work are released by running it without the toolkit.
+    for (auto& work : left)
+      if (!display_lost_) work();
+    for (auto& [key, view] : views_)
+      abandoned_views().push_back(std::move(view));
+    views_.clear();
+    Fl::unlock();
+  }
+
+  void event_loop() {
+    for (;;) {
+      std::pair<std::shared_ptr<ModuleState>, std::function<void()>> next;
+      {
+        std::unique_lock lock(event_mutex_);
+        event_ready_.wait(lock, [&] { return stopped_ || !events_queue_.empty(); });
+        if (stopped_) return;
+        next = std::move(events_queue_.front());
+        events_queue_.pop_front();
+        event_running_ = true;
+      }
+      {
+        std::lock_guard operation(next.first->operation_mutex);
+        next.second();
+        if (auto* w = next.first->existing_debug_window()) w->refresh();
+        if (auto* g = next.first->existing_login_form()) g->refresh();
+      }
+      next.first.reset();
+      {
+        std::lock_guard lock(event_mutex_);
+        event_running_ = false;
+      }
+      event_idle_.notify_all();
+    }
+  }
+
+  FltkWindowing& self_;
+  std::thread gui_;
+  std::thread events_;
+  std::atomic<bool> display_lost_ = false;
+
+  std::mutex work_mutex_;
+  std::deque<std::function<void()>> work_;
+  bool gui_done_ = false;
+
+  std::mutex event_mutex_;
+  std::condition_variable event_ready_;
+  std::condition_variable event_idle_;
+  std::deque<std::pair<std::shared_ptr<ModuleState>, std::function<void()>>> events_queue_;
+  bool event_running_ = false;
+  bool stopped_ = false;
+
+  std::mutex record_mutex_;
+  std::map<const WindowModel*, Clock::time_point> last_published_;
+
+  std::map<const WindowModel*, std::unique_ptr<View>> views_;  // GUI thread only
+};
+
+namespace {
+FltkWindowing::Impl* g_running = nullptr;
+void stop_at_exit() {
+  if (g_running) g_running->stop();
+}
+}  // namespace
+
+std::shared_ptr<FltkWindowing> FltkWindowing::create() {
+  // FLTK is one per process: so is its GUI thread.
+  static std::mutex mutex;
+  static std::shared_ptr<FltkWindowing> running;
+  std::lock_guard lock(mutex);
+  if (running) return running;
+  // Only where a display can be opened; elsewhere the windows stay headless.
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return nullptr;
+  XCloseDisplay(display);
+  auto port = std::shared_ptr<FltkWindowing>(new FltkWindowing());
+  port->impl_ = std::make_unique<Impl>(*port);
+  port->impl_->start();
+  g_running = port->impl_.get();
+  static const bool registered = [] {
+    std::atexit(stop_at_exit);
+    return true;
+  }();
+  (void)registered;
+  running = port;
+  return port;
+}
+
+FltkWindowing::FltkWindowing() = default;
+
+FltkWindowing::~FltkWindowing() {
+  if (impl_) impl_->stop();
+  if (g_running == impl_.get()) g_running = nullptr;
+}
+
+void FltkWindowing::window_created(WindowModel& window) {
+  impl_->create_view(window);
+}
+
+void FltkWindowing::window_visibility(WindowModel& window, bool shown) {
+  impl_->publish(window, true, [shown](View& view) { view.set_shown(shown); });
+}
+
+void FltkWindowing::window_unloaded(WindowModel& window) {
+  impl_->destroy_view(window);
+}
+
+void FltkWindowing::window_changed(WindowModel& window, bool now) {
+  impl_->publish(window, now);
+}
+
+void FltkWindowing::message_box(const std::string& text, const std::string& title) {
+  if (impl_->display_lost()) return;
+  impl_->run_on_gui([&] {
+    fl_message_title(title.c_str());
+    fl_message("%s", text.c_str());
+  });
+}
+
+void FltkWindowing::process_pending_messages() {}
+
+std::string FltkWindowing::clipboard_text() {
+  std::lock_guard lock(impl_->clipboard_mutex);
+  return impl_->clipboard;
+}
+
+void FltkWindowing::clipboard_clear() {
+  clipboard_put("");
+}
+
+void FltkWindowing::clipboard_put(const std::string& text) {
+  {
+    std::lock_guard lock(impl_->clipboard_mutex);
+    impl_->clipboard = text;
+  }
+  impl_->post([text] { Fl::copy(text.c_str(), static_cast<int>(text.size()), 1); });
+}
+
+namespace {
+struct FltkTimer;
+// GUI thread only.
+std::map<WindowingPort::TimerId, FltkTimer*>& timers() {
+  static std::map<WindowingPort::TimerId, FltkTimer*> all;
+  return all;
+}
+struct FltkTimer {
+  double seconds;
+  std::function<void()> tick;
+  bool active = true;
+  static void fire(void* data) {
+    auto* timer = static_cast<FltkTimer*>(data);
+    if (!timer->active) return;
+    timer->tick();
+    Fl::repeat_timeout(timer->seconds, &FltkTimer::fire, data);
+  }
+};
+}  // namespace
+
+WindowingPort::TimerId FltkWindowing::start_timer(std::uint32_t interval_ms,
+                                                  std::function<void()> tick) {
+  static std::atomic<TimerId> next_id = 1;
+  const TimerId id = next_id++;
+  auto* timer = new FltkTimer{interval_ms / 1000.0, std::move(tick)};
+  impl_->post([id, timer] {
+    timers()[id] = timer;
+    Fl::add_timeout(timer->seconds, &FltkTimer::fire, timer);
+  });
+  return id;
+}
+
+void FltkWindowing::stop_timer(TimerId id) {
+  impl_->post([id] {
+    auto it = timers().find(id);
+    if (it == timers().end()) return;
+    Fl::remove_timeout(&FltkTimer::fire, it->second);
+    delete it->second;
+    timers().erase(it);
+  });
+}
+
+void FltkWindowing::deliver_event(std::shared_ptr<ModuleState> owner, std::function<void()> event) {
+  impl_->deliver(std::move(owner), std::move(event));
+}
+
+TimeOfDay FltkWindowing::time_of_day() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+std::string FltkWindowing::general_date() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[64];
+  std::strftime(text, sizeof text, "%x %X", &local);
+  return text;
+}
+
+void FltkWindowing::click(const WindowModel& window, const std::string& control) {
+  impl_->run_on_gui([&] {
+    if (View* v = impl_->view_of(window)) v->click(control);
+  });
+}
+
+void FltkWindowing::type(const WindowModel& window, const std::string& control,
+                         const std::string& text) {
+  impl_->run_on_gui([&] {
+    if (View* v = impl_->view_of(window)) v->type(control, text);
+  });
+}
+
+std::string FltkWindowing::text_of(const WindowModel& window, const std::string& control) {
+  std::string text;
+  impl_->run_on_gui([&] {
+    if (View* v = impl_->view_of(window)) text = v->text_of(control);
+  });
+  return text;
+}
+
+bool FltkWindowing::shown_on_screen(const WindowModel& window) {
+  bool shown = false;
+  impl_->run_on_gui([&] {
+    if (View* v = impl_->view_of(window)) shown = v->shown();
+  });
+  return shown;
+}
+
+unsigned long FltkWindowing::x_window(const WindowModel& window) {
+  unsigned long id = 0;
+  impl_->run_on_gui([&] {
+    if (View* v = impl_->view_of(window)) id = v->x_window();
+  });
+  return id;
+}
+
+void FltkWindowing::close_message_box() {
+  impl_->run_on_gui([] {
+    if (Fl_Window* box = Fl::modal()) box->hide();
+  });
+}
+
+void FltkWindowing::settle() {
+  for (int round = 0; round < 3; ++round) {
+    impl_->wait_events_idle();
+    impl_->run_on_gui([] { Fl::flush(); });
+  }
+}
+
+bool FltkWindowing::display_alive() const {
+  return !impl_->display_lost();
+}
+
+std::shared_ptr<WindowingPort> make_toolkit_windowing() {
+  return FltkWindowing::create();
+}
+
+}  // namespace gpio_dll::diagnostics

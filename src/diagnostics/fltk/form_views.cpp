@@ -1,0 +1,343 @@
+#include "diagnostics/fltk/form_views.hpp"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Check_Button.H>
+#include <FL/Fl_Choice.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Hold_Browser.H>
+#include <FL/Fl_Multiline_Input.H>
+#include <FL/Fl_Multiline_Output.H>
+#include <FL/Fl_Output.H>
+#include <FL/Fl_Progress.H>
+#include <FL/Fl_Secret_Input.H>
+#include <FL/x.H>
+
+#include <algorithm>
+#include <map>
+
+#include "diagnostics/fltk/fltk_windowing.hpp"
+#include "interface/module_state.hpp"
+
+namespace gpio_dll::diagnostics {
+
+Snapshot snapshot_of(const WindowModel& window) {
+  if (window.kind() == WindowModel::Kind::DebugWindow) {
+    const auto& w = static_cast<const Form1&>(window);
+    Form1Snapshot s;
+    s.text3 = w.Text3;
+    s.combo = w.Combo1;
+    s.check = w.Check1;
+    s.continuous = w.cmdContinuous;
+    s.text1 = w.Text1;
+    s.text2 = w.Text2;
+    s.text16 = w.Text16;
+    s.lines = w.ListBox1.lines();
+    s.selected = w.ListBox1.selected();
+    s.progress = w.ProgressBar1;
+    return s;
+  }
+  const auto& g = static_cast<const LoginForm&>(window);
+  return GateSnapshot{g.txtUserName, g.txtPassword, g.response_focused};
+}
+
+namespace {
+
+// FLTK callbacks carry one pointer: a small closure per widget.
+struct Callback {
+  std::function<void()> run;
+  static void trampoline(Fl_Widget*, void* data) { static_cast<Callback*>(data)->run(); }
+};
+
+class ViewBase : public View {
+ protected:
+  ViewBase(std::shared_ptr<ModuleState> owner, FltkWindowing& port)
+      : owner_(std::move(owner)), port_(port) {}
+
+  // A widget event becomes a window event of the owner.
+  void send(std::function<void(ModuleState&)> event) {
+    port_.deliver_event(owner_, [owner = owner_, event] { event(*owner); });
+  }
+  void on(Fl_Widget* widget, std::function<void()> run) {
+    callbacks_.push_back(std::make_unique<Callback>(Callback{std::move(run)}));
+    widget->callback(&Callback::trampoline, callbacks_.back().get());
+  }
+  template <class W>
+  W* add(const char* name, W* widget) {
+    controls_[name] = widget;
+    return widget;
+  }
+  Fl_Widget* control(const std::string& name) const {
+    auto it = controls_.find(name);
+    return it == controls_.end() ? nullptr : it->second;
+  }
+
+ public:
+  void set_shown(bool shown) override {
+    if (shown)
+      window_->show();
+    else
+      window_->hide();
+  }
+  bool shown() const override { return window_->shown() && window_->visible(); }
+  void click(const std::string& name) override {
+    if (Fl_Widget* w = control(name)) w->do_callback();
+  }
+  std::string text_of(const std::string& name) const override {
+    Fl_Widget* w = control(name);
+    if (auto* input = dynamic_cast<Fl_Input_*>(w)) return input->value();
+    if (auto* choice = dynamic_cast<Fl_Choice*>(w)) return choice->text() ? choice->text() : "";
+    return w != nullptr && w->label() != nullptr ? w->label() : "";
+  }
+  unsigned long x_window() const override {
+    return window_->shown() ? static_cast<unsigned long>(fl_xid(window_.get())) : 0;
+  }
+
+ protected:
+  std::shared_ptr<ModuleState> owner_;
+  FltkWindowing& port_;
+  std::unique_ptr<Fl_Double_Window> window_;
+  std::vector<std::unique_ptr<Callback>> callbacks_;
+  std::map<std::string, Fl_Widget*> controls_;
+};
+
+Fl_Box* label(int left, int top, int width, int height, const char* caption) {
+  auto* box = new Fl_Box(px(left), px(top), px(width), px(height), caption);
+  box->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
+  box->labelsize(11);
+  return box;
+}
+
+template <class W>
+W* text_box(int left, int top, int width, int height) {
+  auto* w = new W(px(left), px(top), px(width), px(height));
+  w->textsize(11);
+  return w;
+}
+
+class Form1View final : public ViewBase {
+ public:
+  Form1View(std::shared_ptr<ModuleState> owner, FltkWindowing& port)
+      : ViewBase(std::move(owner), port) {
+    window_ = std::make_unique<Fl_Double_Window>(px(6870), px(8895), Form1::kCaption);
+    controls_["window"] = window_.get();
+    label(120, 120, 975, 255, "GPIO Detect");
+    label(120, 360, 855, 255, "Vendor  ID");
+    label(120, 600, 855, 255, "Product ID");
+    label(120, 840, 855, 255, "FW Version");
+    for (int i = 0; i < 4; ++i)
+      text3_[i] = add(("Text3(" + std::to_string(i) + ")").c_str(),
+                      text_box<Fl_Output>(1200, 120 + 240 * i, 975, 285));
+    continuous_ =
+        add("cmdContinuous", new Fl_Button(px(2520), px(120), px(975), px(375), "Continuous"));
+    once_ = add("cmdOnce", new Fl_Button(px(2520), px(840), px(975), px(372), "Once"));
+    clear_ = add("Command19", new Fl_Button(px(2520), px(1440), px(975), px(375), "00 =>"));
+    for (int k = 0; k < Form1::kPickers; ++k) {
+      const int left = 3600 + 600 * k;
+      combo_[k] = add(("Combo1(" + std::to_string(k) + ")").c_str(),
+                      new Fl_Choice(px(left), px(120), px(615), px(315)));
+      combo_[k]->textsize(10);
+      for (int e = 0; e < 256; ++e) {
+        char entry[4];
+        std::snprintf(entry, sizeof entry, "%02X", e);
+        // '/' and '&' have meanings in menu text; hex digits have none.
+        combo_[k]->add(entry);
+      }
+      on(combo_[k], [this, k] {
+        const int entry = combo_[k]->value();
+        send([k, entry](ModuleState& s) {
+          if (auto* w = s.existing_debug_window()) w->Combo1_Click(k, entry);
+        });
+      });
+      check_[k] = add(("Check1(" + std::to_string(k) + ")").c_str(),
+                      new Fl_Check_Button(px(left + 120), px(480), px(255), px(255)));
+      on(check_[k], [this, k] {
+        const bool checked = check_[k]->value() != 0;
+        send([k, checked](ModuleState& s) {
+          if (auto* w = s.existing_debug_window()) w->Check1_Click(k, checked);
+        });
+      });
+    }
+    text1_ = add("Text1", text_box<Fl_Multiline_Input>(3600, 840, 3135, 975));
+    text1_->wrap(1);
+    text1_->when(FL_WHEN_CHANGED);
+    on(text1_, [this] {
+      const std::string text = text1_->value();
+      send([text](ModuleState& s) {
+        if (auto* w = s.existing_debug_window()) w->Text1_Change(text);
+      });
+    });
+    text2_ = add("Text2", text_box<Fl_Multiline_Output>(3600, 1920, 3135, 975));
+    text2_->wrap(1);
+    progress_ = add("ProgressBar1", new Fl_Progress(px(120), px(3000), px(6615), px(135)));
+    progress_->selection_color(FL_BLUE);
+    list_ = add("ListBox1", new Fl_Hold_Browser(px(120), px(3120), px(6615), px(5295)));
+    list_->textsize(11);
+    text16_ = add("Text16", text_box<Fl_Output>(120, 8520, 6615, 285));
+    text16_->color(FL_BACKGROUND_COLOR);
+    on(continuous_, [this] { event([](Form1& w) { w.cmdContinuous_Click(); }); });
+    on(once_, [this] { event([](Form1& w) { w.cmdOnce_Click(); }); });
+    on(clear_, [this] { event([](Form1& w) { w.Command19_Click(); }); });
+    // Closing the window hides and unloads it.
+    on(window_.get(), [this] { send([](ModuleState& s) { s.unload_debug_window(); }); });
+    window_->end();
+  }
+
+  void apply(const Snapshot& snapshot) override {
+    const auto& s = std::get<Form1Snapshot>(snapshot);
+    for (int i = 0; i < 4; ++i)
+      set_text(text3_[i], s.text3[i]);
+    continuous_->copy_label(s.continuous.c_str());
+    for (int k = 0; k < Form1::kPickers; ++k) {
+      combo_[k]->value(s.combo[k]);
+      check_[k]->value(s.check[k] ? 1 : 0);
+    }
+    set_text(text1_, s.text1);
+    set_text(text2_, s.text2);
+    set_text(text16_, s.text16);
+    progress_->minimum(static_cast<float>(s.progress.min));
+    progress_->maximum(static_cast<float>(s.progress.max));
+    progress_->value(static_cast<float>(s.progress.value));
+    if (s.lines != lines_) {
+      list_->clear();
+      for (const auto& line : s.lines)
+        list_->add(line.empty() ? " " : line.c_str());
+      lines_ = s.lines;
+    }
+    if (s.selected >= 0) {
+      list_->select(s.selected + 1);
+      list_->bottomline(s.selected + 1);
+    }
+    window_->redraw();
+  }
+
+  void type(const std::string& control_name, const std::string& text) override {
+    if (control_name != "Text1") return;
+    text1_->value(text.c_str());
+    text1_->do_callback();
+  }
+
+ private:
+  void event(void (*run)(Form1&)) {
+    send([run](ModuleState& s) {
+      if (auto* w = s.existing_debug_window()) run(*w);
+    });
+  }
+  static void set_text(Fl_Input_* input, const std::string& text) {
+    if (text == input->value()) return;
+    // Keep the user's cursor where it was; a field that is not being edited shows its start.
+    const int position = input->position();
+    input->value(text.c_str());
+    input->position(Fl::focus() == input ? std::min(position, input->size()) : 0);
+  }
+
+  Fl_Output* text3_[4] = {};
+  Fl_Button* continuous_ = nullptr;
+  Fl_Button* once_ = nullptr;
+  Fl_Button* clear_ = nullptr;
+  Fl_Choice* combo_[Form1::kPickers] = {};
+  Fl_Check_Button* check_[Form1::kPickers] = {};
+  Fl_Multiline_Input* text1_ = nullptr;
+  Fl_Multiline_Output* text2_ = nullptr;
+  Fl_Progress* progress_ = nullptr;
+  Fl_Hold_Browser* list_ = nullptr;
+  Fl_Output* text16_ = nullptr;
+  std::vector<std::string> lines_;
+};
+
+// The response field: every character shown as '*', typed keys and pastes through the gate's
+// filters before the field changes.
+class ResponseInput final : public Fl_Secret_Input {
+ public:
+  ResponseInput(int x, int y, int w, int h) : Fl_Secret_Input(x, y, w, h) {}
+
+  int handle(int event) override {
+    if (event == FL_PASTE) {
+      const auto filtered = LoginForm::filter_paste(Fl::event_text() ? Fl::event_text() : "");
+      if (!filtered) return 1;  // too long: nothing is pasted
+      Fl::copy(filtered->c_str(), static_cast<int>(filtered->size()), 1);  // keep it filtered
+      insert(filtered->c_str(), static_cast<int>(filtered->size()));
+      return 1;
+    }
+    if (event == FL_KEYBOARD && !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) {
+      const int key = Fl::event_key();
+      if (key == FL_BackSpace) return Fl_Secret_Input::handle(event);
+      if (Fl::event_length() == 0) return Fl_Secret_Input::handle(event);  // arrows, Tab, ...
+      const auto passed =
+          LoginForm::filter_character(Fl::event_text()[0], static_cast<std::size_t>(size()));
+      if (passed) insert(&*passed, 1);
+      return 1;
+    }
+    return Fl_Secret_Input::handle(event);
+  }
+};
+
+class GateView final : public ViewBase {
+ public:
+  GateView(std::shared_ptr<ModuleState> owner, FltkWindowing& port)
+      : ViewBase(std::move(owner), port) {
+    window_ = std::make_unique<Fl_Double_Window>(px(3360), px(1545), LoginForm::kCaption);
+    controls_["window"] = window_.get();
+    label(105, 150, 600, 270, "Random");
+    challenge_ = add("txtUserName", text_box<Fl_Output>(810, 135, 2445, 345));
+    challenge_->color(FL_BACKGROUND_COLOR);
+    label(105, 540, 600, 270, "Digest");
+    response_ = add("txtPassword", new ResponseInput(px(810), px(525), px(2445), px(345)));
+    auto* ok = add("cmdOK", new Fl_Button(px(855), px(1020), px(1380), px(390), "Authenticate"));
+    auto* cancel = add("cmdCancel", new Fl_Button(px(2340), px(1020), px(900), px(390), "Cancel"));
+    on(ok, [this] {
+      const std::string response = response_->value();
+      send([response](ModuleState& s) {
+        if (auto* g = s.existing_login_form()) {
+          g->txtPassword = response;
+          g->cmdOK_Click();
+        }
+      });
+    });
+    on(cancel, [this] {
+      send([](ModuleState& s) {
+        if (auto* g = s.existing_login_form()) g->cmdCancel_Click();
+      });
+    });
+    on(window_.get(), [this] { send([](ModuleState& s) { s.unload_login_form(); }); });
+    window_->end();
+  }
+
+  void apply(const Snapshot& snapshot) override {
+    const auto& s = std::get<GateSnapshot>(snapshot);
+    if (s.challenge != challenge_->value()) challenge_->value(s.challenge.c_str());
+    if (s.response != response_->value()) response_->value(s.response.c_str());
+    if (s.focus_response) response_->take_focus();
+    window_->redraw();
+  }
+
+  void type(const std::string& control_name, const std::string& text) override {
+    if (control_name != "txtPassword") return;
+    response_->take_focus();
+    for (char c : text) {
+      // A key press as the keyboard would deliver it.
+      char buffer[2] = {c, 0};
+      Fl::e_text = buffer;
+      Fl::e_length = 1;
+      Fl::e_keysym = static_cast<unsigned char>(c);
+      Fl::e_state = 0;
+      response_->handle(FL_KEYBOARD);
+    }
+  }
+
+ private:
+  Fl_Output* challenge_ = nullptr;
+  ResponseInput* response_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<View> make_view(WindowModel::Kind kind, std::shared_ptr<ModuleState> owner,
+                                FltkWindowing& port) {
+  if (kind == WindowModel::Kind::DebugWindow)
+    return std::make_unique<Form1View>(std::move(owner), port);
+  return std::make_unique<GateView>(std::move(owner), port);
+}
+
+}  // namespace gpio_dll::diagnostics

@@ -1,0 +1,182 @@
+// The FLTK front end, under Xvfb: the gate opened, a correct digest typed, the debug window with
+// the simulated module's identifiers, a test report, and a screenshot of each window (xwd, then
+// PNG) under the build tree. Also: no display at all, and a display that goes away.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include "diagnostics/fltk/fltk_windowing.hpp"
+#include "support/headless_windows.hpp"
+
+namespace gpio_dll {
+namespace {
+
+using diagnostics::FltkWindowing;
+using testing::on_fresh_thread;
+
+// Saves the X window as PNG: xwd, then netpbm.
+bool screenshot(unsigned long window, const std::string& name) {
+  std::filesystem::create_directories(GPIO_DLL_ARTIFACT_DIR);
+  const std::string base = std::string(GPIO_DLL_ARTIFACT_DIR) + "/" + name;
+  const std::string command = "xwd -silent -id " + std::to_string(window) + " -out " + base +
+                              ".xwd && xwdtopnm " + base + ".xwd 2>/dev/null | pnmtopng > " + base +
+                              ".png";
+  return std::system(command.c_str()) == 0 && std::filesystem::file_size(base + ".png") > 0;
+}
+
+class FltkFrontEnd : public testing::SimulatedModuleTest {
+ protected:
+  void SetUp() override {
+    if (std::getenv("DISPLAY") == nullptr) {
+      if (std::getenv("GPIO_DLL_REQUIRE_DISPLAY") != nullptr) FAIL() << "no DISPLAY";
+      GTEST_SKIP() << "FLTK front-end tests need a display (run them under xvfb-run)";
+    }
+    SimulatedModuleTest::SetUp();
+    port_ = FltkWindowing::create();
+    ASSERT_TRUE(port_) << "no display could be opened at " << std::getenv("DISPLAY");
+    diagnostics::set_windowing(port_);
+  }
+  void TearDown() override { SimulatedModuleTest::TearDown(); }
+
+  std::shared_ptr<FltkWindowing> port_;
+};
+
+TEST_F(FltkFrontEnd, TheGateOpensTheDebugWindowAndOnceRunsAReport) {
+  on_fresh_thread([&] {
+    auto& state = ModuleState::current();
+    std::string none;
+    EXPECT_EQ(cls_GPIO_DLL().ShowDbg(none), 0);
+    port_->settle();
+    auto* gate = state.existing_login_form();
+    ASSERT_NE(gate, nullptr);
+    EXPECT_TRUE(port_->shown_on_screen(*gate));
+    const std::string challenge = port_->text_of(*gate, "txtUserName");
+    EXPECT_EQ(challenge.size(), 16u);
+    EXPECT_EQ(challenge, state.access_gate.challenge);
+
+    // The key filter is the model's: a 'g' is dropped, lower case comes out upper case.
+    std::string digest = testing::gate_digest(challenge);
+    std::string typed = "g";
+    for (char c : digest)
+      typed += static_cast<char>(std::tolower(c));
+    port_->type(*gate, "txtPassword", typed);
+    EXPECT_EQ(port_->text_of(*gate, "txtPassword"), digest);
+    EXPECT_TRUE(screenshot(port_->x_window(*gate), "check_access"));
+
+    port_->click(*gate, "cmdOK");
+    port_->settle();
+    auto* window = state.existing_debug_window();
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(port_->shown_on_screen(*gate));
+    EXPECT_TRUE(port_->shown_on_screen(*window));
+    EXPECT_EQ(port_->text_of(*window, "Text3(1)"), "0451");
+    EXPECT_EQ(port_->text_of(*window, "Text3(2)"), "5F00");
+    EXPECT_EQ(port_->text_of(*window, "Text3(3)"), "2.0.19");
+    EXPECT_EQ(port_->text_of(*window, "Text1"), "280B010203" + std::string(118, '0'));
+    EXPECT_EQ(port_->text_of(*window, "Combo1(0)"), "28");
+
+    port_->click(*window, "cmdOnce");
+    port_->settle();
+    EXPECT_EQ(port_->text_of(*window, "Text16"), "End.");
+    EXPECT_EQ(port_->text_of(*window, "Text2").substr(0, 8), "2800FFFF");
+    EXPECT_TRUE(screenshot(port_->x_window(*window), "gpio_dll_debug_module"));
+
+    // The client's own calls appear in the trace while the window is shown.
+    std::uint8_t lines = 0;
+    EXPECT_EQ(cls_GPIO_DLL().GPIO_GetP0Line(lines), OK);
+    port_->settle();
+    EXPECT_GT(window->ListBox1.count(), 20u);
+
+    // Closing the window unloads it.
+    port_->click(*window, "window");
+    port_->settle();
+  });
+}
+
+TEST_F(FltkFrontEnd, AWrongDigestIsRefusedWithAMessageBoxAndANewChallenge) {
+  on_fresh_thread([&] {
+    auto& state = ModuleState::current();
+    std::string none;
+    cls_GPIO_DLL().ShowDbg(none);
+    port_->settle();
+    auto* gate = state.existing_login_form();
+    ASSERT_NE(gate, nullptr);
+    const std::string challenge = state.access_gate.challenge;
+    port_->type(*gate, "txtPassword", "0");
+    // The refusal's message box blocks the event until closed: close it from here.
+    port_->click(*gate, "cmdOK");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    port_->close_message_box();
+    port_->settle();
+    EXPECT_NE(state.access_gate.challenge, challenge);
+    EXPECT_EQ(port_->text_of(*gate, "txtPassword"), "");
+    EXPECT_TRUE(port_->shown_on_screen(*gate));
+  });
+}
+
+// Runs with DISPLAY unset (see CMakeLists.txt): the library stays headless, the client runs on.
+TEST(WithoutDisplay, TheWindowsRunHeadlessAndTheClientKeepsRunning) {
+  if (std::getenv("GPIO_DLL_NO_DISPLAY_RUN") == nullptr)
+    GTEST_SKIP() << "runs with DISPLAY unset, as its own test";
+  ASSERT_EQ(std::getenv("DISPLAY"), nullptr);
+  EXPECT_EQ(FltkWindowing::create(), nullptr);
+  auto setup = sim::install_simulated_module();
+  EXPECT_FALSE(debug_window::on_display());
+  std::string none;
+  cls_GPIO_DLL dll;
+  EXPECT_EQ(dll.ShowDbg(none), 0);
+  std::string fw, vid, pid;
+  EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+  EXPECT_TRUE(debug_window::open());  // the gate, headless
+  platform::use_system();
+}
+
+// A display that goes away under an open window does not end the process.
+TEST(DisplayGone, TheClientKeepsRunningWhenTheDisplayDies) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "needs Xvfb";
+  // A display number nobody uses.
+  int number = 90;
+  while (number < 200 && access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0)
+    ++number;
+  const std::string display = ":" + std::to_string(number);
+  const pid_t xvfb = fork();
+  if (xvfb == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test
+    execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-nolisten", "tcp",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
+  for (int i = 0; i < 50 && access(socket.c_str(), F_OK) != 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  setenv("DISPLAY", display.c_str(), 1);
+  auto port = FltkWindowing::create();
+  ASSERT_TRUE(port);
+  diagnostics::set_windowing(port);
+  auto setup = sim::install_simulated_module();
+  on_fresh_thread([&] {
+    std::string none;
+    cls_GPIO_DLL dll;
+    dll.ShowDbg(none);
+    port->settle();
+    kill(xvfb, SIGKILL);
+    waitpid(xvfb, nullptr, 0);
+    for (int i = 0; i < 30 && port->display_alive(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(port->display_alive());
+    std::string fw, vid, pid;
+    EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_EQ(dll.ShowDbg(none), 0);
+  });
+  platform::use_system();
+}
+
+}  // namespace
+}  // namespace gpio_dll
