@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <future>
 
+#include "diagnostics/window_layout.hpp"
 #include "support/headless_windows.hpp"
 
 namespace gpio_dll {
@@ -19,6 +20,27 @@ class DebugWindow : public testing::HeadlessWindowsTest {
  protected:
   Form1& window() { return ModuleState::current().debug_window(); }
 };
+
+TEST(WindowLayout, ControlsSitWhereTheDesignPutsThem) {
+  const auto& form = diagnostics::form1_layout();
+  EXPECT_EQ(form.caption, "GPIO_DLL_Debug_module");
+  EXPECT_EQ(form.width, 6870);
+  EXPECT_EQ(form.height, 8895);
+  EXPECT_EQ(form.controls.size(), 26u);
+  const auto* vendor = form.find("Text3(1)");
+  ASSERT_NE(vendor, nullptr);
+  EXPECT_EQ((std::array{vendor->left, vendor->top, vendor->width, vendor->height}),
+            (std::array{1200, 360, 975, 285}));
+  EXPECT_EQ(form.find("Label1(1)")->caption, "Vendor  ID");  // two blanks
+  EXPECT_EQ(form.find("Combo1(4)")->left, 6000);
+  EXPECT_EQ(form.find("Check1(4)")->left, 6120);
+  EXPECT_EQ(form.find("cmdOnce")->height, 372);
+  const auto& gate = diagnostics::login_form_layout();
+  EXPECT_EQ(gate.caption, "Check Access");
+  EXPECT_EQ(gate.find("cmdOK")->caption, "Authenticate");
+  EXPECT_EQ(gate.find("txtPassword")->kind, diagnostics::ControlKind::MaskedTextBox);
+  EXPECT_EQ(diagnostics::px(6870), 458);
+}
 
 TEST_F(DebugWindow, StartUpFillsThePickersAndTheRequestAndIdentifies) {
   on_fresh_thread([&] {

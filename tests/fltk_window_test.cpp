@@ -121,6 +121,37 @@ TEST_F(FltkFrontEnd, AWrongDigestIsRefusedWithAMessageBoxAndANewChallenge) {
   });
 }
 
+TEST_F(FltkFrontEnd, TheWindowOutlivesItsThreadAndKeepsWorking) {
+  std::shared_ptr<ModuleState> owner;
+  on_fresh_thread([&] {
+    owner = ModuleState::current_shared();
+    std::string none;
+    cls_GPIO_DLL().ShowDbg(none);
+    port_->settle();
+    auto* gate = owner->existing_login_form();
+    ASSERT_NE(gate, nullptr);
+    port_->type(*gate, "txtPassword", testing::gate_digest(owner->access_gate.challenge));
+    port_->click(*gate, "cmdOK");
+    port_->settle();
+  });
+  std::weak_ptr<ModuleState> weak = owner;
+  auto* window = owner->existing_debug_window();
+  ASSERT_NE(window, nullptr);
+  owner.reset();  // the thread has ended; the open window holds its state
+  ASSERT_FALSE(weak.expired());
+  port_->click(*window, "cmdOnce");
+  port_->settle();
+  EXPECT_EQ(port_->text_of(*window, "Text16"), "End.");
+  // Closing the window lets the state go.
+  port_->click(*window, "window");
+  port_->settle();
+  for (int i = 0; i < 20 && !weak.expired(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    port_->settle();
+  }
+  EXPECT_TRUE(weak.expired());
+}
+
 // Runs with DISPLAY unset (see CMakeLists.txt): the library stays headless, the client runs on.
 TEST(WithoutDisplay, TheWindowsRunHeadlessAndTheClientKeepsRunning) {
   if (std::getenv("GPIO_DLL_NO_DISPLAY_RUN") == nullptr)

@@ -53,6 +53,7 @@ void Form1::startup() {
 }
 
 void Form1::process_pending_messages() {
+  changed(true);
   windowing().process_pending_messages();
 }
 

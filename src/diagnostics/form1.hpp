@@ -37,7 +37,7 @@ class Form1 final : public WindowModel {
   // identification fields, closes the access gate again and identifies the module.
   void startup();
 
-  // Transport hooks.
+  // Transport hooks. Pending window messages: the window is drawn as it stands.
   void process_pending_messages();
   void repaint();
   void add_trace_line(std::string line);

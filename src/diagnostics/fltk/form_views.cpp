@@ -16,8 +16,10 @@
 
 #include <algorithm>
 #include <map>
+#include <type_traits>
 
 #include "diagnostics/fltk/fltk_windowing.hpp"
+#include "diagnostics/window_layout.hpp"
 #include "interface/module_state.hpp"
 
 namespace gpio_dll::diagnostics {
@@ -52,19 +54,20 @@ struct Callback {
 
 class ViewBase : public View {
  protected:
-  ViewBase(std::shared_ptr<ModuleState> owner, FltkWindowing& port)
-      : owner_(std::move(owner)), port_(port) {}
+  ViewBase(std::shared_ptr<ModuleState> owner, FltkWindowing& port) : owner_(owner), port_(port) {}
 
   // A widget event becomes a window event of the owner.
   void send(std::function<void(ModuleState&)> event) {
-    port_.deliver_event(owner_, [owner = owner_, event] { event(*owner); });
+    auto owner = owner_.lock();
+    if (!owner) return;
+    port_.deliver_event(owner, [owner, event] { event(*owner); });
   }
   void on(Fl_Widget* widget, std::function<void()> run) {
     callbacks_.push_back(std::make_unique<Callback>(Callback{std::move(run)}));
     widget->callback(&Callback::trampoline, callbacks_.back().get());
   }
   template <class W>
-  W* add(const char* name, W* widget) {
+  W* add(const std::string& name, W* widget) {
     controls_[name] = widget;
     return widget;
   }
@@ -74,11 +77,15 @@ class ViewBase : public View {
   }
 
  public:
+  // While on the screen, the window keeps its owner's state alive, past the end of its thread.
   void set_shown(bool shown) override {
-    if (shown)
+    if (shown) {
+      held_ = owner_.lock();
       window_->show();
-    else
+    } else {
       window_->hide();
+      held_.reset();
+    }
   }
   bool shown() const override { return window_->shown() && window_->visible(); }
   void click(const std::string& name) override {
@@ -95,48 +102,57 @@ class ViewBase : public View {
   }
 
  protected:
-  std::shared_ptr<ModuleState> owner_;
+  std::weak_ptr<ModuleState> owner_;
+  std::shared_ptr<ModuleState> held_;
   FltkWindowing& port_;
   std::unique_ptr<Fl_Double_Window> window_;
   std::vector<std::unique_ptr<Callback>> callbacks_;
   std::map<std::string, Fl_Widget*> controls_;
 };
 
-Fl_Box* label(int left, int top, int width, int height, const char* caption) {
-  auto* box = new Fl_Box(px(left), px(top), px(width), px(height), caption);
+// A widget where the window's design puts the control, in pixels.
+template <class W>
+W* place(const WindowLayout& layout, const std::string& name) {
+  const ControlLayout* c = layout.find(name);
+  auto* w = new W(px(c->left), px(c->top), px(c->width), px(c->height));
+  if constexpr (std::is_base_of_v<Fl_Input_, W>) w->textsize(11);
+  return w;
+}
+
+Fl_Box* label(const WindowLayout& layout, const std::string& name) {
+  auto* box = place<Fl_Box>(layout, name);
+  box->label(layout.find(name)->caption.data());
   box->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);
   box->labelsize(11);
   return box;
 }
 
-template <class W>
-W* text_box(int left, int top, int width, int height) {
-  auto* w = new W(px(left), px(top), px(width), px(height));
-  w->textsize(11);
-  return w;
+Fl_Button* button(const WindowLayout& layout, const std::string& name) {
+  auto* b = place<Fl_Button>(layout, name);
+  b->copy_label(std::string(layout.find(name)->caption).c_str());
+  return b;
 }
 
 class Form1View final : public ViewBase {
  public:
   Form1View(std::shared_ptr<ModuleState> owner, FltkWindowing& port)
       : ViewBase(std::move(owner), port) {
-    window_ = std::make_unique<Fl_Double_Window>(px(6870), px(8895), Form1::kCaption);
+    const WindowLayout& layout = form1_layout();
+    window_ = std::make_unique<Fl_Double_Window>(px(layout.width), px(layout.height),
+                                                 layout.caption.data());
     controls_["window"] = window_.get();
-    label(120, 120, 975, 255, "GPIO Detect");
-    label(120, 360, 855, 255, "Vendor  ID");
-    label(120, 600, 855, 255, "Product ID");
-    label(120, 840, 855, 255, "FW Version");
     for (int i = 0; i < 4; ++i)
-      text3_[i] = add(("Text3(" + std::to_string(i) + ")").c_str(),
-                      text_box<Fl_Output>(1200, 120 + 240 * i, 975, 285));
-    continuous_ =
-        add("cmdContinuous", new Fl_Button(px(2520), px(120), px(975), px(375), "Continuous"));
-    once_ = add("cmdOnce", new Fl_Button(px(2520), px(840), px(975), px(372), "Once"));
-    clear_ = add("Command19", new Fl_Button(px(2520), px(1440), px(975), px(375), "00 =>"));
+      label(layout, "Label1(" + std::to_string(i) + ")");
+    for (int i = 0; i < 4; ++i) {
+      const std::string name = "Text3(" + std::to_string(i) + ")";
+      text3_[i] = add(name, place<Fl_Output>(layout, name));
+    }
+    continuous_ = add("cmdContinuous", button(layout, "cmdContinuous"));
+    once_ = add("cmdOnce", button(layout, "cmdOnce"));
+    clear_ = add("Command19", button(layout, "Command19"));
     for (int k = 0; k < Form1::kPickers; ++k) {
-      const int left = 3600 + 600 * k;
-      combo_[k] = add(("Combo1(" + std::to_string(k) + ")").c_str(),
-                      new Fl_Choice(px(left), px(120), px(615), px(315)));
+      const std::string index = "(" + std::to_string(k) + ")";
+      combo_[k] = add("Combo1" + index, place<Fl_Choice>(layout, "Combo1" + index));
       combo_[k]->textsize(10);
       for (int e = 0; e < 256; ++e) {
         char entry[4];
@@ -150,8 +166,8 @@ class Form1View final : public ViewBase {
           if (auto* w = s.existing_debug_window()) w->Combo1_Click(k, entry);
         });
       });
-      check_[k] = add(("Check1(" + std::to_string(k) + ")").c_str(),
-                      new Fl_Check_Button(px(left + 120), px(480), px(255), px(255)));
+      // The caption "Check1" does not fit the box; only the box is drawn.
+      check_[k] = add("Check1" + index, place<Fl_Check_Button>(layout, "Check1" + index));
       on(check_[k], [this, k] {
         const bool checked = check_[k]->value() != 0;
         send([k, checked](ModuleState& s) {
@@ -159,7 +175,7 @@ class Form1View final : public ViewBase {
         });
       });
     }
-    text1_ = add("Text1", text_box<Fl_Multiline_Input>(3600, 840, 3135, 975));
+    text1_ = add("Text1", place<Fl_Multiline_Input>(layout, "Text1"));
     text1_->wrap(1);
     text1_->when(FL_WHEN_CHANGED);
     on(text1_, [this] {
@@ -168,13 +184,13 @@ class Form1View final : public ViewBase {
         if (auto* w = s.existing_debug_window()) w->Text1_Change(text);
       });
     });
-    text2_ = add("Text2", text_box<Fl_Multiline_Output>(3600, 1920, 3135, 975));
+    text2_ = add("Text2", place<Fl_Multiline_Output>(layout, "Text2"));
     text2_->wrap(1);
-    progress_ = add("ProgressBar1", new Fl_Progress(px(120), px(3000), px(6615), px(135)));
+    progress_ = add("ProgressBar1", place<Fl_Progress>(layout, "ProgressBar1"));
     progress_->selection_color(FL_BLUE);
-    list_ = add("ListBox1", new Fl_Hold_Browser(px(120), px(3120), px(6615), px(5295)));
+    list_ = add("ListBox1", place<Fl_Hold_Browser>(layout, "ListBox1"));
     list_->textsize(11);
-    text16_ = add("Text16", text_box<Fl_Output>(120, 8520, 6615, 285));
+    text16_ = add("Text16", place<Fl_Output>(layout, "Text16"));
     text16_->color(FL_BACKGROUND_COLOR);
     on(continuous_, [this] { event([](Form1& w) { w.cmdContinuous_Click(); }); });
     on(once_, [this] { event([](Form1& w) { w.cmdOnce_Click(); }); });
@@ -277,15 +293,17 @@ class GateView final : public ViewBase {
  public:
   GateView(std::shared_ptr<ModuleState> owner, FltkWindowing& port)
       : ViewBase(std::move(owner), port) {
-    window_ = std::make_unique<Fl_Double_Window>(px(3360), px(1545), LoginForm::kCaption);
+    const WindowLayout& layout = login_form_layout();
+    window_ = std::make_unique<Fl_Double_Window>(px(layout.width), px(layout.height),
+                                                 layout.caption.data());
     controls_["window"] = window_.get();
-    label(105, 150, 600, 270, "Random");
-    challenge_ = add("txtUserName", text_box<Fl_Output>(810, 135, 2445, 345));
+    label(layout, "lblLabels(0)");
+    challenge_ = add("txtUserName", place<Fl_Output>(layout, "txtUserName"));
     challenge_->color(FL_BACKGROUND_COLOR);
-    label(105, 540, 600, 270, "Digest");
-    response_ = add("txtPassword", new ResponseInput(px(810), px(525), px(2445), px(345)));
-    auto* ok = add("cmdOK", new Fl_Button(px(855), px(1020), px(1380), px(390), "Authenticate"));
-    auto* cancel = add("cmdCancel", new Fl_Button(px(2340), px(1020), px(900), px(390), "Cancel"));
+    label(layout, "lblLabels(1)");
+    response_ = add("txtPassword", place<ResponseInput>(layout, "txtPassword"));
+    auto* ok = add("cmdOK", button(layout, "cmdOK"));
+    auto* cancel = add("cmdCancel", button(layout, "cmdCancel"));
     on(ok, [this] {
       const std::string response = response_->value();
       send([response](ModuleState& s) {

@@ -10,6 +10,7 @@
 
 #include "diagnostics/form1.hpp"
 #include "diagnostics/login_form.hpp"
+#include "diagnostics/window_layout.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -40,7 +41,7 @@ using Snapshot = std::variant<Form1Snapshot, GateSnapshot>;
 Snapshot snapshot_of(const WindowModel& window);
 
 // One window on the screen. Widget events become model events through the windowing's event
-// delivery; the view keeps the owner's state alive while it exists.
+// delivery; the view keeps the owner's state alive while it is shown.
 class View {
  public:
   virtual ~View() = default;
@@ -55,10 +56,5 @@ class View {
 
 std::unique_ptr<View> make_view(WindowModel::Kind kind, std::shared_ptr<ModuleState> owner,
                                 FltkWindowing& port);
-
-// Twips to pixels at 15 twips per pixel.
-constexpr int px(int twips) {
-  return twips / 15;
-}
 
 }  // namespace gpio_dll::diagnostics
