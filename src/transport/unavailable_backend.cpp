@@ -1,12 +1,11 @@
 // The system platform of a build without HID access for its operating system: no device is ever
 // present. Linux builds replace it with the hidraw backend.
 #include <cerrno>
-#include <chrono>
-#include <thread>
 
 #include "gpio_dll/platform.hpp"
 #include "interface/system_error_text.hpp"
 #include "transport/platform_registry.hpp"
+#include "transport/system_clock.hpp"
 
 namespace gpio_dll::transport {
 
@@ -37,14 +36,8 @@ class UnavailableBackend final : public PlatformPort {
   bool close(Handle) override { return fail(EBADF, false); }
   std::int32_t last_error() override { return t_last_error; }
   std::string error_text(std::int32_t error) override { return system_error_text(error); }
-  void sleep_ms(std::uint32_t ms) override {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  }
-  std::uint64_t now_ms() override {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
-  }
+  void sleep_ms(std::uint32_t ms) override { sleep_real_ms(ms); }
+  std::uint64_t now_ms() override { return monotonic_ms(); }
 
  private:
   template <class T>

@@ -12,10 +12,10 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "interface/system_error_text.hpp"
 #include "transport/linux_hidraw/report_descriptor.hpp"
+#include "transport/system_clock.hpp"
 
 namespace gpio_dll::transport {
 
@@ -376,13 +376,11 @@ std::string HidrawBackend::error_text(std::int32_t error) {
 }
 
 void HidrawBackend::sleep_ms(std::uint32_t ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  sleep_real_ms(ms);
 }
 
 std::uint64_t HidrawBackend::now_ms() {
-  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                        std::chrono::steady_clock::now().time_since_epoch())
-                                        .count());
+  return monotonic_ms();
 }
 
 }  // namespace gpio_dll::transport
