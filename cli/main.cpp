@@ -5,6 +5,7 @@
 
 #include "commands.hpp"
 #include "diagnostics/form1.hpp"
+#include "diagnostics/headless_windowing.hpp"
 #include "interface/module_state.hpp"
 #include "simulated_module.hpp"
 
@@ -126,6 +127,9 @@ int run(int argc, char** argv) {
 
   Args args(words.begin() + 1, words.end());
   Tool tool(options);
+  // Only debug-window puts windows on a display; --trace shows the window's model here.
+  if (std::string(command->name) != "debug-window")
+    diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());
   if (command->needs_module) {
     set_up_platform(options);
     if (options.trace) show_trace();
