@@ -160,6 +160,20 @@ class FltkWindowing::Impl {
 
   bool display_lost() const { return display_lost_; }
 
+  // Counts the message boxes put on the screen, for tests that close them.
+  void message_box_opened() {
+    std::lock_guard lock(box_mutex_);
+    ++boxes_opened_;
+    box_opened_.notify_all();
+  }
+  bool wait_message_box(int timeout_ms) {
+    std::unique_lock lock(box_mutex_);
+    const bool opened = box_opened_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                             [&] { return boxes_opened_ > boxes_closed_; });
+    if (opened) ++boxes_closed_;
+    return opened;
+  }
+
   std::mutex clipboard_mutex;
   std::string clipboard;
 
@@ -249,6 +263,11 @@ class FltkWindowing::Impl {
   bool event_running_ = false;
   bool stopped_ = false;
 
+  std::mutex box_mutex_;
+  std::condition_variable box_opened_;
+  int boxes_opened_ = 0;
+  int boxes_closed_ = 0;
+
   std::mutex record_mutex_;
   std::map<const WindowModel*, Clock::time_point> last_published_;
 
@@ -312,6 +331,7 @@ void FltkWindowing::message_box(const std::string& text, const std::string& titl
   if (impl_->display_lost()) return;
   impl_->run_on_gui([&] {
     fl_message_title(title.c_str());
+    impl_->message_box_opened();
     fl_message("%s", text.c_str());
   });
 }
@@ -434,10 +454,16 @@ unsigned long FltkWindowing::x_window(const WindowModel& window) {
   return id;
 }
 
-void FltkWindowing::close_message_box() {
-  impl_->run_on_gui([] {
-    if (Fl_Window* box = Fl::modal()) box->hide();
+bool FltkWindowing::close_message_box(int timeout_ms) {
+  if (!impl_->wait_message_box(timeout_ms)) return false;
+  bool closed = false;
+  impl_->run_on_gui([&] {
+    if (Fl_Window* box = Fl::modal()) {
+      box->hide();
+      closed = true;
+    }
   });
+  return closed;
 }
 
 void FltkWindowing::settle() {

@@ -38,8 +38,9 @@ class FltkWindowing final : public WindowingPort {
   std::string text_of(const WindowModel& window, const std::string& control);
   bool shown_on_screen(const WindowModel& window);
   unsigned long x_window(const WindowModel& window);
-  // Closes the message box on the screen, as its OK button would.
-  void close_message_box();
+  // Waits until a message box is on the screen, then closes it as its OK button would; false
+  // if none came within `timeout_ms`.
+  bool close_message_box(int timeout_ms = 5000);
   // Waits until the GUI thread and the event thread have nothing left to do.
   void settle();
   // False once the display went away (the windows then stay off screen).
