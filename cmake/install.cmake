@@ -28,5 +28,9 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gpio_dllConfig.cmake
 
 file(RELATIVE_PATH GPIO_DLL_PC_PREFIX_FROM_PCDIR "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" GPIO_DLL_PC_PREFIX_FROM_PCDIR "${GPIO_DLL_PC_PREFIX_FROM_PCDIR}")
+set(GPIO_DLL_PC_TOOLKIT_LIBS "")
+if(GPIO_DLL_FLTK_FOUND)
+  set(GPIO_DLL_PC_TOOLKIT_LIBS "-lfltk -lX11")
+endif()
 configure_file(cmake/gpio_dll.pc.in ${CMAKE_CURRENT_BINARY_DIR}/gpio_dll.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gpio_dll.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
