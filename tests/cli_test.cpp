@@ -290,11 +290,7 @@ TEST(Tool, CommandUsageErrorsNeverReachTheModule) {
 }
 
 TEST(Tool, WorksAgainstTheServedDevice) {
-  const std::string missing = gpio_dll::testing::missing_prerequisite();
-  if (!missing.empty()) {
-    if (std::getenv("GPIO_DLL_REQUIRE_SERVED_DEVICE") != nullptr) FAIL() << missing;
-    GTEST_SKIP() << "served-device tests skipped: " << missing;
-  }
+  REQUIRE_SERVED_DEVICE();
   char pattern[] = "/tmp/gpio-dll-tool.XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = pattern;
