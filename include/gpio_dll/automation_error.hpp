@@ -14,7 +14,6 @@ enum AutomationErrorNumber : std::int32_t {
   kOverflow = 6,                 // a value does not fit the type it must be converted to
   kSubscriptOutOfRange = 9,      // an array index outside the array
   kTypeMismatch = 13,            // an argument of the wrong kind
-  kActionNotSupported = 445,     // the method's work is not available in this build
   kMemberNotFound = 438,         // no method of that name or dispatch identifier
   kWrongNumberOfArguments = 450  // too few or too many arguments
 };

@@ -16,8 +16,6 @@ std::string AutomationError::description(std::int32_t number) {
       return "Subscript out of range";
     case kTypeMismatch:
       return "Type mismatch";
-    case kActionNotSupported:
-      return "Object doesn't support this action";
     case kMemberNotFound:
       return "Object doesn't support this property or method";
     case kWrongNumberOfArguments:
