@@ -5,21 +5,12 @@
 
 namespace gpio_dll::diagnostics {
 
-namespace {
-int digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-}  // namespace
-
 std::int32_t text_to_bytes(const std::string& text, std::vector<std::uint8_t>& bytes) {
   if (text.empty() || text.size() % 2 != 0) return ERROR_LEN_STRING;
   bytes.assign(text.size() / 2, 0);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const int high = digit(text[2 * i]);
-    const int low = digit(text[2 * i + 1]);
+    const int high = hex_digit_value(text[2 * i]);
+    const int low = hex_digit_value(text[2 * i + 1]);
     if (high < 0 || low < 0) return FATAL_ERROR;
     bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
   }

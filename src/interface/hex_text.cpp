@@ -6,6 +6,13 @@ namespace {
 constexpr char kDigits[] = "0123456789ABCDEF";
 }
 
+int hex_digit_value(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
 std::string hex_digits(std::uint32_t value) {
   char buffer[8];
   int n = 0;

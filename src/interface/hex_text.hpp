@@ -6,6 +6,9 @@
 
 namespace gpio_dll {
 
+// The value of a hexadecimal digit (either letter case), -1 for any other character.
+int hex_digit_value(char c);
+
 // Upper-case hexadecimal without leading zeros ("0" for 0).
 std::string hex_digits(std::uint32_t value);
 

@@ -39,16 +39,6 @@ constexpr std::int32_t kWriteReadSMBusFits = 59;
 
 constexpr Generation kGen = Generation::Fw1_0_10;
 
-std::int32_t element_count(const ByteArray& array) {
-  return static_cast<std::int32_t>(array.size());
-}
-
-ByteArray answer_slice(const Transaction& t, std::size_t from, std::size_t count) {
-  const auto& a = t.answer();
-  return ByteArray(a.begin() + static_cast<std::ptrdiff_t>(from),
-                   a.begin() + static_cast<std::ptrdiff_t>(from + count));
-}
-
 class Firmware_1_0_10 final : public FirmwareOperations {
  public:
   std::int32_t SendSMBusByte(ModuleState& s, std::int32_t& DataL,
@@ -261,7 +251,7 @@ class Firmware_1_0_10 final : public FirmwareOperations {
       iNumBytesRd = 0;
       return FATAL_ERROR;
     }
-    DataArray = answer_slice(t, 3, c);
+    DataArray = t.answer_bytes(3, c);
     return OK;
   }
 
@@ -285,7 +275,7 @@ class Firmware_1_0_10 final : public FirmwareOperations {
       iNumBytesRd = 0;
       return r;
     }
-    DataArray = answer_slice(t, 2, static_cast<std::size_t>(n));
+    DataArray = t.answer_bytes(2, static_cast<std::size_t>(n));
     return OK;
   }
 
@@ -320,7 +310,7 @@ class Firmware_1_0_10 final : public FirmwareOperations {
       iNumBytesRd = 0;
       return r;
     }
-    DataArrayR = answer_slice(t, 2, static_cast<std::size_t>(nR));
+    DataArrayR = t.answer_bytes(2, static_cast<std::size_t>(nR));
     return OK;
   }
 
@@ -362,7 +352,7 @@ class Firmware_1_0_10 final : public FirmwareOperations {
       iNumBytesRd = 0;
       return FATAL_ERROR;
     }
-    DataArrayR = answer_slice(t, 3, c);
+    DataArrayR = t.answer_bytes(3, c);
     return OK;
   }
 

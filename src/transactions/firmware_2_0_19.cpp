@@ -39,16 +39,6 @@ constexpr int kBlockReadExchanges = 4;
 
 constexpr Generation kGen = Generation::Fw2_0_19;
 
-std::int32_t element_count(const ByteArray& array) {
-  return static_cast<std::int32_t>(array.size());
-}
-
-ByteArray answer_slice(const Transaction& t, std::size_t from, std::size_t count) {
-  const auto& a = t.answer();
-  return ByteArray(a.begin() + static_cast<std::ptrdiff_t>(from),
-                   a.begin() + static_cast<std::ptrdiff_t>(from + count));
-}
-
 // The bytes a slave's PEC covers, in bus order, as the text the packet-error-code routine takes.
 class PecSequence {
  public:
@@ -280,7 +270,7 @@ class Firmware_2_0_19 final : public FirmwareOperations {
         continue;
       }
       if (!first_segment_held) {
-        DataArray = answer_slice(t, 3, c);
+        DataArray = t.answer_bytes(3, c);
         return OK;
       }
       std::copy_n(t.answer().begin() + 3, c, DataArray.begin() + kSegmentBytes);
@@ -333,7 +323,7 @@ class Firmware_2_0_19 final : public FirmwareOperations {
       iNumBytesRd = 0;
       return r;
     }
-    DataArrayR = answer_slice(t, 2, static_cast<std::size_t>(nR));
+    DataArrayR = t.answer_bytes(2, static_cast<std::size_t>(nR));
     return OK;
   }
 
@@ -389,7 +379,7 @@ class Firmware_2_0_19 final : public FirmwareOperations {
       iNumBytesRd = 0;
       return FATAL_ERROR;
     }
-    DataArrayR = answer_slice(t, 3, c);
+    DataArrayR = t.answer_bytes(3, c);
     for (std::uint8_t byte : DataArrayR)
       sequence.add(byte);
     if (!pec) return OK;
@@ -423,7 +413,7 @@ class Firmware_2_0_19 final : public FirmwareOperations {
       read_count = 0;
       return r;
     }
-    read = answer_slice(t, 2, static_cast<std::size_t>(read_count));
+    read = t.answer_bytes(2, static_cast<std::size_t>(read_count));
     return OK;
   }
 

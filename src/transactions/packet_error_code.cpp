@@ -1,5 +1,7 @@
 #include "transactions/packet_error_code.hpp"
 
+#include "interface/hex_text.hpp"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -22,18 +24,11 @@ constexpr std::array<std::uint8_t, 256> make_table() {
 }
 constexpr std::array<std::uint8_t, 256> kTable = make_table();
 
-int digit_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 // Digit by digit, reducing after every digit; works for any length and any characters.
 std::uint8_t digit_wise(std::string_view text) {
   std::uint32_t a = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    a = a * 16 + static_cast<std::uint32_t>(std::max(0, digit_value(text[i])));
+    a = a * 16 + static_cast<std::uint32_t>(std::max(0, hex_digit_value(text[i])));
     if (i + 1 == text.size()) a *= 256;
     while (a >= 256) {
       const int k = std::bit_width(a);
@@ -57,8 +52,8 @@ std::uint8_t packet_error_code(std::string_view text) {
   // Byte-wise through the table while the text holds valid digit pairs.
   std::uint8_t crc = 0;
   for (std::size_t i = 0; i < text.size(); i += 2) {
-    const int high = digit_value(text[i]);
-    const int low = digit_value(text[i + 1]);
+    const int high = hex_digit_value(text[i]);
+    const int low = hex_digit_value(text[i + 1]);
     if (high < 0 || low < 0) return digit_wise(text);
     crc = kTable[crc ^ static_cast<std::uint8_t>(high * 16 + low)];
   }

@@ -58,6 +58,11 @@ bool Request::fits(std::size_t output_report_length) const {
   return output_report_length > 0 && used_ <= std::min(kRequestBytes, output_report_length - 1);
 }
 
+std::vector<std::uint8_t> Transaction::answer_bytes(std::size_t from, std::size_t count) const {
+  return std::vector<std::uint8_t>(answer_.begin() + static_cast<std::ptrdiff_t>(from),
+                                   answer_.begin() + static_cast<std::ptrdiff_t>(from + count));
+}
+
 std::int32_t Transaction::open() {
   return transport::module_presence_check(state_) ? OK : NO_DEV_DETECTED;
 }

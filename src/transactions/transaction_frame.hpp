@@ -20,6 +20,11 @@ inline constexpr std::size_t kRequestBytes = 64;
 // Data bytes an answer carries from answer byte 2 on; a block segment.
 inline constexpr std::int32_t kSegmentBytes = 60;
 
+// The elements of a caller's byte array, as the write-count checks compare them.
+inline std::int32_t element_count(const std::vector<std::uint8_t>& array) {
+  return static_cast<std::int32_t>(array.size());
+}
+
 // value mod 256 with the sign of the dividend; a negative result is no byte and raises
 // AutomationError(kOverflow).
 std::uint8_t to_byte(std::int32_t value);
@@ -67,6 +72,8 @@ class Transaction {
   std::int32_t run_unchecked(const Request& request, std::size_t needed = 3);
 
   const std::vector<std::uint8_t>& answer() const { return answer_; }
+  // `count` answer bytes from answer byte `from` on (run() made sure they are there).
+  std::vector<std::uint8_t> answer_bytes(std::size_t from, std::size_t count) const;
   std::uint8_t answer(std::size_t index) const { return answer_[index]; }
   ModuleState& state() { return state_; }
   Generation generation() const { return generation_; }

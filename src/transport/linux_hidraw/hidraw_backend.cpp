@@ -201,6 +201,14 @@ bool HidrawBackend::write(Handle handle, std::span<const std::uint8_t> report,
   return true;
 }
 
+void HidrawBackend::signal(EventHandle event) {
+  std::lock_guard lock(mutex_);
+  auto ev = events_.find(event);
+  if (ev == events_.end()) return;
+  ev->second.signalled = true;
+  ev->second.request.reset();
+}
+
 EventHandle HidrawBackend::create_event() {
   std::lock_guard lock(mutex_);
   const EventHandle event = next_event_++;
@@ -265,12 +273,7 @@ bool HidrawBackend::read(Handle handle, std::shared_ptr<ReadRequest> request, Ev
   }
   switch (read_now(handle, numbered, *request)) {
     case ReadOutcome::Completed: {
-      std::lock_guard lock(mutex_);
-      auto ev = events_.find(event);
-      if (ev != events_.end()) {
-        ev->second.signalled = true;
-        ev->second.request.reset();
-      }
+      signal(event);
       succeed();
       return true;
     }
@@ -329,12 +332,7 @@ std::uint32_t HidrawBackend::wait(EventHandle event, std::uint32_t timeout_ms) {
       return kWaitFailed;
     }
     if (outcome == ReadOutcome::Completed) {
-      std::lock_guard lock(mutex_);
-      auto ev = events_.find(event);
-      if (ev != events_.end()) {
-        ev->second.signalled = true;
-        ev->second.request.reset();
-      }
+      signal(event);
       succeed();
       return kWaitSignalled;
     }

@@ -51,6 +51,8 @@ class HidrawBackend final : public PlatformPort {
   };
   enum class ReadOutcome { Completed, NothingYet, Failed };
 
+  // The read behind `event` completed.
+  void signal(EventHandle event);
   // The node's sysfs entry: <class_dir>/<name of the node>.
   std::string class_entry(const std::string& path) const;
   bool read_descriptor(Handle handle, const std::string& path, std::vector<std::uint8_t>& out);
