@@ -9,8 +9,8 @@
 
 #include <chrono>
 
+#include "base/module_state.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
 #include "simulated_module.hpp"
 #include "transport/platform_registry.hpp"
 

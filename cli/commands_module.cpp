@@ -5,9 +5,9 @@
 #include <iostream>
 #include <iterator>
 
+#include "base/module_state.hpp"
 #include "commands.hpp"
 #include "diagnostics/form1.hpp"
-#include "interface/module_state.hpp"
 
 namespace gpio_dll::cli {
 
@@ -24,19 +24,20 @@ class ProgressBar {
  public:
   ProgressBar() : shown_(isatty(STDERR_FILENO) != 0) {
     if (!shown_) return;
-    ModuleState::current().debug_window().set_repaint_observer([](const diagnostics::Form1& w) {
-      const auto& bar = w.ProgressBar1;
-      if (bar.max <= bar.min) return;
-      const int width = 40;
-      const int filled = (bar.value - bar.min) * width / (bar.max - bar.min);
-      std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-                << std::string(static_cast<std::size_t>(width - filled), ' ') << "] "
-                << (bar.value + 32) << "/" << (bar.max + 1) << std::flush;
-    });
+    diagnostics::debug_window(ModuleState::current())
+        .set_repaint_observer([](const diagnostics::Form1& w) {
+          const auto& bar = w.ProgressBar1;
+          if (bar.max <= bar.min) return;
+          const int width = 40;
+          const int filled = (bar.value - bar.min) * width / (bar.max - bar.min);
+          std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+                    << std::string(static_cast<std::size_t>(width - filled), ' ') << "] "
+                    << (bar.value + 32) << "/" << (bar.max + 1) << std::flush;
+        });
   }
   ~ProgressBar() {
     if (!shown_) return;
-    ModuleState::current().debug_window().set_repaint_observer(nullptr);
+    diagnostics::debug_window(ModuleState::current()).set_repaint_observer(nullptr);
     std::cerr << "\r" << std::string(60, ' ') << "\r" << std::flush;
   }
 

@@ -3,10 +3,10 @@
 #include <fstream>
 #include <iostream>
 
+#include "base/module_state.hpp"
 #include "commands.hpp"
 #include "diagnostics/form1.hpp"
 #include "diagnostics/headless_windowing.hpp"
-#include "interface/module_state.hpp"
 #include "simulated_module.hpp"
 
 namespace {
@@ -73,7 +73,7 @@ void set_up_platform(const Options& options) {
 }
 
 void show_trace() {
-  auto& window = ModuleState::current().debug_window();
+  auto& window = diagnostics::debug_window(ModuleState::current());
   window.set_trace_observer([](const std::string& line) { std::cerr << line << "\n"; });
   window.show();
 }

@@ -13,7 +13,7 @@ using testing::on_fresh_thread;
 
 class AccessGate : public testing::HeadlessWindowsTest {
  protected:
-  LoginForm& gate() { return ModuleState::current().login_form(); }
+  LoginForm& gate() { return diagnostics::login_form(ModuleState::current()); }
   void type(const std::string& keys) {
     for (char c : keys)
       gate().txtPassword_KeyPress(c);
@@ -52,7 +52,7 @@ TEST_F(AccessGate, AnyOptStrShowsOnlyTheMessageBox) {
     ASSERT_EQ(shown.size(), 3u);
     EXPECT_EQ(shown[0].text, "There's nothing here ;-)");
     EXPECT_EQ(shown[0].title, "");
-    EXPECT_EQ(ModuleState::current().existing_login_form(), nullptr);
+    EXPECT_EQ(diagnostics::existing_login_form(ModuleState::current()), nullptr);
   });
 }
 
@@ -83,28 +83,28 @@ TEST_F(AccessGate, TheRightDigestOpensTheDebugWindowAndAWrongOneIsRefused) {
     EXPECT_NE(gate().txtUserName, challenge);
     auto& state = ModuleState::current();
     ASSERT_TRUE(state.has_debug_window());
-    EXPECT_TRUE(state.debug_window().visible());
+    EXPECT_TRUE(diagnostics::debug_window(state).visible());
     // Creating the window ran its start-up, which closed the gate again.
     EXPECT_FALSE(state.access_gate.gate_passed);
-    EXPECT_EQ(state.debug_window().Text3[3], "2.0.19");
+    EXPECT_EQ(diagnostics::debug_window(state).Text3[3], "2.0.19");
   });
 }
 
 TEST_F(AccessGate, PassingWhileTheWindowExistsKeepsTheGatePassed) {
   on_fresh_thread([&] {
     auto& state = ModuleState::current();
-    state.debug_window();  // the transport traced into it already
+    diagnostics::debug_window(state);  // the transport traced into it already
     std::string none;
     cls_GPIO_DLL().ShowDbg(none);
     type(digest(gate().txtUserName));
     gate().cmdOK_Click();
     EXPECT_TRUE(state.access_gate.gate_passed);
-    EXPECT_TRUE(state.debug_window().visible());
+    EXPECT_TRUE(diagnostics::debug_window(state).visible());
     cls_GPIO_DLL().ShowDbg(none);
     EXPECT_EQ(windows().message_boxes().back().text, "There's nothing here ;-)");
     // Until the window is created anew.
     state.unload_debug_window();
-    state.debug_window();
+    diagnostics::debug_window(state);
     EXPECT_FALSE(state.access_gate.gate_passed);
     cls_GPIO_DLL().ShowDbg(none);
     EXPECT_TRUE(gate().visible());

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
 #include "support/test_support.hpp"
 #include "transport/call_trace.hpp"
 
@@ -21,14 +21,14 @@ TEST_F(CallTrace, TheFirstTraceCreatesTheWindowHiddenAndAddsNothing) {
     ASSERT_TRUE(state.has_debug_window());
     // Creating it ran the start-up's identification.
     EXPECT_EQ(state.firmware_version, "2.0.19");
-    EXPECT_EQ(state.debug_window().ListBox1.count(), 0u);
+    EXPECT_EQ(diagnostics::debug_window(state).ListBox1.count(), 0u);
   });
 }
 
 TEST_F(CallTrace, LinesAreAddedOnlyWhileTheWindowIsShown) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     window.show();
     transport::trace_line(state, "one");
     window.hide();
@@ -45,7 +45,7 @@ TEST_F(CallTrace, LinesAreAddedOnlyWhileTheWindowIsShown) {
 TEST_F(CallTrace, AnApiTraceShowsTheSystemsTextForTheLastError) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     window.show();
     state.last_error = 2;
     transport::api_trace(state, "CreateFile");
@@ -61,7 +61,7 @@ TEST_F(CallTrace, AnApiTraceShowsTheSystemsTextForTheLastError) {
 TEST_F(CallTrace, TheListIsCutBy100OddPositionsAbove500Lines) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     window.show();
     for (int i = 0; i < 500; ++i)
       transport::trace_line(state, std::to_string(i));
@@ -81,7 +81,7 @@ TEST_F(CallTrace, TheListIsCutBy100OddPositionsAbove500Lines) {
 TEST_F(CallTrace, AReportIsDumpedInRowsOf16) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     window.show();
     window.ListBox1.clear();
     std::vector<std::uint8_t> report(65, 0);
@@ -97,7 +97,7 @@ TEST_F(CallTrace, AReportIsDumpedInRowsOf16) {
 TEST_F(CallTrace, ScrollToEndSelectsTheLastLineOrNothing) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     window.ListBox1.clear();
     transport::scroll_to_end(state);
     EXPECT_EQ(window.ListBox1.selected(), -1);
@@ -112,7 +112,7 @@ TEST_F(CallTrace, ScrollToEndSelectsTheLastLineOrNothing) {
 TEST_F(CallTrace, AnObserverSeesEveryLineAdded) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     std::vector<std::string> seen;
     window.set_trace_observer([&](const std::string& line) { seen.push_back(line); });
     window.show();

@@ -18,7 +18,7 @@ using testing::Requests;
 
 class DebugWindow : public testing::HeadlessWindowsTest {
  protected:
-  Form1& window() { return ModuleState::current().debug_window(); }
+  Form1& window() { return diagnostics::debug_window(ModuleState::current()); }
 };
 
 TEST(WindowLayout, ControlsSitWhereTheDesignPutsThem) {
@@ -250,7 +250,7 @@ TEST_F(DebugWindow, EventsWaitUntilTheRunningOperationReturns) {
     windows().deliver_event(owner, [&] {
       // The operation's exchange was answered before the event got in.
       event_saw_operation_done = held->answered() == answered_before + 1;
-      owner->debug_window().Command19_Click();
+      diagnostics::debug_window(*owner).Command19_Click();
     });
   });
   std::this_thread::yield();
@@ -258,7 +258,7 @@ TEST_F(DebugWindow, EventsWaitUntilTheRunningOperationReturns) {
   client.join();
   gui.join();
   EXPECT_TRUE(event_saw_operation_done);
-  EXPECT_EQ(owner->debug_window().Text1, std::string(128, '0'));
+  EXPECT_EQ(diagnostics::debug_window(*owner).Text1, std::string(128, '0'));
   platform::use_system();
 }
 

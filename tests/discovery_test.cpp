@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
 #include "support/test_support.hpp"
 #include "transport/device_discovery.hpp"
 #include "transport/report_exchange.hpp"
@@ -29,7 +29,7 @@ class Discovery : public ::testing::Test {
   // Creates the thread's window (its start-up identifies), shows it and empties its trace, and
   // forgets the platform events so far.
   diagnostics::Form1& shown_window() {
-    auto& window = ModuleState::current().debug_window();
+    auto& window = diagnostics::debug_window(ModuleState::current());
     window.show();
     window.ListBox1.clear();
     sim_->clear_events();

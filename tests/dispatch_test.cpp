@@ -2,8 +2,8 @@
 
 #include <functional>
 
+#include "base/module_state.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
 #include "support/test_support.hpp"
 
 namespace gpio_dll {

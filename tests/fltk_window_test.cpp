@@ -54,7 +54,7 @@ TEST_F(FltkFrontEnd, TheGateOpensTheDebugWindowAndOnceRunsAReport) {
     std::string none;
     EXPECT_EQ(cls_GPIO_DLL().ShowDbg(none), 0);
     port_->settle();
-    auto* gate = state.existing_login_form();
+    auto* gate = diagnostics::existing_login_form(state);
     ASSERT_NE(gate, nullptr);
     EXPECT_TRUE(port_->shown_on_screen(*gate));
     const std::string challenge = port_->text_of(*gate, "txtUserName");
@@ -72,7 +72,7 @@ TEST_F(FltkFrontEnd, TheGateOpensTheDebugWindowAndOnceRunsAReport) {
 
     port_->click(*gate, "cmdOK");
     port_->settle();
-    auto* window = state.existing_debug_window();
+    auto* window = diagnostics::existing_debug_window(state);
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(port_->shown_on_screen(*gate));
     EXPECT_TRUE(port_->shown_on_screen(*window));
@@ -106,7 +106,7 @@ TEST_F(FltkFrontEnd, AWrongDigestIsRefusedWithAMessageBoxAndANewChallenge) {
     std::string none;
     cls_GPIO_DLL().ShowDbg(none);
     port_->settle();
-    auto* gate = state.existing_login_form();
+    auto* gate = diagnostics::existing_login_form(state);
     ASSERT_NE(gate, nullptr);
     const std::string challenge = state.access_gate.challenge;
     port_->type(*gate, "txtPassword", "0");
@@ -127,14 +127,14 @@ TEST_F(FltkFrontEnd, TheWindowOutlivesItsThreadAndKeepsWorking) {
     std::string none;
     cls_GPIO_DLL().ShowDbg(none);
     port_->settle();
-    auto* gate = owner->existing_login_form();
+    auto* gate = diagnostics::existing_login_form(*owner);
     ASSERT_NE(gate, nullptr);
     port_->type(*gate, "txtPassword", testing::gate_digest(owner->access_gate.challenge));
     port_->click(*gate, "cmdOK");
     port_->settle();
   });
   std::weak_ptr<ModuleState> weak = owner;
-  auto* window = owner->existing_debug_window();
+  auto* window = diagnostics::existing_debug_window(*owner);
   ASSERT_NE(window, nullptr);
   owner.reset();  // the thread has ended; the open window holds its state
   ASSERT_FALSE(weak.expired());

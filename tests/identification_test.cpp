@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
 #include "support/test_support.hpp"
 
 namespace gpio_dll {
@@ -41,7 +41,8 @@ TEST_F(Identification, FormsTheVersionTextFromThreeDecimalNumbers) {
                                           {bytes({0xFF, 255, 255, 255}), "255.255.255"}};
   for (const auto& c : cases) {
     on_fresh_thread([&] {
-      ModuleState::current().debug_window();  // start-up's own identification out of the way
+      diagnostics::debug_window(
+          ModuleState::current());  // start-up's own identification out of the way
       // The preliminary answer is never examined, even all zero.
       module().play_script({bytes({0, 0}), c.answer});
       EXPECT_EQ(identify(), OK);
@@ -68,7 +69,7 @@ TEST_F(Identification, AFreshThreadIdentifiesTwiceThenOnce) {
 
 TEST_F(Identification, RetriesWhileTheModuleAnswers0_0_10WithAPauseBeforeEveryQuery) {
   on_fresh_thread([&] {
-    ModuleState::current().debug_window();
+    diagnostics::debug_window(ModuleState::current());
     module().set_retry_answers(2);
     platform().clear_events();
     EXPECT_EQ(identify(), OK);
@@ -95,7 +96,7 @@ TEST_F(Identification, RetriesWhileTheModuleAnswers0_0_10WithAPauseBeforeEveryQu
 
 TEST_F(Identification, GivesUpAfterEleventhQueryAnswered0_0_10) {
   on_fresh_thread([&] {
-    ModuleState::current().debug_window();
+    diagnostics::debug_window(ModuleState::current());
     module().set_retry_answers(1000);
     const auto start = platform().now_ms();
     const auto sent_before = requests().size();
@@ -114,7 +115,7 @@ TEST_F(Identification, GivesUpAfterEleventhQueryAnswered0_0_10) {
 
 TEST_F(Identification, ASilentModuleTimesOutIntoFatalErrorAndLocksTheMethods) {
   on_fresh_thread([&] {
-    ModuleState::current().debug_window();
+    diagnostics::debug_window(ModuleState::current());
     module().set_silent(true);
     const auto start = platform().now_ms();
     EXPECT_EQ(identify(), FATAL_ERROR);
@@ -158,7 +159,7 @@ TEST_F(Identification, AnAnswerTooShortForAVersionIsFatal) {
 TEST_F(Identification, ShowsTheOutcomeInTheDebugWindow) {
   on_fresh_thread([&] {
     EXPECT_EQ(identify(), OK);
-    const auto& window = ModuleState::current().debug_window();
+    const auto& window = diagnostics::debug_window(ModuleState::current());
     EXPECT_EQ(window.Text3[0], "Success");
     EXPECT_EQ(window.Text3[1], "0451");
     EXPECT_EQ(window.Text3[2], "5F00");
@@ -175,7 +176,7 @@ TEST_F(Identification, TheWindowsStartUpIdentifiesAndClosesTheGate) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();
     state.access_gate.gate_passed = true;
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     EXPECT_FALSE(state.access_gate.gate_passed);
     EXPECT_FALSE(window.visible());
     EXPECT_EQ(state.firmware_version, "2.0.19");

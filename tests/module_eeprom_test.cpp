@@ -51,7 +51,7 @@ TEST_F(ModuleEeprom, AnImageIsWrittenAndReadBackWhole) {
       EXPECT_EQ(reads.front(), bytes({c.read, 0x00, 0x00, 0x20}));
       EXPECT_EQ(reads[1], bytes({c.read, 0x00, 0x20, 0x20}));
       EXPECT_EQ(reads.back(), bytes({c.read, 0x1F, 0xE0, 0x20}));
-      const auto& bar = ModuleState::current().debug_window().ProgressBar1;
+      const auto& bar = diagnostics::debug_window(ModuleState::current()).ProgressBar1;
       EXPECT_EQ(bar.max, 8191);
       EXPECT_EQ(bar.value, 0);
     });
@@ -77,7 +77,7 @@ TEST_F(ModuleEeprom, AFailingChunkStopsTheTransfer) {
     ASSERT_EQ(read.size(), 8192u);
     EXPECT_TRUE(std::equal(read.begin(), read.begin() + 4096, module().hardware().eeprom.begin()));
     EXPECT_TRUE(std::all_of(read.begin() + 4096, read.end(), [](auto b) { return b == 0; }));
-    EXPECT_EQ(ModuleState::current().debug_window().ProgressBar1.value, 4096);
+    EXPECT_EQ(diagnostics::debug_window(ModuleState::current()).ProgressBar1.value, 4096);
   });
 }
 

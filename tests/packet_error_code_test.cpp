@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "interface/hex_text.hpp"
+#include "base/hex_text.hpp"
 #include "transactions/packet_error_code.hpp"
 
 namespace gpio_dll {

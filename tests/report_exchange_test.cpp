@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
 #include "support/test_support.hpp"
 #include "transport/device_discovery.hpp"
 #include "transport/report_exchange.hpp"
@@ -20,14 +20,14 @@ class Exchange : public testing::SimulatedModuleTest {
   // An identified thread with its window shown and its trace and events emptied.
   ModuleState& ready() {
     ModuleState& state = ModuleState::current();
-    auto& window = state.debug_window();
+    auto& window = diagnostics::debug_window(state);
     window.show();
     window.ListBox1.clear();
     platform().clear_events();
     return state;
   }
   const std::vector<std::string>& trace() {
-    return ModuleState::current().debug_window().ListBox1.lines();
+    return diagnostics::debug_window(ModuleState::current()).ListBox1.lines();
   }
   std::size_t count(Kind kind) {
     const auto events = platform().events();
@@ -63,15 +63,15 @@ TEST_F(Exchange, HandsBackTheAnswerWithoutTheReportIdAndFillsTheReceivedField) {
     const auto answer = transport::exchange(state, std::vector<std::uint8_t>(65, 0));
     ASSERT_EQ(answer.size(), 64u);
     EXPECT_EQ(testing::head(answer, 4), bytes({0x7F, 0x00, 0x05, 0x00}));
-    const auto& text2 = state.debug_window().Text2;
+    const auto& text2 = diagnostics::debug_window(state).Text2;
     EXPECT_EQ(text2, "7F0005" + std::string(122, '0'));
     EXPECT_TRUE(contains_run(
         trace(),
         {"", "WaitForSingleObject", "  Result = Success", "ReadFile completed successfully.",
          " Report ID: 0", " Report Data:", "  7F 00 05 00 00 00 00 00 00 00 00 00 00 00 00 00"}));
     EXPECT_TRUE(contains_run(trace(), {"", "ResetEvent", "  Result = Success"}));
-    EXPECT_EQ(state.debug_window().ListBox1.selected(),
-              static_cast<int>(state.debug_window().ListBox1.count()) - 1);
+    EXPECT_EQ(diagnostics::debug_window(state).ListBox1.selected(),
+              static_cast<int>(diagnostics::debug_window(state).ListBox1.count()) - 1);
   });
 }
 
@@ -90,7 +90,7 @@ TEST_F(Exchange, ASilentModuleTimesOutAfter6SecondsAndClosesTheModule) {
         trace(), {"ReadFile timeout", "************ReadFile timeout*************", "CancelIO", "",
                   "CancelIo", "  Result = Success", "", "CloseHandle (HIDHandle)",
                   "  Result = Success", "", "CloseHandle (ReadHandle)", "  Result = Success"}));
-    EXPECT_EQ(state.debug_window().Text2, std::string(128, '0'));
+    EXPECT_EQ(diagnostics::debug_window(state).Text2, std::string(128, '0'));
 
     // An exchange on the closed handles sends nothing and answers at once.
     module().set_silent(false);
@@ -179,7 +179,7 @@ TEST_F(Exchange, AReportWhoseLengthIsNotRowsOf16IsDumpedUpToItsLastByte) {
     EXPECT_EQ(answer.size(), 20u);
     EXPECT_TRUE(contains_run(
         trace(), {"  01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10", "  11 12 13 14"}));
-    EXPECT_EQ(state.debug_window().Text2, "0102030405060708090A0B0C0D0E0F1011121314");
+    EXPECT_EQ(diagnostics::debug_window(state).Text2, "0102030405060708090A0B0C0D0E0F1011121314");
   });
 }
 

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/module_state.hpp"
+#include "base/result_messages.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
-#include "interface/result_messages.hpp"
 #include "support/test_support.hpp"
 
 namespace gpio_dll {

@@ -1,19 +1,19 @@
 #include <chrono>
 #include <thread>
 
+#include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
 #include "diagnostics/headless_windowing.hpp"
 #include "diagnostics/login_form.hpp"
 #include "gpio_dll/debug_window.hpp"
-#include "interface/module_state.hpp"
 
 namespace gpio_dll::debug_window {
 
 bool open() {
   ModuleState& state = ModuleState::current();
   std::lock_guard lock(state.operation_mutex);
-  const auto* gate = state.existing_login_form();
-  const auto* window = state.existing_debug_window();
+  const auto* gate = diagnostics::existing_login_form(state);
+  const auto* window = diagnostics::existing_debug_window(state);
   return (gate != nullptr && gate->visible()) || (window != nullptr && window->visible());
 }
 

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "base/module_state.hpp"
+#include "base/result_messages.hpp"
 #include "diagnostics/hex_conversions.hpp"
-#include "interface/identification.hpp"
-#include "interface/module_state.hpp"
-#include "interface/result_messages.hpp"
+#include "transactions/identification.hpp"
 #include "transport/call_trace.hpp"
 #include "transport/device_discovery.hpp"
 #include "transport/report_exchange.hpp"
@@ -146,7 +146,7 @@ void Form1::set_timer(bool enabled) {
     auto state = owner_weak.lock();
     if (!state) return;
     windowing().deliver_event(state, [state] {
-      if (Form1* window = state->existing_debug_window()) window->Timer1_Timer();
+      if (Form1* window = existing_debug_window(*state)) window->Timer1_Timer();
     });
   });
 }

@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "base/thread_windows.hpp"
+#include "diagnostics/thread_windows.hpp"
 #include "diagnostics/trace_list.hpp"
 #include "diagnostics/window_model.hpp"
 #include "diagnostics/windowing_port.hpp"
@@ -22,7 +24,7 @@ struct ProgressBar {
   int value = 0;
 };
 
-class Form1 final : public WindowModel {
+class Form1 final : public WindowModel, public DebugWindowSink {
  public:
   static constexpr const char* kCaption = "GPIO_DLL_Debug_module";
   static constexpr int kPickers = 5;
@@ -35,12 +37,26 @@ class Form1 final : public WindowModel {
 
   // Runs once, right after creation: fills the pickers and the request field, empties the
   // identification fields, closes the access gate again and identifies the module.
-  void startup();
+  void startup() override;
 
-  // Transport hooks. Pending window messages: the window is drawn as it stands.
-  void process_pending_messages();
-  void repaint();
-  void add_trace_line(std::string line);
+  // What the transport and the operations write. Pending window messages: the window is drawn
+  // as it stands.
+  bool shown() const override { return visible(); }
+  void process_pending_messages() override;
+  void repaint() override;
+  void add_trace_line(std::string line) override;
+  void cut_trace_to_limit() override { ListBox1.cut_to_limit(); }
+  void scroll_trace_to_end() override { ListBox1.scroll_to_end(); }
+  std::string& received_data() override { return Text2; }
+  void set_identification_field(int field, std::string text) override {
+    Text3.at(static_cast<std::size_t>(field)) = std::move(text);
+  }
+  void set_result_line(std::string text) override { Text16 = std::move(text); }
+  void set_progress_range(int min, int max) override {
+    ProgressBar1.min = min;
+    ProgressBar1.max = max;
+  }
+  void set_progress(int value) override { ProgressBar1.value = value; }
   void set_trace_observer(std::function<void(const std::string&)> observer) {
     trace_observer_ = std::move(observer);
   }

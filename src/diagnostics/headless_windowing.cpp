@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "interface/module_state.hpp"
+#include "base/module_state.hpp"
 
 namespace gpio_dll::diagnostics {
 

@@ -1,7 +1,7 @@
 #include "diagnostics/hex_conversions.hpp"
 
+#include "base/hex_text.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/hex_text.hpp"
 
 namespace gpio_dll::diagnostics {
 

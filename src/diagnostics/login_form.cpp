@@ -5,9 +5,9 @@
 #include <mutex>
 #include <random>
 
+#include "base/hex_text.hpp"
+#include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
-#include "interface/hex_text.hpp"
-#include "interface/module_state.hpp"
 #include "transactions/packet_error_code.hpp"
 
 namespace gpio_dll::diagnostics {
@@ -97,7 +97,7 @@ void LoginForm::cmdOK_Click() {
     new_challenge();
     hide();
     // Creating the window runs its start-up, which closes the gate again.
-    state.debug_window().show();
+    debug_window(state).show();
     return;
   }
   windowing().message_box(kAccessDenied, kDeniedTitle);
@@ -163,7 +163,7 @@ std::int32_t show_debug_gate(ModuleState& state, const std::string& optStr) {
     windowing().message_box(LoginForm::kNothingHere, "");
     return 0;
   }
-  state.login_form().show();
+  login_form(state).show();
   return 0;
 }
 

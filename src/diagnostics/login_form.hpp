@@ -8,12 +8,14 @@
 #include <optional>
 #include <string>
 
+#include "base/thread_windows.hpp"
+#include "diagnostics/thread_windows.hpp"
 #include "diagnostics/window_model.hpp"
 #include "diagnostics/windowing_port.hpp"
 
 namespace gpio_dll::diagnostics {
 
-class LoginForm final : public WindowModel {
+class LoginForm final : public WindowModel, public ThreadWindow {
  public:
   static constexpr const char* kCaption = "Check Access";
   static constexpr const char* kNothingHere = "There's nothing here ;-)";

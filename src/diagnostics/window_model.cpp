@@ -1,7 +1,7 @@
 #include "diagnostics/window_model.hpp"
 
+#include "base/module_state.hpp"
 #include "diagnostics/windowing_port.hpp"
-#include "interface/module_state.hpp"
 
 namespace gpio_dll::diagnostics {
 

@@ -1,15 +1,15 @@
 #include "gpio_dll/cls_gpio_dll.hpp"
 
+#include "base/module_state.hpp"
+#include "base/result_messages.hpp"
+#include "base/system_error_text.hpp"
 #include "diagnostics/form1.hpp"
 #include "diagnostics/login_form.hpp"
 #include "gpio_dll/automation_error.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/dispatch.hpp"
-#include "interface/identification.hpp"
-#include "interface/module_state.hpp"
-#include "interface/result_messages.hpp"
-#include "interface/system_error_text.hpp"
+#include "transactions/firmware_generation.hpp"
 #include "transactions/firmware_operations.hpp"
+#include "transactions/identification.hpp"
 #include "transport/report_exchange.hpp"
 
 namespace gpio_dll {
@@ -25,7 +25,7 @@ auto with_state(Work work) {
   struct CatchUp {
     ModuleState& state;
     ~CatchUp() {
-      if (auto* window = state.existing_debug_window()) window->operation_finished();
+      if (auto* window = diagnostics::existing_debug_window(state)) window->operation_finished();
     }
   } catch_up{state};
   return work(state);

@@ -1,7 +1,7 @@
 // The operations of firmware "1.0.10": one command per operation, 8-bit addresses with the read
 // address sent where the target is read, status band 300, the module checking PEC itself.
+#include "base/module_state.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/module_state.hpp"
 #include "transactions/firmware_operations.hpp"
 #include "transactions/transaction_frame.hpp"
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <string>
 
+#include "base/hex_text.hpp"
+#include "base/module_state.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/hex_text.hpp"
-#include "interface/module_state.hpp"
 #include "transactions/firmware_operations.hpp"
 #include "transactions/packet_error_code.hpp"
 #include "transactions/transaction_frame.hpp"

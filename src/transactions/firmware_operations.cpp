@@ -1,7 +1,7 @@
 #include "transactions/firmware_operations.hpp"
 
+#include "base/module_state.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/module_state.hpp"
 
 namespace gpio_dll {
 

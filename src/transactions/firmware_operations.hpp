@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "gpio_dll/variant.hpp"
-#include "interface/dispatch.hpp"
+#include "transactions/firmware_generation.hpp"
 
 namespace gpio_dll {
 

@@ -2,9 +2,8 @@
 // of a 64-byte request. The EEPROM transfers drive the debug window's progress bar.
 #include <algorithm>
 
-#include "diagnostics/form1.hpp"
+#include "base/module_state.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/module_state.hpp"
 #include "transactions/firmware_operations.hpp"
 #include "transactions/transaction_frame.hpp"
 #include "transport/device_discovery.hpp"
@@ -30,15 +29,14 @@ EepromCommands commands_for(Generation generation) {
 }
 
 void set_progress(ModuleState& s, int min, int max, int value) {
-  auto& bar = s.debug_window().ProgressBar1;
-  bar.min = min;
-  bar.max = max;
-  bar.value = value;
+  auto& window = s.debug_window();
+  window.set_progress_range(min, max);
+  window.set_progress(value);
 }
 
 void show_progress(ModuleState& s, int value) {
   auto& window = s.debug_window();
-  window.ProgressBar1.value = value;
+  window.set_progress(value);
   window.repaint();
 }
 

@@ -1,6 +1,6 @@
 #include "transactions/packet_error_code.hpp"
 
-#include "interface/hex_text.hpp"
+#include "base/hex_text.hpp"
 
 #include <algorithm>
 #include <array>

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/module_state.hpp"
 #include "gpio_dll/automation_error.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/module_state.hpp"
 #include "transport/device_discovery.hpp"
 #include "transport/report_exchange.hpp"
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "interface/dispatch.hpp"
+#include "transactions/firmware_generation.hpp"
 
 namespace gpio_dll {
 class ModuleState;

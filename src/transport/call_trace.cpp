@@ -2,10 +2,9 @@
 
 #include <algorithm>
 
-#include "diagnostics/form1.hpp"
-#include "interface/hex_text.hpp"
-#include "interface/module_state.hpp"
-#include "interface/system_error_text.hpp"
+#include "base/hex_text.hpp"
+#include "base/module_state.hpp"
+#include "base/system_error_text.hpp"
 
 namespace gpio_dll::transport {
 
@@ -14,19 +13,19 @@ constexpr std::size_t kDumpRowBytes = 16;
 }
 
 bool tracing(ModuleState& state) {
-  return state.debug_window().visible();
+  return state.debug_window().shown();
 }
 
 void trace_line(ModuleState& state, std::string_view line) {
   auto& window = state.debug_window();
-  if (window.visible()) window.add_trace_line(std::string(line));
-  window.ListBox1.cut_to_limit();
+  if (window.shown()) window.add_trace_line(std::string(line));
+  window.cut_trace_to_limit();
 }
 
 void api_trace(ModuleState& state, std::string_view label) {
   auto& window = state.debug_window();
   if (state.last_error != 0) window.process_pending_messages();
-  if (window.visible()) {
+  if (window.shown()) {
     trace_line(state, "");
     trace_line(state, label);
     trace_line(state, "  Result = " + system_error_text(state.last_error));
@@ -36,7 +35,7 @@ void api_trace(ModuleState& state, std::string_view label) {
 
 void report_dump(ModuleState& state, std::span<const std::uint8_t> report, bool to_received_field) {
   auto& window = state.debug_window();
-  const bool shown = window.visible();
+  const bool shown = window.shown();
   // Rows cover the bytes after the identifier; a last row that would run past the report's end
   // stops at its last byte.
   for (std::size_t row = 1; row < report.size(); row += kDumpRowBytes) {
@@ -51,12 +50,12 @@ void report_dump(ModuleState& state, std::span<const std::uint8_t> report, bool 
     }
     if (to_received_field)
       for (std::size_t i = row; i < end; ++i)
-        append_two_digit_hex(window.Text2, report[i]);
+        append_two_digit_hex(window.received_data(), report[i]);
   }
 }
 
 void scroll_to_end(ModuleState& state) {
-  state.debug_window().ListBox1.scroll_to_end();
+  state.debug_window().scroll_trace_to_end();
 }
 
 }  // namespace gpio_dll::transport

@@ -1,10 +1,10 @@
 #include "transport/device_discovery.hpp"
 
-#include "diagnostics/form1.hpp"
+#include "base/hex_text.hpp"
+#include "base/module_state.hpp"
 #include "gpio_dll/hid_types.hpp"
-#include "interface/hex_text.hpp"
-#include "interface/module_state.hpp"
 #include "transport/call_trace.hpp"
+#include "transport/platform_registry.hpp"
 #include "transport/report_exchange.hpp"
 
 namespace gpio_dll::transport {
@@ -23,12 +23,12 @@ std::string handle_text(Handle handle) {
 
 // Reads the platform's error value right after a call, as every traced call does.
 void after_call(ModuleState& state, std::int32_t result) {
-  state.last_error = state.port().last_error();
+  state.last_error = port_of(state).last_error();
   state.last_api_result = result;
 }
 
 void after_handle_call(ModuleState& state) {
-  state.last_error = state.port().last_error();
+  state.last_error = port_of(state).last_error();
 }
 
 // Steps of the Windows setup library that have no platform call of their own here: they cannot
@@ -92,7 +92,7 @@ void trace_capabilities(ModuleState& state, const HidCapabilities& caps) {
 // The preparsed-data steps of the Windows HID library collapse into one capability query here;
 // the trace keeps one entry per step.
 void learn_capabilities(ModuleState& state) {
-  auto& port = state.port();
+  auto& port = port_of(state);
   HidCapabilities caps;
   const bool ok = port.capabilities(state.HIDHandle, caps);
   after_call(state, ok ? 1 : 0);
@@ -111,7 +111,7 @@ void learn_capabilities(ModuleState& state) {
 
 void prepare_overlapped_read(ModuleState& state) {
   if (state.read_event == kNoEvent) {
-    state.read_event = state.port().create_event();
+    state.read_event = port_of(state).create_event();
     after_handle_call(state);
   }
   api_trace(state, "CreateEvent");
@@ -124,10 +124,10 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
   state.module_present = false;
   vendor.clear();
   product.clear();
-  state.bind_current_port();
+  bind_current_platform(state);
   // A new discovery replaces the handles of an earlier one; close them rather than leak them.
   release_module_handles(state);
-  auto& port = state.port();
+  auto& port = port_of(state);
 
   const Guid guid = port.hid_class_guid();
   after_handle_call(state);
@@ -185,9 +185,9 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
     if (attributes.vendor_id == kModuleVendorId && attributes.product_id == kModuleProductId) {
       trace_line(state, "  My device detected");
       found = true;
-      state.debug_window().Text3[0] = "Success";
+      state.debug_window().set_identification_field(0, "Success");
     } else {
-      state.debug_window().Text3[0] = "Unkn. Dev.";
+      state.debug_window().set_identification_field(0, "Unkn. Dev.");
       release_handle(state, state.HIDHandle, "CloseHandle");
     }
   }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "base/module_state.hpp"
 #include "gpio_dll/hid_types.hpp"
 #include "gpio_dll/platform.hpp"
 #include "gpio_dll/simulated_platform.hpp"
@@ -23,6 +24,15 @@ std::shared_ptr<PlatformPort> current_platform() {
 void set_current_platform(std::shared_ptr<PlatformPort> port) {
   std::lock_guard lock(g_mutex);
   g_current = std::move(port);
+}
+
+PlatformPort& port_of(ModuleState& state) {
+  if (!state.bound_port()) state.bind_port(current_platform());
+  return *state.bound_port();
+}
+
+void bind_current_platform(ModuleState& state) {
+  state.bind_port(current_platform());
 }
 
 }  // namespace gpio_dll::transport

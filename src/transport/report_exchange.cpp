@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "diagnostics/form1.hpp"
-#include "interface/module_state.hpp"
+#include "base/module_state.hpp"
 #include "transport/call_trace.hpp"
+#include "transport/platform_registry.hpp"
 
 namespace gpio_dll::transport {
 
 namespace {
 
 void after_call(ModuleState& state, std::int32_t result) {
-  state.last_error = state.port().last_error();
+  state.last_error = port_of(state).last_error();
   state.last_api_result = result;
 }
 
@@ -31,7 +31,7 @@ void write_output_report(ModuleState& state, std::span<const std::uint8_t> reque
     report[k] = request[k - 1];
 
   std::uint32_t written = 0;
-  const bool ok = state.port().write(state.HIDHandle, report, written);
+  const bool ok = port_of(state).write(state.HIDHandle, report, written);
   after_call(state, ok ? 1 : 0);
   api_trace(state, "WriteFile");
   if (tracing(state)) {
@@ -50,7 +50,7 @@ void read_input_report(ModuleState& state, std::vector<std::uint8_t>& answer) {
   state.read_overlapped = request;
   scroll_to_end(state);
 
-  auto& port = state.port();
+  auto& port = port_of(state);
   const bool started = port.read(state.ReadHandle, request, state.read_event);
   after_call(state, started ? 1 : 0);
   api_trace(state, "ReadFile");
@@ -84,7 +84,7 @@ void read_input_report(ModuleState& state, std::vector<std::uint8_t>& answer) {
   const std::vector<std::uint8_t> empty(completed ? 0 : length, 0);
   const std::vector<std::uint8_t>& area = completed ? request->area : empty;
   trace_report_header(state, area.empty() ? 0 : area[0]);
-  state.debug_window().Text2.clear();
+  state.debug_window().received_data().clear();
   report_dump(state, area, true);
   if (completed) answer.assign(area.begin() + std::min<std::size_t>(1, area.size()), area.end());
 
@@ -107,7 +107,7 @@ std::vector<std::uint8_t> exchange(ModuleState& state, std::span<const std::uint
 
 void release_handle(ModuleState& state, Handle& slot, std::string_view label) {
   if (slot == kInvalidHandle) return;
-  const bool closed = state.port().close(slot);
+  const bool closed = port_of(state).close(slot);
   after_call(state, closed ? 1 : 0);
   slot = kInvalidHandle;
   api_trace(state, label);

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "transport/platform_port.hpp"
+#include "base/platform_port.hpp"
 
 namespace gpio_dll {
 class ModuleState;

@@ -2,8 +2,8 @@
 // present. Linux builds replace it with the hidraw backend.
 #include <cerrno>
 
+#include "base/system_error_text.hpp"
 #include "gpio_dll/platform.hpp"
-#include "interface/system_error_text.hpp"
 #include "transport/platform_registry.hpp"
 #include "transport/system_clock.hpp"
 

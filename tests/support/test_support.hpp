@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/module_state.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "interface/module_state.hpp"
 #include "simulated_module.hpp"
 
 namespace gpio_dll {

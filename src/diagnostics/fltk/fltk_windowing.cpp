@@ -17,8 +17,8 @@
 #include <mutex>
 #include <thread>
 
+#include "base/module_state.hpp"
 #include "diagnostics/fltk/form_views.hpp"
-#include "interface/module_state.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -235,8 +235,8 @@ class FltkWindowing::Impl {
       {
         std::lock_guard operation(next.first->operation_mutex);
         next.second();
-        if (auto* w = next.first->existing_debug_window()) w->refresh();
-        if (auto* g = next.first->existing_login_form()) g->refresh();
+        if (auto* w = existing_debug_window(*next.first)) w->refresh();
+        if (auto* g = existing_login_form(*next.first)) g->refresh();
       }
       next.first.reset();
       {

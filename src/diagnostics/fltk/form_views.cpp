@@ -18,9 +18,9 @@
 #include <map>
 #include <type_traits>
 
+#include "base/module_state.hpp"
 #include "diagnostics/fltk/fltk_windowing.hpp"
 #include "diagnostics/window_layout.hpp"
-#include "interface/module_state.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -163,7 +163,7 @@ class Form1View final : public ViewBase {
       on(combo_[k], [this, k] {
         const int entry = combo_[k]->value();
         send([k, entry](ModuleState& s) {
-          if (auto* w = s.existing_debug_window()) w->Combo1_Click(k, entry);
+          if (auto* w = existing_debug_window(s)) w->Combo1_Click(k, entry);
         });
       });
       // The caption "Check1" does not fit the box; only the box is drawn.
@@ -171,7 +171,7 @@ class Form1View final : public ViewBase {
       on(check_[k], [this, k] {
         const bool checked = check_[k]->value() != 0;
         send([k, checked](ModuleState& s) {
-          if (auto* w = s.existing_debug_window()) w->Check1_Click(k, checked);
+          if (auto* w = existing_debug_window(s)) w->Check1_Click(k, checked);
         });
       });
     }
@@ -181,7 +181,7 @@ class Form1View final : public ViewBase {
     on(text1_, [this] {
       const std::string text = text1_->value();
       send([text](ModuleState& s) {
-        if (auto* w = s.existing_debug_window()) w->Text1_Change(text);
+        if (auto* w = existing_debug_window(s)) w->Text1_Change(text);
       });
     });
     text2_ = add("Text2", place<Fl_Multiline_Output>(layout, "Text2"));
@@ -237,7 +237,7 @@ class Form1View final : public ViewBase {
  private:
   void event(void (*run)(Form1&)) {
     send([run](ModuleState& s) {
-      if (auto* w = s.existing_debug_window()) run(*w);
+      if (auto* w = existing_debug_window(s)) run(*w);
     });
   }
   static void set_text(Fl_Input_* input, const std::string& text) {
@@ -307,7 +307,7 @@ class GateView final : public ViewBase {
     on(ok, [this] {
       const std::string response = response_->value();
       send([response](ModuleState& s) {
-        if (auto* g = s.existing_login_form()) {
+        if (auto* g = existing_login_form(s)) {
           g->txtPassword = response;
           g->cmdOK_Click();
         }
@@ -315,10 +315,10 @@ class GateView final : public ViewBase {
     });
     on(cancel, [this] {
       send([](ModuleState& s) {
-        if (auto* g = s.existing_login_form()) g->cmdCancel_Click();
+        if (auto* g = existing_login_form(s)) g->cmdCancel_Click();
       });
     });
-    on(window_.get(), [this] { send([](ModuleState& s) { s.unload_login_form(); }); });
+    on(window_.get(), [this] { send([](ModuleState& s) { s.unload_access_gate_window(); }); });
     window_->end();
   }
 

@@ -13,7 +13,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "interface/system_error_text.hpp"
+#include "base/system_error_text.hpp"
 #include "transport/linux_hidraw/report_descriptor.hpp"
 #include "transport/system_clock.hpp"
 

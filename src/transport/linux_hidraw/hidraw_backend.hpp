@@ -6,7 +6,7 @@
 #include <map>
 #include <mutex>
 
-#include "transport/platform_port.hpp"
+#include "base/platform_port.hpp"
 
 namespace gpio_dll::transport {
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "interface/system_error_text.hpp"
+#include "base/system_error_text.hpp"
 
 namespace gpio_dll::transport {
 

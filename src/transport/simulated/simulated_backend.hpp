@@ -6,8 +6,8 @@
 #include <map>
 #include <mutex>
 
+#include "base/platform_port.hpp"
 #include "gpio_dll/simulated_platform.hpp"
-#include "transport/platform_port.hpp"
 
 namespace gpio_dll::transport {
 

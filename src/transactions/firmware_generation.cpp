@@ -1,4 +1,4 @@
-#include "interface/dispatch.hpp"
+#include "transactions/firmware_generation.hpp"
 
 #include "gpio_dll/error_codes.hpp"
 

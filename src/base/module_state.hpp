@@ -7,14 +7,10 @@
 #include <mutex>
 #include <string>
 
-#include "transport/platform_port.hpp"
+#include "base/platform_port.hpp"
+#include "base/thread_windows.hpp"
 
 namespace gpio_dll {
-
-namespace diagnostics {
-class Form1;
-class LoginForm;
-}  // namespace diagnostics
 
 // The access gate in front of the debug window.
 struct AccessGateState {
@@ -51,25 +47,24 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
   std::uint8_t MaxBytesWr = 0;
   AccessGateState access_gate;
 
-  // The platform that the handles and the read event belong to. Device discovery binds the
-  // platform chosen at that moment; before any discovery it is the current one.
-  transport::PlatformPort& port();
-  // Binds the current platform for a new discovery. If the choice changed since the last
-  // binding, handles and event of the old platform are dropped (closed first where open).
-  void bind_current_port();
+  // The platform that the handles and the read event belong to; null before the first binding.
+  const std::shared_ptr<transport::PlatformPort>& bound_port() const { return port_; }
+  // Binds `port` for a new discovery. If it differs from the bound one, handles and event of the
+  // old platform are dropped (closed first where open).
+  void bind_port(std::shared_ptr<transport::PlatformPort> port);
 
   // The thread's debug window, created hidden at its first reference; creating it runs its
   // start-up, which identifies the module.
-  diagnostics::Form1& debug_window();
+  DebugWindowSink& debug_window();
+  DebugWindowSink* existing_debug_window() { return debug_window_.get(); }
   bool has_debug_window() const { return debug_window_ != nullptr; }
-  diagnostics::Form1* existing_debug_window() { return debug_window_.get(); }
   // Unloads the window; the next reference creates it anew.
   void unload_debug_window();
 
-  // The thread's access gate, created hidden at its first reference (with a new challenge).
-  diagnostics::LoginForm& login_form();
-  diagnostics::LoginForm* existing_login_form() { return login_form_.get(); }
-  void unload_login_form();
+  // The thread's access gate window; the diagnostics create it and give it to the state.
+  ThreadWindow* access_gate_window() { return login_form_.get(); }
+  void set_access_gate_window(std::unique_ptr<ThreadWindow> window);
+  void unload_access_gate_window();
 
   // Held while a method of the object runs on the owning thread and while a window event runs,
   // so that the two never interleave.
@@ -77,8 +72,8 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
 
  private:
   std::shared_ptr<transport::PlatformPort> port_;
-  std::unique_ptr<diagnostics::Form1> debug_window_;
-  std::unique_ptr<diagnostics::LoginForm> login_form_;
+  std::unique_ptr<DebugWindowSink> debug_window_;
+  std::unique_ptr<ThreadWindow> login_form_;
 };
 
 }  // namespace gpio_dll

@@ -1,4 +1,4 @@
-#include "interface/hex_text.hpp"
+#include "base/hex_text.hpp"
 
 namespace gpio_dll {
 

@@ -1,4 +1,4 @@
-#include "interface/system_error_text.hpp"
+#include "base/system_error_text.hpp"
 
 #include <cstring>
 

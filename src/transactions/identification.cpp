@@ -1,12 +1,12 @@
-#include "interface/identification.hpp"
+#include "transactions/identification.hpp"
 
 #include <vector>
 
-#include "diagnostics/form1.hpp"
+#include "base/module_state.hpp"
+#include "base/result_messages.hpp"
 #include "gpio_dll/error_codes.hpp"
-#include "interface/module_state.hpp"
-#include "interface/result_messages.hpp"
 #include "transport/device_discovery.hpp"
+#include "transport/platform_registry.hpp"
 #include "transport/report_exchange.hpp"
 
 namespace gpio_dll {
@@ -37,7 +37,7 @@ std::int32_t identify_module(ModuleState& state, std::string& firmware_version, 
   transport::exchange(state, request);
 
   for (int retry = 0;; ++retry) {
-    state.port().sleep_ms(kVersionQueryPauseMs);
+    transport::port_of(state).sleep_ms(kVersionQueryPauseMs);
     put(kVersionQuery);
     const std::vector<std::uint8_t> answer = transport::exchange(state, request);
     if (answer.size() < kVersionAnswerLength) return result;
@@ -57,10 +57,10 @@ std::int32_t read_firmware_version(ModuleState& state, std::string& iDevFWver,
   const std::int32_t result = identify_module(state, iDevFWver, iVendorID, iProductID);
   state.firmware_version = iDevFWver;
   auto& window = state.debug_window();
-  window.Text3[1] = iVendorID;
-  window.Text3[2] = iProductID;
-  window.Text3[3] = state.firmware_version;
-  window.Text16 = result_message(result, state.MaxBytesRd, state.MaxBytesWr);
+  window.set_identification_field(1, iVendorID);
+  window.set_identification_field(2, iProductID);
+  window.set_identification_field(3, state.firmware_version);
+  window.set_result_line(result_message(result, state.MaxBytesRd, state.MaxBytesWr));
   return result;
 }
 

@@ -1,4 +1,4 @@
-#include "interface/result_messages.hpp"
+#include "base/result_messages.hpp"
 
 #include <array>
 

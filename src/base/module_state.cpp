@@ -1,0 +1,103 @@
+#include "base/module_state.hpp"
+
+#include <atomic>
+
+namespace gpio_dll {
+
+namespace {
+
+// The window a thread gets while no diagnostics are registered: never shown, keeps nothing.
+class UnseenWindow final : public DebugWindowSink {
+ public:
+  void startup() override {}
+  bool shown() const override { return false; }
+  void add_trace_line(std::string) override {}
+  void cut_trace_to_limit() override {}
+  void scroll_trace_to_end() override {}
+  void process_pending_messages() override {}
+  void repaint() override {}
+  std::string& received_data() override {
+    received_.clear();
+    return received_;
+  }
+  void set_identification_field(int, std::string) override {}
+  void set_result_line(std::string) override {}
+  void set_progress_range(int, int) override {}
+  void set_progress(int) override {}
+
+ private:
+  std::string received_;
+};
+
+std::atomic<DebugWindowFactory> g_debug_window_factory{nullptr};
+
+const std::shared_ptr<ModuleState>& thread_state() {
+  thread_local const std::shared_ptr<ModuleState> state = std::make_shared<ModuleState>();
+  return state;
+}
+
+}  // namespace
+
+void register_debug_window_factory(DebugWindowFactory factory) {
+  g_debug_window_factory.store(factory);
+}
+
+ModuleState::ModuleState() = default;
+
+ModuleState::~ModuleState() {
+  // The windows go first: they may still refer to the state while unloading.
+  debug_window_.reset();
+  login_form_.reset();
+  // The thread is done with the component: give the handles back rather than leak them.
+  if (!port_) return;
+  if (HIDHandle != transport::kInvalidHandle) port_->close(HIDHandle);
+  if (ReadHandle != transport::kInvalidHandle) port_->close(ReadHandle);
+}
+
+std::shared_ptr<ModuleState> ModuleState::current_shared() {
+  return thread_state();
+}
+
+ModuleState& ModuleState::current() {
+  return *thread_state();
+}
+
+void ModuleState::bind_port(std::shared_ptr<transport::PlatformPort> port) {
+  if (port == port_) return;
+  if (port_) {
+    if (HIDHandle != transport::kInvalidHandle) port_->close(HIDHandle);
+    if (ReadHandle != transport::kInvalidHandle) port_->close(ReadHandle);
+  }
+  HIDHandle = transport::kInvalidHandle;
+  ReadHandle = transport::kInvalidHandle;
+  read_event = transport::kNoEvent;
+  read_overlapped.reset();
+  port_ = std::move(port);
+}
+
+DebugWindowSink& ModuleState::debug_window() {
+  if (!debug_window_) {
+    const DebugWindowFactory factory = g_debug_window_factory.load();
+    // The window exists from here on, so references made by its own start-up find it.
+    if (factory)
+      debug_window_ = factory(*this);
+    else
+      debug_window_ = std::make_unique<UnseenWindow>();
+    debug_window_->startup();
+  }
+  return *debug_window_;
+}
+
+void ModuleState::unload_debug_window() {
+  debug_window_.reset();
+}
+
+void ModuleState::set_access_gate_window(std::unique_ptr<ThreadWindow> window) {
+  login_form_ = std::move(window);
+}
+
+void ModuleState::unload_access_gate_window() {
+  login_form_.reset();
+}
+
+}  // namespace gpio_dll

@@ -1,0 +1,23 @@
+#!/bin/sh
+# The layer check passes on the tree as it is, and fails, naming file and line, on an include that
+# goes up a layer or on a private include from the simulated module.
+set -eu
+source=$1
+dir=$(mktemp -d /tmp/gpio-dll-layers.XXXXXX)
+trap 'rm -rf "$dir"' EXIT
+cp -r "$source/src" "$source/sim" "$dir/"
+check="$source/scripts/check-layers"
+
+"$check" "$dir" >/dev/null
+
+printf '#include "interface/dispatch_table.hpp"\n' >> "$dir/src/transport/call_trace.cpp"
+line=$(wc -l < "$dir/src/transport/call_trace.cpp")
+if out=$("$check" "$dir"); then echo "an upward include passed"; exit 1; fi
+echo "$out" | grep -q "^src/transport/call_trace.cpp:$line: transport/ includes interface/" \
+  || { echo "unexpected report: $out"; exit 1; }
+
+cp -r "$source/src/transport" "$dir/src/" # undo
+printf '#include "base/module_state.hpp"\n' >> "$dir/sim/bus.cpp"
+if out=$("$check" "$dir"); then echo "a private include from sim/ passed"; exit 1; fi
+echo "$out" | grep -q "^sim/bus.cpp:" || { echo "unexpected report: $out"; exit 1; }
+echo "layer check: passes the tree, catches both plants"
