@@ -115,6 +115,8 @@ class GPIO_DLL_API SimulatedPlatform {
 
   // Handles currently open, on all devices.
   int open_handle_count() const;
+  // Events (one per thread that opened a module) not yet destroyed.
+  int event_count() const;
 
   std::shared_ptr<transport::SimulatedBackend> backend() const { return backend_; }
 

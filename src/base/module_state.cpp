@@ -49,9 +49,18 @@ ModuleState::~ModuleState() {
   debug_window_.reset();
   login_form_.reset();
   // The thread is done with the component: give the handles back rather than leak them.
-  if (!port_) return;
+  if (port_) release_platform_resources();
+}
+
+void ModuleState::release_platform_resources() {
   if (HIDHandle != transport::kInvalidHandle) port_->close(HIDHandle);
   if (ReadHandle != transport::kInvalidHandle) port_->close(ReadHandle);
+  if (read_event != transport::kNoEvent) port_->destroy_event(read_event);
+  HIDHandle = transport::kInvalidHandle;
+  ReadHandle = transport::kInvalidHandle;
+  locked_handle = transport::kInvalidHandle;
+  read_event = transport::kNoEvent;
+  read_overlapped.reset();
 }
 
 std::shared_ptr<ModuleState> ModuleState::current_shared() {
@@ -64,14 +73,7 @@ ModuleState& ModuleState::current() {
 
 void ModuleState::bind_port(std::shared_ptr<transport::PlatformPort> port) {
   if (port == port_) return;
-  if (port_) {
-    if (HIDHandle != transport::kInvalidHandle) port_->close(HIDHandle);
-    if (ReadHandle != transport::kInvalidHandle) port_->close(ReadHandle);
-  }
-  HIDHandle = transport::kInvalidHandle;
-  ReadHandle = transport::kInvalidHandle;
-  read_event = transport::kNoEvent;
-  read_overlapped.reset();
+  if (port_) release_platform_resources();
   port_ = std::move(port);
 }
 

@@ -47,6 +47,11 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
   std::uint8_t MaxBytesWr = 0;
   AccessGateState access_gate;
 
+  // The transaction in progress: while a method runs, the device lock taken at its first
+  // exchange stays held until the method returns.
+  int transaction_depth = 0;
+  transport::Handle locked_handle = transport::kInvalidHandle;
+
   // The platform that the handles and the read event belong to; null before the first binding.
   const std::shared_ptr<transport::PlatformPort>& bound_port() const { return port_; }
   // Binds `port` for a new discovery. If it differs from the bound one, handles and event of the
@@ -71,6 +76,9 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
   std::recursive_mutex operation_mutex;
 
  private:
+  // Closes the handles and destroys the read event on the bound platform.
+  void release_platform_resources();
+
   std::shared_ptr<transport::PlatformPort> port_;
   std::unique_ptr<DebugWindowSink> debug_window_;
   std::unique_ptr<ThreadWindow> login_form_;

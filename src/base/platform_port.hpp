@@ -80,7 +80,20 @@ class PlatformPort {
   // wait, never a signalled one.
   virtual std::uint32_t wait(EventHandle event, std::uint32_t timeout_ms) = 0;
   virtual bool cancel(Handle handle) = 0;
+  // Closing a handle also releases the device lock taken through it.
   virtual bool close(Handle handle) = 0;
+  virtual void destroy_event(EventHandle event) = 0;
+
+  // Every open handle of a device receives every input report the device sends. Discards the
+  // reports already waiting on `handle`, without blocking, and says how many there were: they
+  // answer another user's request, or one whose read timed out.
+  virtual std::size_t flush_input(Handle handle) = 0;
+  // The device's transaction lock, taken through one of its handles: one holder at a time,
+  // between threads and, where the platform can, between processes. Waits at most `timeout_ms`
+  // of real time, then fails. A holder that goes away (a closed handle, an ended process)
+  // releases it.
+  virtual bool lock_device(Handle handle, std::uint32_t timeout_ms) = 0;
+  virtual void unlock_device(Handle handle) = 0;
 
   // The calling thread's error value after its most recent call on this port (0 after a call
   // that succeeded), and the system's text for an error value.

@@ -10,6 +10,7 @@
 #include "transactions/firmware_generation.hpp"
 #include "transactions/firmware_operations.hpp"
 #include "transactions/identification.hpp"
+#include "transport/module_lock.hpp"
 #include "transport/report_exchange.hpp"
 
 namespace gpio_dll {
@@ -22,6 +23,8 @@ template <class Work>
 auto with_state(Work work) {
   ModuleState& state = ModuleState::current();
   std::lock_guard lock(state.operation_mutex);
+  // The method's exchanges are one transaction on the module.
+  transport::TransactionScope transaction(state);
   struct CatchUp {
     ModuleState& state;
     ~CatchUp() {

@@ -5,6 +5,7 @@
 
 #include "base/module_state.hpp"
 #include "transport/call_trace.hpp"
+#include "transport/module_lock.hpp"
 #include "transport/platform_registry.hpp"
 
 namespace gpio_dll::transport {
@@ -23,6 +24,12 @@ void trace_report_header(ModuleState& state, std::uint8_t report_id) {
 }
 
 }  // namespace
+
+void discard_stale_input(ModuleState& state) {
+  const std::size_t discarded = port_of(state).flush_input(state.ReadHandle);
+  if (discarded != 0 && tracing(state))
+    trace_line(state, "Stale input reports discarded: " + std::to_string(discarded));
+}
 
 void write_output_report(ModuleState& state, std::span<const std::uint8_t> request) {
   const std::size_t length = state.OutputReportByteLength;
@@ -100,13 +107,20 @@ std::vector<std::uint8_t> exchange(ModuleState& state, std::span<const std::uint
     state.module_present = false;
     return answer;
   }
+  // Another user may hold the module; waiting for it is bounded. Nothing is sent without the
+  // lock, and the module is not marked absent for it.
+  if (!hold_module(state)) return answer;
+  discard_stale_input(state);
   write_output_report(state, request);
   read_input_report(state, answer);
+  release_module_outside_transaction(state);
   return answer;
 }
 
 void release_handle(ModuleState& state, Handle& slot, std::string_view label) {
   if (slot == kInvalidHandle) return;
+  // Closing the handle gives the module lock back with it.
+  if (slot == state.locked_handle) state.locked_handle = kInvalidHandle;
   const bool closed = port_of(state).close(slot);
   after_call(state, closed ? 1 : 0);
   slot = kInvalidHandle;

@@ -17,6 +17,10 @@ namespace gpio_dll::transport {
 
 inline constexpr std::uint32_t kReadTimeoutMs = 6000;
 
+// Discards the input reports already waiting on the read handle: they belong to another user's
+// request, or to one whose read timed out.
+void discard_stale_input(ModuleState& state);
+
 // Writes `request` as one output report: report identifier 0, then request bytes 0 to
 // OutputReportByteLength - 2 (missing bytes go out as 0). A failed write is only traced.
 void write_output_report(ModuleState& state, std::span<const std::uint8_t> request);

@@ -28,6 +28,10 @@ class UnavailableBackend final : public PlatformPort {
   }
   EventHandle create_event() override { return ok(EventHandle{1}); }
   bool reset_event(EventHandle) override { return ok(true); }
+  void destroy_event(EventHandle) override {}
+  std::size_t flush_input(Handle) override { return fail(EBADF, std::size_t{0}); }
+  bool lock_device(Handle, std::uint32_t) override { return fail(EBADF, false); }
+  void unlock_device(Handle) override {}
   bool read(Handle, std::shared_ptr<ReadRequest>, EventHandle) override {
     return fail(EBADF, false);
   }

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -23,6 +24,10 @@ namespace {
 
 // The errno of the calling thread's last call on this backend; 0 after a success.
 thread_local std::int32_t t_last_error = 0;
+
+// Room for one input report when only discarding it; a longer report is cut, which still takes
+// it off the queue.
+constexpr std::size_t kReadScratchBytes = 4096;
 
 bool fail(std::int32_t error) {
   t_last_error = error;
@@ -363,6 +368,56 @@ bool HidrawBackend::close(Handle handle) {
   if (::close(handle) != 0) return fail(errno);
   succeed();
   return true;
+}
+
+void HidrawBackend::destroy_event(EventHandle event) {
+  std::lock_guard lock(mutex_);
+  events_.erase(event);
+}
+
+std::size_t HidrawBackend::flush_input(Handle handle) {
+  {
+    std::lock_guard lock(mutex_);
+    if (nodes_.find(handle) == nodes_.end()) {
+      fail(EBADF);
+      return 0;
+    }
+  }
+  // Each open file of a hidraw node has its own queue of input reports (64 at most). Take what
+  // is there now; a device that keeps sending cannot hold us here beyond the bound.
+  constexpr int kMostReports = 256;
+  std::vector<std::uint8_t> scratch(kReadScratchBytes);
+  std::size_t discarded = 0;
+  for (int i = 0; i < kMostReports; ++i) {
+    pollfd p{handle, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0 || (p.revents & POLLIN) == 0) break;
+    if (::read(handle, scratch.data(), scratch.size()) <= 0) break;
+    ++discarded;
+  }
+  succeed();
+  return discarded;
+}
+
+bool HidrawBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
+  // flock() on the node: open files of one node exclude each other whichever thread or process
+  // holds them, and the kernel drops the lock when its holder closes the file or dies.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  while (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) {
+      // A file system that keeps no locks (ENOLCK, EINVAL): go on without one.
+      if (errno == ENOLCK || errno == EINVAL || errno == EOPNOTSUPP) break;
+      return fail(errno);
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return fail(EBUSY);
+    ::usleep(500);
+  }
+  succeed();
+  return true;
+}
+
+void HidrawBackend::unlock_device(Handle handle) {
+  ::flock(handle, LOCK_UN);
 }
 
 std::int32_t HidrawBackend::last_error() {

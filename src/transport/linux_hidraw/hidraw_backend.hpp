@@ -34,6 +34,10 @@ class HidrawBackend final : public PlatformPort {
   std::uint32_t wait(EventHandle event, std::uint32_t timeout_ms) override;
   bool cancel(Handle handle) override;
   bool close(Handle handle) override;
+  void destroy_event(EventHandle event) override;
+  std::size_t flush_input(Handle handle) override;
+  bool lock_device(Handle handle, std::uint32_t timeout_ms) override;
+  void unlock_device(Handle handle) override;
   std::int32_t last_error() override;
   std::string error_text(std::int32_t error) override;
   void sleep_ms(std::uint32_t ms) override;

@@ -323,9 +323,68 @@ bool SimulatedBackend::close(Handle handle) {
   auto it = handles_.find(handle);
   if (it == handles_.end()) return fail(EBADF);
   record(SimulatedEvent::Kind::Close, it->second.device, handle);
+  Device& owner = device(it->second.device);
+  if (owner.lock_holder == handle) {
+    owner.lock_holder = kInvalidHandle;
+    lock_released_.notify_all();
+  }
   handles_.erase(it);
   succeed();
   return true;
+}
+
+void SimulatedBackend::destroy_event(EventHandle event) {
+  std::lock_guard lock(mutex_);
+  events_.erase(event);
+}
+
+int SimulatedBackend::event_count() const {
+  std::lock_guard lock(mutex_);
+  return static_cast<int>(events_.size());
+}
+
+std::size_t SimulatedBackend::flush_input(Handle handle) {
+  std::lock_guard lock(mutex_);
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) {
+    fail(EBADF);
+    return 0;
+  }
+  // Reports still on their way (delivered later on the virtual clock) have not arrived yet.
+  auto& queue = it->second.queue;
+  const auto arrived = std::stable_partition(
+      queue.begin(), queue.end(), [&](const QueuedReport& r) { return r.deliver_at_ms > now_ms_; });
+  const auto discarded = static_cast<std::size_t>(queue.end() - arrived);
+  queue.erase(arrived, queue.end());
+  succeed();
+  return discarded;
+}
+
+bool SimulatedBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
+  std::unique_lock lock(mutex_);
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) return fail(EBADF);
+  const DeviceId id = it->second.device;
+  // Another thread's transaction: wait for it in real time, as for a real device.
+  const bool free = lock_released_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
+    const Handle holder = device(id).lock_holder;
+    return holder == kInvalidHandle || holder == handle;
+  });
+  if (!free) return fail(EBUSY);
+  if (handles_.find(handle) == handles_.end()) return fail(EBADF);
+  device(id).lock_holder = handle;
+  succeed();
+  return true;
+}
+
+void SimulatedBackend::unlock_device(Handle handle) {
+  std::lock_guard lock(mutex_);
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) return;
+  Device& owner = device(it->second.device);
+  if (owner.lock_holder != handle) return;
+  owner.lock_holder = kInvalidHandle;
+  lock_released_.notify_all();
 }
 
 std::int32_t SimulatedBackend::last_error() {

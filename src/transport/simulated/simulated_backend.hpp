@@ -2,6 +2,7 @@
 // clock, and every call is recorded for tests.
 #pragma once
 
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -28,6 +29,7 @@ class SimulatedBackend final : public PlatformPort {
   void clear_events();
   std::vector<std::vector<std::uint8_t>> written_reports(DeviceId id) const;
   int open_handle_count() const;
+  int event_count() const;
 
   // PlatformPort.
   Guid hid_class_guid() override;
@@ -43,6 +45,10 @@ class SimulatedBackend final : public PlatformPort {
   std::uint32_t wait(EventHandle event, std::uint32_t timeout_ms) override;
   bool cancel(Handle handle) override;
   bool close(Handle handle) override;
+  void destroy_event(EventHandle event) override;
+  std::size_t flush_input(Handle handle) override;
+  bool lock_device(Handle handle, std::uint32_t timeout_ms) override;
+  void unlock_device(Handle handle) override;
   std::int32_t last_error() override;
   std::string error_text(std::int32_t error) override;
   void sleep_ms(std::uint32_t ms) override;
@@ -59,6 +65,7 @@ class SimulatedBackend final : public PlatformPort {
     bool open_fails = false;
     bool reads_never_complete = false;
     bool wait_fails = false;
+    Handle lock_holder = kInvalidHandle;
   };
   struct QueuedReport {
     std::uint64_t deliver_at_ms;
@@ -89,6 +96,7 @@ class SimulatedBackend final : public PlatformPort {
   const Device& device(DeviceId id) const;
 
   mutable std::mutex mutex_;
+  std::condition_variable lock_released_;
   std::vector<Device> devices_;
   std::map<Handle, OpenHandle> handles_;
   std::map<EventHandle, Event> events_;

@@ -72,4 +72,8 @@ int SimulatedPlatform::open_handle_count() const {
   return backend_->open_handle_count();
 }
 
+int SimulatedPlatform::event_count() const {
+  return backend_->event_count();
+}
+
 }  // namespace gpio_dll
