@@ -228,5 +228,23 @@ TEST_F(Invoking, WritesArgumentsBackWhenTheMethodRaises) {
   });
 }
 
+// Arrays shorter than their counts are result codes, not automation errors.
+TEST_F(Invoking, ShortArraysGiveResultCodesNotErrors) {
+  on_fresh_thread([] {
+    cls_GPIO_DLL dll;
+    std::string fw, vendor, product;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vendor, product), OK);
+    const Variant target(std::int16_t{0x16});
+    std::vector<std::vector<Variant>> calls = {
+        {Variant(std::int16_t{0x44}), Variant(ByteArray{1, 2}), Variant(std::int16_t{5}), target},
+        {Variant("2.0.19"), Variant(ByteArray(100, 0))},
+    };
+    EXPECT_EQ(Invoke(dll, "GPIO_WriteSMBusBlock", calls[0]),
+              Variant(std::int32_t{ERROR_MAX_SIZE_FOR_WRITE}));
+    EXPECT_EQ(Invoke(dll, "GPIO_FW_EEP_Write", calls[1]),
+              Variant(std::int32_t{ERROR_MAX_SIZE_FOR_WRITE}));
+  });
+}
+
 }  // namespace
 }  // namespace gpio_dll
