@@ -1,4 +1,5 @@
 // battery: a smart-battery report from the standard data registers.
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 
@@ -21,6 +22,7 @@ struct WordField {
   // The value for people and for JSON.
   std::string (*show)(std::int32_t word);
   double (*value)(std::int32_t word);
+  int decimals;  // JSON gives the value rounded as shown
 };
 
 std::int32_t signed_word(std::int32_t word) {
@@ -35,26 +37,26 @@ std::string fixed(double value, int decimals, const char* unit) {
 
 const WordField kWords[] = {
     {"Voltage", "voltage_v", 0x09, [](std::int32_t w) { return fixed(w / 1000.0, 3, "V"); },
-     [](std::int32_t w) { return w / 1000.0; }},
+     [](std::int32_t w) { return w / 1000.0; }, 3},
     {"Current", "current_a", 0x0A,
      [](std::int32_t w) { return fixed(signed_word(w) / 1000.0, 3, "A"); },
-     [](std::int32_t w) { return signed_word(w) / 1000.0; }},
+     [](std::int32_t w) { return signed_word(w) / 1000.0; }, 3},
     {"Temperature", "temperature_c", 0x08,
      [](std::int32_t w) { return fixed(w / 10.0 - 273.15, 1, "degrees C"); },
-     [](std::int32_t w) { return w / 10.0 - 273.15; }},
+     [](std::int32_t w) { return w / 10.0 - 273.15; }, 1},
     {"State of charge", "state_of_charge_pct", 0x0D,
      [](std::int32_t w) { return std::to_string(w) + " %"; },
-     [](std::int32_t w) { return double(w); }},
+     [](std::int32_t w) { return double(w); }, 0},
     {"Remaining capacity", "remaining_capacity_mah", 0x0F,
      [](std::int32_t w) { return std::to_string(w) + " mAh"; },
-     [](std::int32_t w) { return double(w); }},
+     [](std::int32_t w) { return double(w); }, 0},
     {"Full charge capacity", "full_charge_capacity_mah", 0x10,
      [](std::int32_t w) { return std::to_string(w) + " mAh"; },
-     [](std::int32_t w) { return double(w); }},
+     [](std::int32_t w) { return double(w); }, 0},
     {"Cycle count", "cycle_count", 0x17, [](std::int32_t w) { return std::to_string(w); },
-     [](std::int32_t w) { return double(w); }},
+     [](std::int32_t w) { return double(w); }, 0},
     {"Serial number", "serial_number", 0x1C, [](std::int32_t w) { return std::to_string(w); },
-     [](std::int32_t w) { return double(w); }},
+     [](std::int32_t w) { return double(w); }, 0},
 };
 
 struct BlockField {
@@ -66,6 +68,11 @@ struct BlockField {
 const BlockField kBlocks[] = {{"Manufacturer", "manufacturer", 0x20},
                               {"Device", "device", 0x21},
                               {"Chemistry", "chemistry", 0x22}};
+
+double rounded(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  return std::round(value * scale) / scale;
+}
 
 std::string padded(const char* label) {
   std::string text = label;
@@ -84,14 +91,13 @@ int run_battery(Tool& tool, Args& args) {
   auto& dll = tool.dll();
 
   std::string text;
-  JsonObject fields;
-  fields.add("address", std::int64_t{target >> 1});
-  JsonObject errors;
+  Json fields = {{"address", target >> 1}};
+  Json errors = Json::object();
   bool any_error = false;
   std::int32_t first_failure = OK;
   auto failed = [&](const char* key, std::int32_t r) {
-    errors.add(key, tool.message(r));
-    fields.add_raw(key, "null");
+    errors[key] = tool.message(r);
+    fields[key] = nullptr;
     any_error = true;
     if (first_failure == OK) first_failure = r;
     return "(" + tool.message(r) + ")";
@@ -103,7 +109,7 @@ int run_battery(Tool& tool, Args& args) {
     std::int16_t count = 0;
     const std::int32_t r = dll.GPIO_ReadSMBusBlock(cmd, block, count, target);
     std::string value(block.begin(), block.end());
-    if (r == OK) fields.add(b.key, value);
+    if (r == OK) fields[b.key] = json_text(value);
     text += padded(b.label) + (r == OK ? value : failed(b.key, r)) + "\n";
   }
   for (const auto& w : kWords) {
@@ -111,10 +117,11 @@ int run_battery(Tool& tool, Args& args) {
     std::int32_t high = 0, low = 0;
     const std::int32_t r = dll.GPIO_ReadSMBusWord(cmd, high, low, target);
     const std::int32_t word = high << 8 | low;
-    if (r == OK) fields.add(w.key, w.value(word));
+    if (r == OK && w.decimals == 0) fields[w.key] = static_cast<std::int64_t>(w.value(word));
+    if (r == OK && w.decimals > 0) fields[w.key] = rounded(w.value(word), w.decimals);
     text += padded(w.label) + (r == OK ? w.show(word) : failed(w.key, r)) + "\n";
   }
-  if (any_error) fields.add_raw("errors", errors.str());
+  if (any_error) fields["errors"] = std::move(errors);
   if (!tool.options().json) std::cout << text;
   // The words that could be read are shown either way; the first failure sets the status.
   return tool.finish("battery", first_failure, fields, "");

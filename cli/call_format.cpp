@@ -22,17 +22,44 @@ ByteArray parse_hex(const std::string& word) {
   return bytes;
 }
 
-std::string value_text(const Variant& v, bool json) {
+// "010" or "-07": octal to i2c-tools, decimal to automation; the tool takes neither.
+bool has_leading_zero(const std::string& word) {
+  std::size_t at = 0;
+  if (at < word.size() && (word[at] == '-' || word[at] == '+')) ++at;
+  return at + 1 < word.size() && word[at] == '0' &&
+         std::isdigit(static_cast<unsigned char>(word[at + 1])) != 0;
+}
+
+std::string value_text(const Variant& v) {
   switch (v.type()) {
     case Variant::Type::Empty:
-      return json ? "null" : "(empty)";
+      return "(empty)";
     case Variant::Type::Text:
-      return json ? json_string(v.to_text()) : "\"" + v.to_text() + "\"";
+      return "\"" + v.to_text() + "\"";
     case Variant::Type::Bytes:
-      return json ? json_string(bytes_to_hex(v.to_bytes())) : bytes_to_hex(v.to_bytes());
+      return bytes_to_hex(v.to_bytes());
     default:
       return v.to_text();
   }
+}
+
+// Numbers as numbers, texts byte for byte, byte arrays as hex digits, empty as null.
+Json value_json(const Variant& v) {
+  switch (v.type()) {
+    case Variant::Type::Empty:
+      return nullptr;
+    case Variant::Type::Text:
+      return json_text(v.to_text());
+    case Variant::Type::Bytes:
+      return bytes_to_hex(v.to_bytes());
+    case Variant::Type::Int16:
+      return v.to_int16();
+    case Variant::Type::Int32:
+      return v.to_int32();
+    case Variant::Type::UInt8:
+      return v.to_uint8();
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -47,8 +74,12 @@ std::vector<Variant> parse_arguments(const automation::MethodInfo& method,
   for (std::size_t i = 0; i < words.size(); ++i) {
     // Numbers and texts travel as text; the automation layer converts them to the declared
     // type, with its overflow and type-mismatch errors.
-    if (method.arguments[i].type == automation::ArgType::Bytes)
+    const auto type = method.arguments[i].type;
+    if (type == automation::ArgType::Bytes)
       args.emplace_back(parse_hex(words[i]));
+    else if (type != automation::ArgType::Text && has_leading_zero(words[i]))
+      throw UsageError{std::string(method.arguments[i].name) +
+                       " has a leading 0 (write decimal without it, or 0x for hex): " + words[i]};
     else
       args.emplace_back(words[i]);
   }
@@ -78,50 +109,39 @@ std::vector<std::string> split_words(const std::string& line) {
   return words;
 }
 
-std::string bytes_to_hex(const ByteArray& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text;
-  for (std::uint8_t b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0xF];
-  }
-  return text;
-}
-
 std::string format_text(const CallOutcome& outcome, const std::string& message) {
   const auto& method = *outcome.method;
   if (outcome.automation_failed)
     return std::string(method.name) + ": automation error " +
            std::to_string(outcome.automation_error) + " (" + outcome.automation_message + ")\n";
-  std::string text = std::string(method.name) + " = " + value_text(outcome.result, false);
+  std::string text = std::string(method.name) + " = " + value_text(outcome.result);
   if (!message.empty()) text += " (" + message + ")";
   text += "\n";
   for (std::size_t i = 0; i < method.arguments.size() && i < outcome.args.size(); ++i) {
     if (method.arguments[i].direction != automation::Direction::InOut) continue;
-    text += "  " + std::string(method.arguments[i].name) + " = " +
-            value_text(outcome.args[i], false) + "\n";
+    text +=
+        "  " + std::string(method.arguments[i].name) + " = " + value_text(outcome.args[i]) + "\n";
   }
   return text;
 }
 
-std::string format_json(const CallOutcome& outcome, const std::string& message) {
+Json format_json(const CallOutcome& outcome, const std::string& message) {
   const auto& method = *outcome.method;
-  std::string json = "{\"method\":" + json_string(std::string(method.name));
-  if (outcome.automation_failed)
-    return json + ",\"automation_error\":" + std::to_string(outcome.automation_error) +
-           ",\"message\":" + json_string(outcome.automation_message) + "}";
-  json += ",\"result\":" + value_text(outcome.result, true);
-  if (!message.empty()) json += ",\"message\":" + json_string(message);
-  json += ",\"args\":{";
-  bool first = true;
+  Json json = {{"method", std::string(method.name)}};
+  if (outcome.automation_failed) {
+    json["automation_error"] = outcome.automation_error;
+    json["message"] = outcome.automation_message;
+    return json;
+  }
+  json["result"] = value_json(outcome.result);
+  if (!message.empty()) json["message"] = message;
+  Json args = Json::object();
   for (std::size_t i = 0; i < method.arguments.size() && i < outcome.args.size(); ++i) {
     if (method.arguments[i].direction != automation::Direction::InOut) continue;
-    if (!first) json += ",";
-    first = false;
-    json += json_string(std::string(method.arguments[i].name)) + ":" +
-            value_text(outcome.args[i], true);
+    args[std::string(method.arguments[i].name)] = value_json(outcome.args[i]);
   }
-  return json + "}}";
+  json["args"] = std::move(args);
+  return json;
 }
 
 }  // namespace gpio_dll::cli

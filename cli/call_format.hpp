@@ -6,7 +6,7 @@
 
 #include "gpio_dll/automation.hpp"
 #include "gpio_dll/variant.hpp"
-#include "json_writer.hpp"
+#include "json_output.hpp"
 
 namespace gpio_dll::cli {
 
@@ -23,8 +23,6 @@ std::vector<Variant> parse_arguments(const automation::MethodInfo& method,
 // Splits a line into words; double quotes group blanks and "" is an empty word.
 std::vector<std::string> split_words(const std::string& line);
 
-std::string bytes_to_hex(const ByteArray& bytes);
-
 struct CallOutcome {
   const automation::MethodInfo* method = nullptr;
   Variant result;
@@ -36,7 +34,8 @@ struct CallOutcome {
 
 // The text form: the result with its message, then one line per by-reference argument.
 std::string format_text(const CallOutcome& outcome, const std::string& message);
-// One JSON object on one line.
-std::string format_json(const CallOutcome& outcome, const std::string& message);
+// The JSON object: method, result (or automation_error), message and the by-reference
+// arguments under "args".
+Json format_json(const CallOutcome& outcome, const std::string& message);
 
 }  // namespace gpio_dll::cli

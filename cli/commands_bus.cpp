@@ -11,14 +11,21 @@ std::int16_t command_byte(const std::string& word) {
   return static_cast<std::int16_t>(parse_number(word, 0, 255, "command"));
 }
 
-JsonObject target_fields(std::int16_t target) {
-  JsonObject fields;
-  fields.add("address", std::int64_t{target >> 1}).add("pec", (target & 1) != 0);
+Json target_fields(std::int16_t target) {
+  return {{"address", target >> 1}, {"pec", (target & 1) != 0}};
+}
+
+// The bus command's target and command byte.
+Json command_fields(std::int16_t target, std::int16_t cmd) {
+  Json fields = target_fields(target);
+  fields["cmd"] = cmd;
   return fields;
 }
 
-std::string bytes_hex(const ByteArray& bytes) {
-  return bytes_to_hex(bytes);
+// `fields` and one more.
+Json with(Json fields, const char* key, Json value) {
+  fields[key] = std::move(value);
+  return fields;
 }
 
 }  // namespace
@@ -48,8 +55,7 @@ int run_smbus(Tool& tool, Args& args) {
     if (!tool.identify(status)) return status;
     std::int32_t value = 0;
     const std::int32_t r = dll.GPIO_ReceiveSMBusByte(value, target);
-    return tool.finish(name, r, target_fields(target).add("value", std::int64_t{value}),
-                       hex2(value));
+    return tool.finish(name, r, with(target_fields(target), "value", value), hex2(value));
   }
   if (op == "write-byte" || op == "write-word" || op == "process-call") {
     expect_count(args, 3,
@@ -58,7 +64,7 @@ int run_smbus(Tool& tool, Args& args) {
     const auto value = parse_number(args[2], 0, op == "write-byte" ? 255 : 0xFFFF, "data");
     int status = kExitOk;
     if (!tool.identify(status)) return status;
-    JsonObject fields = target_fields(target).add("cmd", std::int64_t{cmd});
+    const Json fields = command_fields(target, cmd);
     if (op == "write-byte") {
       std::int32_t data = static_cast<std::int32_t>(value);
       return tool.finish(name, dll.GPIO_WriteSMBusByte(cmd, data, target), fields, "");
@@ -70,29 +76,29 @@ int run_smbus(Tool& tool, Args& args) {
     std::int32_t read_high = 0, read_low = 0;
     const std::int32_t r = dll.GPIO_ProcessCall(cmd, high, low, read_high, read_low, target);
     const std::uint32_t word = static_cast<std::uint32_t>(read_high << 8 | read_low);
-    return tool.finish(name, r, fields.add("value", std::int64_t{word}), hex4(word));
+    return tool.finish(name, r, with(fields, "value", word), hex4(word));
   }
   if (op == "read-byte" || op == "read-word" || op == "read-block") {
     expect_count(args, 2, "gpio-dll smbus " + op + " ADDRESS CMD");
     std::int16_t cmd = command_byte(args[1]);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
-    JsonObject fields = target_fields(target).add("cmd", std::int64_t{cmd});
+    const Json fields = command_fields(target, cmd);
     if (op == "read-byte") {
       std::int32_t value = 0;
       const std::int32_t r = dll.GPIO_ReadSMBusByte(cmd, value, target);
-      return tool.finish(name, r, fields.add("value", std::int64_t{value}), hex2(value));
+      return tool.finish(name, r, with(fields, "value", value), hex2(value));
     }
     if (op == "read-word") {
       std::int32_t high = 0, low = 0;
       const std::int32_t r = dll.GPIO_ReadSMBusWord(cmd, high, low, target);
       const std::uint32_t word = static_cast<std::uint32_t>(high << 8 | low);
-      return tool.finish(name, r, fields.add("value", std::int64_t{word}), hex4(word));
+      return tool.finish(name, r, with(fields, "value", word), hex4(word));
     }
     ByteArray block;
     std::int16_t count = 0;
     const std::int32_t r = dll.GPIO_ReadSMBusBlock(cmd, block, count, target);
-    return tool.finish(name, r, fields.add("data", bytes_hex(block)), format_bytes(block));
+    return tool.finish(name, r, with(fields, "data", bytes_to_hex(block)), format_bytes(block));
   }
   if (op == "write-block" || op == "block-process-call") {
     if (args.size() < 3) throw UsageError{"usage: gpio-dll smbus " + op + " ADDRESS CMD BYTE..."};
@@ -100,7 +106,7 @@ int run_smbus(Tool& tool, Args& args) {
     ByteArray data = parse_data_bytes(args, 2);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
-    JsonObject fields = target_fields(target).add("cmd", std::int64_t{cmd});
+    const Json fields = command_fields(target, cmd);
     std::int16_t count = static_cast<std::int16_t>(data.size());
     if (op == "write-block")
       return tool.finish(name, dll.GPIO_WriteSMBusBlock(cmd, data, count, target), fields, "");
@@ -111,7 +117,7 @@ int run_smbus(Tool& tool, Args& args) {
     std::int16_t read_count = 0;
     const std::int32_t r =
         dll.GPIO_WriteReadSMBusBlock(cmd, written, read, count, read_count, target);
-    return tool.finish(name, r, fields.add("data", bytes_hex(read)), format_bytes(read));
+    return tool.finish(name, r, with(fields, "data", bytes_to_hex(read)), format_bytes(read));
   }
   throw UsageError{"unknown smbus operation " + op + " (see gpio-dll smbus --help)"};
 }
@@ -124,7 +130,7 @@ int run_i2c(Tool& tool, Args& args) {
   std::int16_t cmd = command_byte(args[2]);
   const std::string name = "i2c " + op;
   auto& dll = tool.dll();
-  JsonObject fields = target_fields(target).add("cmd", std::int64_t{cmd});
+  const Json fields = command_fields(target, cmd);
   if (op == "write") {
     ByteArray data = parse_data_bytes(args, 3);
     std::int16_t count = static_cast<std::int16_t>(data.size());
@@ -148,7 +154,7 @@ int run_i2c(Tool& tool, Args& args) {
       std::int16_t written_count = static_cast<std::int16_t>(written.size());
       r = dll.GPIO_WriteReadI2CBlock(cmd, written, read, written_count, count, target);
     }
-    return tool.finish(name, r, fields.add("data", bytes_hex(read)), format_bytes(read));
+    return tool.finish(name, r, with(fields, "data", bytes_to_hex(read)), format_bytes(read));
   }
   throw UsageError{"unknown i2c operation " + op + " (see gpio-dll i2c --help)"};
 }
@@ -174,16 +180,13 @@ int run_scan(Tool& tool, Args& args) {
     const std::int32_t r = tool.dll().GPIO_ReceiveSMBusByte(value, target);
     // A module status means nobody acknowledged; anything else stops the scan.
     if (r != OK && !(r >= kStatusBandOldFirmware && r < kStatusBandNewFirmware + 256))
-      return tool.finish("scan", r, JsonObject().add("address", std::int64_t{address}), "");
+      return tool.finish("scan", r, Json{{"address", address}}, "");
     if (r == OK) found.push_back(address);
     char cell[8];
     std::snprintf(cell, sizeof cell, r == OK ? " %02x" : " --", address);
     grid += cell;
   }
-  std::vector<std::string> items;
-  for (int a : found)
-    items.push_back(std::to_string(a));
-  return tool.finish("scan", OK, JsonObject().add_raw("devices", json_array(items)), grid);
+  return tool.finish("scan", OK, Json{{"devices", found}}, grid);
 }
 
 }  // namespace gpio_dll::cli

@@ -9,8 +9,8 @@ int run_identify(Tool& tool, Args& args) {
   expect_count(args, 0, "gpio-dll identify");
   std::string fw, vendor, product;
   const std::int32_t result = tool.dll().GPIO_FW_VER_Read(fw, vendor, product);
-  JsonObject fields;
-  fields.add("firmware", fw).add("vendor", vendor).add("product", product);
+  const Json fields = {
+      {"firmware", json_text(fw)}, {"vendor", json_text(vendor)}, {"product", json_text(product)}};
   return tool.finish("identify", result, fields,
                      "firmware: " + fw + "\nvendor:   " + vendor + "\nproduct:  " + product);
 }
@@ -18,23 +18,21 @@ int run_identify(Tool& tool, Args& args) {
 int run_list(Tool& tool, Args& args) {
   expect_count(args, 0, "gpio-dll list");
   const auto devices = platform::list_devices();
-  std::vector<std::string> items;
+  Json items = Json::array();
   std::string text;
   for (const auto& d : devices) {
     const std::string ids =
         d.opened ? identifier(d.vendor_id) + ":" + identifier(d.product_id) : "????:????";
     text += d.path + "  " + ids + (d.is_module ? "  module" : "") +
             (d.opened ? "" : "  (cannot open: permissions?)") + "\n";
-    JsonObject o;
-    o.add("path", d.path)
-        .add("vendor", identifier(d.vendor_id))
-        .add("product", identifier(d.product_id));
-    o.add("module", d.is_module).add("opened", d.opened);
-    items.push_back(o.str());
+    items.push_back({{"path", json_text(d.path)},
+                     {"vendor", identifier(d.vendor_id)},
+                     {"product", identifier(d.product_id)},
+                     {"module", d.is_module},
+                     {"opened", d.opened}});
   }
   if (tool.options().json)
-    std::cout << JsonObject().add("command", "list").add_raw("devices", json_array(items)).str()
-              << "\n";
+    tool.print_json({{"command", "list"}, {"devices", std::move(items)}});
   else
     std::cout << text;
   return kExitOk;
@@ -57,7 +55,7 @@ int run_message(Tool& tool, Args& args) {
   const auto code = static_cast<std::int32_t>(parse_number(args[0], INT32_MIN, INT32_MAX, "CODE"));
   const std::string message = tool.message(code);
   if (tool.options().json)
-    std::cout << JsonObject().add("code", std::int64_t{code}).add("message", message).str() << "\n";
+    tool.print_json({{"code", code}, {"message", message}});
   else
     std::cout << message << "\n";
   return kExitOk;
@@ -87,8 +85,10 @@ bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
     message = tool.message(code);
     ok = code == OK;
   }
-  std::cout << (tool.options().json ? format_json(outcome, message) + "\n"
-                                    : format_text(outcome, message));
+  if (tool.options().json)
+    tool.print_json(format_json(outcome, message));
+  else
+    std::cout << format_text(outcome, message);
   std::cout.flush();
   if (outcome.automation_failed)
     tool.error("automation error " + std::to_string(outcome.automation_error) + ": " +

@@ -60,7 +60,7 @@ int run_lines(Tool& tool, Args& args) {
     if (!tool.identify(status)) return status;
     std::uint8_t value = 0;
     const std::int32_t r = port == "p0" ? dll.GPIO_GetP0Line(value) : dll.GPIO_GetPMBusLine(value);
-    return tool.finish(name, r, JsonObject().add("value", int{value}), hex2(value));
+    return tool.finish(name, r, Json{{"value", value}}, hex2(value));
   }
   if (op != "set") throw UsageError{"unknown lines operation " + op};
   if (port == "p1") {
@@ -68,7 +68,7 @@ int run_lines(Tool& tool, Args& args) {
     std::uint8_t a = line_byte(args[2]), b = line_byte(args[3]), c = line_byte(args[4]);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
-    return tool.finish(name, dll.GPIO_SetP1Line(a, b, c), JsonObject(), "");
+    return tool.finish(name, dll.GPIO_SetP1Line(a, b, c), Json::object(), "");
   }
   if (port != "p0" && port != "pmbus") throw UsageError{"unknown port " + port};
   expect_count(args, 3, "gpio-dll lines set " + port + " VALUE");
@@ -76,14 +76,14 @@ int run_lines(Tool& tool, Args& args) {
   int status = kExitOk;
   if (!tool.identify(status)) return status;
   const std::int32_t r = port == "p0" ? dll.GPIO_SetP0Line(value) : dll.GPIO_SetPMBusLine(value);
-  return tool.finish(name, r, JsonObject(), "");
+  return tool.finish(name, r, Json::object(), "");
 }
 
 int run_check_bus(Tool& tool, Args& args) {
   expect_count(args, 0, "gpio-dll check-bus");
   int status = kExitOk;
   if (!tool.identify(status)) return status;
-  return tool.finish("check-bus", tool.dll().GPIO_CheckSdaSclLine(), JsonObject(),
+  return tool.finish("check-bus", tool.dll().GPIO_CheckSdaSclLine(), Json::object(),
                      "SDA high, SCL high");
 }
 
@@ -91,7 +91,7 @@ int run_bus_test(Tool& tool, Args& args) {
   expect_count(args, 0, "gpio-dll bus-test");
   int status = kExitOk;
   if (!tool.identify(status)) return status;
-  return tool.finish("bus-test", tool.dll().GPIO_Test(), JsonObject(), "");
+  return tool.finish("bus-test", tool.dll().GPIO_Test(), Json::object(), "");
 }
 
 int run_eeprom(Tool& tool, Args& args) {
@@ -116,7 +116,7 @@ int run_eeprom(Tool& tool, Args& args) {
       ProgressBar progress;
       r = tool.dll().GPIO_FW_EEP_Write(fw, image);
     }
-    return tool.finish("eeprom write", r, JsonObject().add("bytes", std::int64_t{8192}), "");
+    return tool.finish("eeprom write", r, Json{{"bytes", 8192}}, "");
   }
   if (op != "read") throw UsageError{"unknown eeprom operation " + op};
   int status = kExitOk;
@@ -142,7 +142,7 @@ int run_eeprom(Tool& tool, Args& args) {
       }
     }
   }
-  return tool.finish("eeprom read", r, JsonObject().add("bytes", std::int64_t(image.size())), "");
+  return tool.finish("eeprom read", r, Json{{"bytes", image.size()}}, "");
 }
 
 int run_dma(Tool& tool, Args& args) {
@@ -158,8 +158,7 @@ int run_dma(Tool& tool, Args& args) {
   if (!tool.identify(status)) return status;
   ByteArray answer;
   const std::int32_t r = tool.dll().GPIO_DMA(request, answer);
-  return tool.finish("dma", r, JsonObject().add("answer", bytes_to_hex(answer)),
-                     format_bytes(answer));
+  return tool.finish("dma", r, Json{{"answer", bytes_to_hex(answer)}}, format_bytes(answer));
 }
 
 }  // namespace gpio_dll::cli

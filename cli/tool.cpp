@@ -1,7 +1,12 @@
 #include "tool.hpp"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
+#include <string_view>
 
 namespace gpio_dll::cli {
 
@@ -17,20 +22,22 @@ bool Tool::identify(int& exit_status) {
   std::string vendor, product;
   const std::int32_t result = dll_.GPIO_FW_VER_Read(firmware_, vendor, product);
   if (result == OK) return true;
-  exit_status = finish("identify", result, JsonObject(), "");
+  exit_status = finish("identify", result, Json::object(), "");
   return false;
 }
 
-int Tool::finish(const std::string& command, std::int32_t result, JsonObject fields,
+void Tool::print_json(const Json& object) const {
+  std::cout << json_line(object) << "\n";
+}
+
+int Tool::finish(const std::string& command, std::int32_t result, const Json& fields,
                  const std::string& text) {
   const std::string text_of_result = message(result);
   if (options_.json) {
-    JsonObject head;
-    head.add("command", command).add("result", std::int64_t{result}).add("message", text_of_result);
-    std::string body = fields.str();
-    std::string merged = head.str();
-    if (body.size() > 2) merged = merged.substr(0, merged.size() - 1) + "," + body.substr(1);
-    std::cout << merged << "\n";
+    Json line = {{"command", command}, {"result", result}, {"message", text_of_result}};
+    for (const auto& [key, value] : fields.items())
+      line[key] = value;
+    print_json(line);
   } else if (result == OK && !text.empty()) {
     std::cout << text << (text.back() == '\n' ? "" : "\n");
   }
@@ -42,17 +49,41 @@ int Tool::finish(const std::string& command, std::int32_t result, JsonObject fie
 
 std::int64_t parse_number(const std::string& word, std::int64_t min, std::int64_t max,
                           const std::string& what) {
-  std::int64_t value = 0;
-  try {
-    std::size_t used = 0;
-    value = std::stoll(word, &used, 0);
-    if (used != word.size()) throw std::invalid_argument(word);
-  } catch (const std::exception&) {
-    throw UsageError{what + " is not a number: " + word};
+  const auto out_of_range = [&] {
+    return UsageError{what + " out of range (" + std::to_string(min) + " to " +
+                      std::to_string(max) + "): " + word};
+  };
+  // One optional sign, then decimal digits or 0x and hex digits. A leading 0 before a digit
+  // is refused: i2c-tools would read it as octal, and a reader as decimal.
+  std::string_view digits = word;
+  bool negative = false;
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
+    negative = digits.front() == '-';
+    digits.remove_prefix(1);
   }
-  if (value < min || value > max)
-    throw UsageError{what + " out of range (" + std::to_string(min) + " to " + std::to_string(max) +
-                     "): " + word};
+  int base = 10;
+  if (digits.starts_with("0x") || digits.starts_with("0X")) {
+    base = 16;
+    digits.remove_prefix(2);
+  } else if (digits.size() > 1 && digits[0] == '0' &&
+             std::isdigit(static_cast<unsigned char>(digits[1])) != 0) {
+    throw UsageError{what + " has a leading 0 (write decimal without it, or 0x for hex): " + word};
+  }
+  const bool all_digits =
+      !digits.empty() && std::all_of(digits.begin(), digits.end(), [base](char c) {
+        return base == 16 ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                          : std::isdigit(static_cast<unsigned char>(c)) != 0;
+      });
+  if (!all_digits) throw UsageError{what + " is not a number: " + word};
+  std::uint64_t magnitude = 0;
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
+  const std::uint64_t largest = negative ? std::uint64_t{1} << 63 : INT64_MAX;
+  if (error != std::errc() || end != digits.data() + digits.size() || magnitude > largest)
+    throw out_of_range();
+  // Two's complement conversion: 2^63 with a minus sign is INT64_MIN.
+  const auto value = static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
+  if (value < min || value > max) throw out_of_range();
   return value;
 }
 

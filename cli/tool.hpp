@@ -8,7 +8,7 @@
 
 #include "call_format.hpp"
 #include "gpio_dll/gpio_dll.hpp"
-#include "json_writer.hpp"
+#include "json_output.hpp"
 
 namespace gpio_dll::cli {
 
@@ -40,11 +40,13 @@ class Tool {
   // The firmware version text that the last identification read.
   const std::string& firmware() const { return firmware_; }
 
-  // The end of a command: OK prints `text` (or the JSON object, with result and message);
-  // any other code goes to standard error as "gpio-dll: CODE: MESSAGE" (and JSON to standard
-  // output) with exit status 2.
-  int finish(const std::string& command, std::int32_t result, JsonObject fields,
+  // The end of a command: OK prints `text`, or with --json one object: "command", "result" and
+  // "message", then `fields` in their order. Any other code goes to standard error as
+  // "gpio-dll: CODE: MESSAGE" (the JSON object still to standard output) with exit status 2.
+  int finish(const std::string& command, std::int32_t result, const Json& fields,
              const std::string& text);
+  // One JSON object as one line of standard output.
+  void print_json(const Json& object) const;
 
   void error(const std::string& text) const;
 
@@ -54,7 +56,9 @@ class Tool {
   std::string firmware_;
 };
 
-// Numbers in decimal or 0x hex, within [min, max].
+// A number in decimal or 0x hex (one optional sign; no leading 0 before a digit) within
+// [min, max]. Throws UsageError "... is not a number", "... has a leading 0" or "... out of
+// range (MIN to MAX)".
 std::int64_t parse_number(const std::string& word, std::int64_t min, std::int64_t max,
                           const std::string& what);
 // A 7-bit address (0x03 to 0x77, as i2c-tools take them) as the 8-bit nTargetID, bit 0 = PEC.

@@ -184,5 +184,43 @@ TEST_F(AccessGate, ChallengesFollowTheWordGenerator) {
   EXPECT_GT(seen.size(), 40u);
 }
 
+// Which keys may change the response field: filtered characters, Backspace and Ctrl+V only.
+struct KeyCase {
+  LoginForm::KeyStroke key;
+  LoginForm::KeyAction action;
+  const char* what;
+};
+
+TEST(ResponseKeys, OnlyCharactersBackspaceAndCtrlVChangeTheField) {
+  using Kind = LoginForm::KeyStroke::Kind;
+  using Action = LoginForm::KeyAction;
+  const std::vector<KeyCase> cases = {
+      {{Kind::Character, 'a'}, Action::Filter, "a"},
+      {{Kind::Character, 'g'}, Action::Filter, "g (the filter drops it)"},
+      {{Kind::Character, '7'}, Action::Filter, "7"},
+      {{Kind::Backspace}, Action::Backspace, "Backspace"},
+      {{Kind::Character, 'v', true}, Action::Paste, "Ctrl+V"},
+      {{Kind::Character, 'V', true}, Action::Paste, "Ctrl+Shift+V"},
+      {{Kind::Character, 'x', true}, Action::Drop, "Ctrl+X (cut)"},
+      {{Kind::Character, 'z', true}, Action::Drop, "Ctrl+Z (undo)"},
+      {{Kind::Character, 'y', true}, Action::Drop, "Ctrl+Y (redo)"},
+      {{Kind::Character, 'a', true}, Action::Drop, "Ctrl+A"},
+      {{Kind::Character, 'c', true}, Action::Drop, "Ctrl+C"},
+      {{Kind::Character, 'd', true}, Action::Drop, "Ctrl+D"},
+      {{Kind::Character, 'k', true}, Action::Drop, "Ctrl+K"},
+      {{Kind::Character, 'v', false, true}, Action::Drop, "Alt+V"},
+      {{Kind::Character, 'v', true, true}, Action::Drop, "Ctrl+Alt+V"},
+      {{Kind::Character, 'b', false, true}, Action::Drop, "Alt+B"},
+      {{Kind::Backspace, 0, true}, Action::Drop, "Ctrl+Backspace"},
+      {{Kind::Backspace, 0, false, true}, Action::Drop, "Alt+Backspace"},
+      {{Kind::Other}, Action::Drop, "Delete, Insert, Shift+Insert"},
+      {{Kind::Other, 0, true}, Action::Drop, "Ctrl+Insert"},
+      {{Kind::Movement}, Action::Move, "arrows, Home, End, Tab, Enter"},
+      {{Kind::Movement, 0, true}, Action::Drop, "Ctrl+Left"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(LoginForm::key_action(c.key), c.action) << c.what;
+}
+
 }  // namespace
 }  // namespace gpio_dll

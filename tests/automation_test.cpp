@@ -145,5 +145,106 @@ TEST_F(Invoking, RaisesAutomationErrorsForWhatCannotBeCalled) {
   });
 }
 
+// Text arguments convert as an automation server converts them: one sign, decimal or hex.
+struct TextConversion {
+  const char* text;
+  std::int64_t value;  // when error is 0
+  std::int32_t error;
+};
+
+TEST(VariantText, ConvertsToNumbersWithOneSignOrRaises) {
+  const std::vector<TextConversion> cases = {
+      {"13", 13, 0},
+      {"-13", -13, 0},
+      {"+13", 13, 0},
+      {" 7 ", 7, 0},
+      {"0x7F", 127, 0},
+      {"&H7f", 127, 0},
+      {"-0x10", -16, 0},
+      {"010", 10, 0},  // decimal, not octal
+      {"--5", 0, kTypeMismatch},
+      {"++5", 0, kTypeMismatch},
+      {"+-13", 0, kTypeMismatch},
+      {"-+13", 0, kTypeMismatch},
+      {"0x-5", 0, kTypeMismatch},
+      {"0x+5", 0, kTypeMismatch},
+      {"-0x-5", 0, kTypeMismatch},
+      {"&H-5", 0, kTypeMismatch},
+      {"-", 0, kTypeMismatch},
+      {"", 0, kTypeMismatch},
+      {"0x", 0, kTypeMismatch},
+      {"5-", 0, kTypeMismatch},
+      {"2147483648", 0, kOverflow},
+      {"-2147483649", 0, kOverflow},
+      {"99999999999999999999", 0, kOverflow},
+  };
+  for (const auto& c : cases) {
+    try {
+      const std::int32_t value = Variant(c.text).to_int32();
+      EXPECT_EQ(c.error, 0) << "\"" << c.text << "\" gave " << value;
+      EXPECT_EQ(value, c.value) << c.text;
+    } catch (const AutomationError& e) {
+      EXPECT_EQ(e.number(), c.error) << "\"" << c.text << "\"";
+    }
+  }
+}
+
+// What a method changed before it raised comes back changed, as from a direct call.
+struct ChangedBeforeRaising {
+  const char* method;
+  std::vector<Variant> args;
+  std::vector<Variant> after;
+};
+
+TEST_F(Invoking, WritesArgumentsBackWhenTheMethodRaises) {
+  const Variant target(std::int16_t{0x16});
+  const std::vector<ChangedBeforeRaising> cases = {
+      // DataB is cleared, then the command byte -1 is no byte.
+      {"GPIO_ReadSMBusByte",
+       {Variant("-1"), Variant(std::int32_t{5}), target},
+       {Variant(std::int16_t{-1}), Variant(std::int32_t{0}), target}},
+      {"GPIO_ReadSMBusWord",
+       {Variant(std::int16_t{-3}), Variant(std::int32_t{7}), Variant(std::int32_t{8}), target},
+       {Variant(std::int16_t{-3}), Variant(std::int32_t{0}), Variant(std::int32_t{0}), target}},
+  };
+  on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vendor, product;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vendor, product), OK);
+    for (auto c : cases) {
+      try {
+        Invoke(dll, c.method, c.args);
+        ADD_FAILURE() << c.method << " did not raise";
+      } catch (const AutomationError& e) {
+        EXPECT_EQ(e.number(), kOverflow) << c.method;
+      }
+      EXPECT_EQ(c.args, c.after) << c.method;
+    }
+    // The same as a direct call leaves it.
+    std::int16_t cmd = -1, nTargetID = 0x16;
+    std::int32_t DataB = 5;
+    EXPECT_THROW(dll.GPIO_ReadSMBusByte(cmd, DataB, nTargetID), AutomationError);
+    EXPECT_EQ(DataB, 0);
+  });
+}
+
+// Arrays shorter than their counts are result codes, not automation errors.
+TEST_F(Invoking, ShortArraysGiveResultCodesNotErrors) {
+  on_fresh_thread([] {
+    cls_GPIO_DLL dll;
+    std::string fw, vendor, product;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vendor, product), OK);
+    const Variant target(std::int16_t{0x16});
+    std::vector<std::vector<Variant>> calls = {
+        {Variant(std::int16_t{0x44}), Variant(ByteArray{1, 2}), Variant(std::int16_t{5}), target},
+        {Variant("2.0.19"), Variant(ByteArray(100, 0))},
+    };
+    EXPECT_EQ(Invoke(dll, "GPIO_WriteSMBusBlock", calls[0]),
+              Variant(std::int32_t{ERROR_MAX_SIZE_FOR_WRITE}));
+    EXPECT_EQ(Invoke(dll, "GPIO_FW_EEP_Write", calls[1]),
+              Variant(std::int32_t{ERROR_MAX_SIZE_FOR_WRITE}));
+  });
+}
+
 }  // namespace
 }  // namespace gpio_dll

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -324,6 +326,186 @@ TEST(Tool, HelpAndVersion) {
   EXPECT_NE(run_tool("--help").out.find("Usage: gpio-dll"), std::string::npos);
   EXPECT_NE(run_tool("batch --help").out.find("Usage: gpio-dll batch"), std::string::npos);
   EXPECT_EQ(run_tool("--version").out, "gpio-dll 1.0.0\n");
+}
+
+// Every line of `out` as JSON; a line that does not parse fails the test.
+std::vector<nlohmann::json> json_lines(const std::string& out, const std::string& what) {
+  std::vector<nlohmann::json> objects;
+  std::istringstream lines(out);
+  std::string line;
+  while (std::getline(lines, line)) {
+    try {
+      objects.push_back(nlohmann::json::parse(line));
+    } catch (const nlohmann::json::parse_error& e) {
+      ADD_FAILURE() << what << ": " << e.what() << "\n" << line;
+    }
+  }
+  return objects;
+}
+
+// A text field's bytes: each character U+0000 to U+00FF stands for one byte.
+std::string text_bytes(const nlohmann::json& text) {
+  std::string bytes;
+  const std::string utf8 = text.get<std::string>();
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      bytes += static_cast<char>(b);
+    } else {
+      EXPECT_TRUE(b == 0xC2 || b == 0xC3) << "a character above U+00FF";
+      bytes += static_cast<char>((b & 0x03) << 6 | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+    }
+  }
+  return bytes;
+}
+
+// A script for the simulated "2.0.19" module: identification (by the window's start-up, then
+// by the command), the PEC mode exchange, then a block read answered with `block`.
+std::string script_with_block(const std::string& block_hex, int count) {
+  const std::string file = ::testing::TempDir() + "/gpio_dll_cli_block_" +
+                           std::to_string(getpid()) + "_" + std::to_string(count) + ".txt";
+  char length[4];
+  std::snprintf(length, sizeof length, "%02X", count);
+  std::ofstream(file) << "00 00\n00 02 00 13\n00 00\n00 02 00 13\n00 00\n00 00 " << length << " "
+                      << block_hex << "\n";
+  return file;
+}
+
+struct JsonCase {
+  std::string args;
+  std::string input;
+  std::size_t lines;
+};
+
+TEST(ToolJson, EveryLineParses) {
+  const std::vector<JsonCase> cases = {
+      {"--sim 2.0.19 identify", "", 1},
+      {"--sim 1.0.10 list", "", 1},
+      {"message 305", "", 1},
+      {"--sim 2.0.19 scan", "", 1},
+      {"--sim 2.0.19 battery", "", 1},
+      {"--sim 2.0.19 battery 0x0c", "", 1},
+      {"--sim 2.0.19 smbus read-block 0x0b 0x20", "", 1},
+      {"--sim 1.0.10 smbus read-word 0x21 0x0d", "", 1},
+      {"--sim 2.0.19 lines get p0", "", 1},
+      {"--sim 2.0.19 dma 2BFF", "", 1},
+      {"--sim 2.0.19 call ShowDbg \"\"", "", 1},
+      {"--sim 2.0.19 batch",
+       "GPIO_FW_VER_Read \"\" \"\" \"\"\nGPIO_WriteSMBusBlock 0x20 FF80C328 4 0x16\n"
+       "GPIO_ReadSMBusBlock 0x20 \"\" 0 0x16\nCheck_DllErrorCode 1e\nGetErrString 2\n"
+       "GPIO_ShutdownDLL\nShowDbg \"\xff\xfe\"\n",
+       7},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = run_tool("--json " + c.args, c.input);
+    const auto objects = json_lines(r.out, c.args);
+    EXPECT_EQ(objects.size(), c.lines) << c.args << "\n" << r.out;
+    for (const auto& o : objects)
+      EXPECT_TRUE(o.is_object()) << c.args;
+  }
+}
+
+TEST(ToolJson, TextsFromTheModuleKeepTheirBytes) {
+  struct Block {
+    std::string hex;
+    std::string bytes;
+  };
+  const std::vector<Block> blocks = {
+      {"47 50 49 4F FF 80", "GPIO\xff\x80"},
+      {"C3 28 A0 A1", "\xc3\x28\xa0\xa1"},                 // not UTF-8
+      {"E2 82 AC 22 5C 0A 01", "\xe2\x82\xac\"\\\n\x01"},  // UTF-8, quote, backslash, controls
+      {"ED A0 80 F8", "\xed\xa0\x80\xf8"},
+  };
+  for (const auto& b : blocks) {
+    const std::string script = script_with_block(b.hex, static_cast<int>(b.bytes.size()));
+    const ToolRun r = run_tool("--json --sim-script " + script + " battery");
+    std::remove(script.c_str());
+    EXPECT_EQ(r.status, 0) << b.hex << ": " << r.err;
+    // ASCII only, so valid UTF-8 whatever the module sent.
+    for (char c : r.out)
+      ASSERT_LT(static_cast<unsigned char>(c), 0x80) << b.hex << ": " << r.out;
+    const auto objects = json_lines(r.out, b.hex);
+    ASSERT_EQ(objects.size(), 1u) << r.out;
+    EXPECT_EQ(text_bytes(objects[0]["manufacturer"]), b.bytes) << b.hex;
+    EXPECT_EQ(objects[0]["device"], "SIM-BAT-4S");
+    EXPECT_EQ(objects[0]["voltage_v"], 12.345);
+  }
+}
+
+TEST(ToolJson, CallArgumentsAreNumbersTextsAndHex) {
+  const ToolRun r = run_tool("--sim 2.0.19 --json batch",
+                             "GPIO_FW_VER_Read \"\" \"\" \"\"\n"
+                             "GPIO_WriteReadSMBusBlock 0x44 00010203 \"\" 2 0 0x16\n");
+  const auto objects = json_lines(r.out, "batch");
+  ASSERT_EQ(objects.size(), 2u) << r.out;
+  EXPECT_EQ(objects[0]["args"]["iDevFWver"], "2.0.19");
+  const auto& args = objects[1]["args"];
+  EXPECT_EQ(objects[1]["result"], 0);
+  EXPECT_EQ(args["iCmd"], 0x44);
+  EXPECT_EQ(args["DataArrayW"], "00010203");
+  EXPECT_EQ(args["DataArrayR"], "0001");
+  EXPECT_EQ(args["nTargetID"], 0x16);
+}
+
+// The tool's numbers: decimal or 0x hex with one optional sign; a leading 0 is refused, as
+// i2c-tools would read it as octal.
+struct NumberCase {
+  std::string args;
+  int status;
+  std::string out_or_error;  // standard output on success, else the start of the error
+};
+
+TEST(ToolNumbers, DecimalOrHexWithoutALeadingZero) {
+  const std::vector<NumberCase> cases = {
+      {"message 305", 0, "Unknown GPIO Error. <305>\n"},
+      {"message 0x131", 0, "Unknown GPIO Error. <305>\n"},
+      {"message 0X131", 0, "Unknown GPIO Error. <305>\n"},
+      {"message +0", 0, "OK.\n"},
+      {"message 0", 0, "OK.\n"},
+      {"message -0x80000000", 0, "Unknown Error. <-2147483648>\n"},
+      {"message 010", 1, "gpio-dll: CODE has a leading 0"},
+      {"message 08", 1, "gpio-dll: CODE has a leading 0"},
+      {"message -010", 1, "gpio-dll: CODE has a leading 0"},
+      {"message 00", 1, "gpio-dll: CODE has a leading 0"},
+      {"message 0x80000000", 1, "gpio-dll: CODE out of range (-2147483648 to 2147483647)"},
+      {"message 99999999999999999999", 1, "gpio-dll: CODE out of range"},
+      {"message -99999999999999999999", 1, "gpio-dll: CODE out of range"},
+      {"message 0xFFFFFFFFFFFFFFFFFF", 1, "gpio-dll: CODE out of range"},
+      {"message --5", 1, "gpio-dll: CODE is not a number: --5"},
+      {"message +-5", 1, "gpio-dll: CODE is not a number"},
+      {"message 0x-5", 1, "gpio-dll: CODE is not a number"},
+      {"message 0x", 1, "gpio-dll: CODE is not a number"},
+      {"message ' 5'", 1, "gpio-dll: CODE is not a number"},
+      {"message 5x", 1, "gpio-dll: CODE is not a number"},
+      {"message 0b101", 1, "gpio-dll: CODE is not a number"},
+      {"--sim 2.0.19 smbus read-byte 0x0b 256", 1, "gpio-dll: command out of range (0 to 255)"},
+      {"--sim 2.0.19 smbus read-byte 0x0b 0x0d", 0, "0x57\n"},
+      {"--sim 2.0.19 smbus read-byte 0x0b 13", 0, "0x57\n"},
+      {"--sim 2.0.19 smbus read-byte 0x0b 015", 1, "gpio-dll: command has a leading 0"},
+      {"--sim 2.0.19 smbus read-byte 0x78 0", 1, "gpio-dll: address out of range (3 to 119)"},
+      {"--sim 2.0.19 call Check_DllErrorCode 010", 1, "gpio-dll: lcode has a leading 0"},
+      {"--sim 2.0.19 call ShowDbg 010", 0, "ShowDbg = 0 (OK.)\n  optStr = \"010\"\n"},
+  };
+  for (const auto& c : cases) {
+    const ToolRun r = run_tool(c.args);
+    EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+    if (c.status == 0)
+      EXPECT_EQ(r.out, c.out_or_error) << c.args;
+    else
+      EXPECT_TRUE(r.err.starts_with(c.out_or_error)) << c.args << ": " << r.err;
+  }
+}
+
+TEST(ToolNumbers, ADoubledSignInACallIsATypeMismatch) {
+  for (const char* word : {"--5", "0x-5", "+-13", "-+13", "0x+5"}) {
+    const ToolRun r =
+        run_tool(std::string("--sim 2.0.19 --json call Check_DllErrorCode \"") + word + "\"");
+    EXPECT_EQ(r.status, 2) << word;
+    const auto objects = json_lines(r.out, word);
+    ASSERT_EQ(objects.size(), 1u) << word << ": " << r.out;
+    EXPECT_EQ(objects[0]["automation_error"], 13) << word;
+    EXPECT_EQ(objects[0]["message"], "Type mismatch") << word;
+  }
 }
 
 }  // namespace

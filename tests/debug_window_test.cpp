@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <future>
 
+#include "diagnostics/wall_clock.hpp"
 #include "diagnostics/window_layout.hpp"
 #include "support/headless_windows.hpp"
 
@@ -95,7 +96,7 @@ TEST_F(DebugWindow, OnceSendsTheRequestAndClearSendsZeros) {
     EXPECT_EQ(w.Text2.substr(0, 8), "2800FFFF");
     const auto& lines = w.ListBox1.lines();
     EXPECT_TRUE(
-        testing::contains_run(lines, {"", "***** HID Test Report *****", "12/06/2026 12:34:56"}));
+        testing::contains_run(lines, {"", "***** HID Test Report *****", "12/06/26 12:34:56"}));
     w.Command19_Click();
     EXPECT_EQ(w.Text1, std::string(128, '0'));
     EXPECT_EQ(w.Combo1[0], 0x28);  // pickers keep their selection until the next rebuild
@@ -260,6 +261,47 @@ TEST_F(DebugWindow, EventsWaitUntilTheRunningOperationReturns) {
   EXPECT_TRUE(event_saw_operation_done);
   EXPECT_EQ(diagnostics::debug_window(*owner).Text1, std::string(128, '0'));
   platform::use_system();
+}
+
+// The headless windowing's wall clock: the system's, or a virtual one that moves with the
+// virtual clock.
+TEST(HeadlessClock, IsTheSystemClockUnlessSetVirtual) {
+  diagnostics::HeadlessWindowing windows;
+  const std::string before = diagnostics::general_date_of(diagnostics::local_now());
+  const std::string shown = windows.general_date();
+  const std::string after = diagnostics::general_date_of(diagnostics::local_now());
+  EXPECT_TRUE(shown == before || shown == after)
+      << shown << " between " << before << " and " << after;
+}
+
+struct ClockStep {
+  std::uint64_t advance_ms;
+  const char* date;
+  int hour, minute, second;
+};
+
+TEST(HeadlessClock, AVirtualWallClockMovesWithTheVirtualClock) {
+  diagnostics::HeadlessWindowing windows;
+  windows.advance_ms(5000);  // before the wall clock is set: does not count
+  windows.set_local_time(testing::local_time(2026, 12, 31, 23, 59, 58));
+  const std::vector<ClockStep> steps = {
+      {0, "12/31/26 23:59:58", 23, 59, 58},
+      {999, "12/31/26 23:59:58", 23, 59, 58},
+      {1, "12/31/26 23:59:59", 23, 59, 59},
+      {1500, "01/01/27 00:00:00", 0, 0, 0},
+      {3600 * 1000 + 500, "01/01/27 01:00:01", 1, 0, 1},
+  };
+  for (const auto& step : steps) {
+    windows.advance_ms(step.advance_ms);
+    EXPECT_EQ(windows.general_date(), step.date);
+    const auto time = windows.time_of_day();
+    EXPECT_EQ(time.hour, step.hour) << step.date;
+    EXPECT_EQ(time.minute, step.minute) << step.date;
+    EXPECT_EQ(time.second, step.second) << step.date;
+  }
+  // A new time of day keeps the date.
+  windows.set_time_of_day({10, 20, 30});
+  EXPECT_EQ(windows.general_date(), "01/01/27 10:20:30");
 }
 
 }  // namespace

@@ -12,14 +12,15 @@ namespace gpio_dll {
 // Automation error numbers, as an automation client reports them.
 enum AutomationErrorNumber : std::int32_t {
   kOverflow = 6,                 // a value does not fit the type it must be converted to
-  kSubscriptOutOfRange = 9,      // an array index outside the array
   kTypeMismatch = 13,            // an argument of the wrong kind
   kMemberNotFound = 438,         // no method of that name or dispatch identifier
   kWrongNumberOfArguments = 450  // too few or too many arguments
 };
 
 // Raised by a method when an argument cannot be converted (for example a byte value that comes
-// out negative) or an array bound is crossed. The module state stays as the method left it.
+// out negative), and by late binding for a call it cannot make. Arrays too short for a count
+// are result codes (136 for a write), never an error here. The module state stays as the method
+// left it.
 class GPIO_DLL_API AutomationError : public std::runtime_error {
  public:
   explicit AutomationError(std::int32_t number);

@@ -12,8 +12,6 @@ std::string AutomationError::description(std::int32_t number) {
   switch (number) {
     case kOverflow:
       return "Overflow";
-    case kSubscriptOutOfRange:
-      return "Subscript out of range";
     case kTypeMismatch:
       return "Type mismatch";
     case kMemberNotFound:

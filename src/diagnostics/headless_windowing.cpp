@@ -1,8 +1,7 @@
 #include "diagnostics/headless_windowing.hpp"
 
-#include <cstdio>
-
 #include "base/module_state.hpp"
+#include "diagnostics/wall_clock.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -77,22 +76,42 @@ std::uint64_t HeadlessWindowing::now_ms() const {
   return now_ms_;
 }
 
-void HeadlessWindowing::set_time_of_day(TimeOfDay time) {
+void HeadlessWindowing::set_local_time(const std::tm& local) {
   std::lock_guard lock(mutex_);
-  time_ = time;
+  std::tm copy = local;
+  wall_base_ = timegm(&copy);
+  wall_base_ms_ = now_ms_;
+}
+
+void HeadlessWindowing::set_time_of_day(TimeOfDay time) {
+  std::tm local;
+  {
+    std::lock_guard lock(mutex_);
+    local = local_time();
+  }
+  local.tm_hour = time.hour;
+  local.tm_min = time.minute;
+  local.tm_sec = time.second;
+  set_local_time(local);
+}
+
+std::tm HeadlessWindowing::local_time() const {
+  if (!wall_base_) return local_now();
+  const auto elapsed = static_cast<std::time_t>((now_ms_ - wall_base_ms_) / 1000);
+  const std::time_t seconds = *wall_base_ + elapsed;
+  std::tm local{};
+  gmtime_r(&seconds, &local);
+  return local;
 }
 
 TimeOfDay HeadlessWindowing::time_of_day() {
   std::lock_guard lock(mutex_);
-  return time_;
+  return time_of_day_of(local_time());
 }
 
 std::string HeadlessWindowing::general_date() {
   std::lock_guard lock(mutex_);
-  char text[32];
-  std::snprintf(text, sizeof text, "12/06/2026 %02d:%02d:%02d", time_.hour, time_.minute,
-                time_.second);
-  return text;
+  return general_date_of(local_time());
 }
 
 std::vector<HeadlessWindowing::MessageBox> HeadlessWindowing::message_boxes() const {

@@ -130,6 +130,26 @@ std::optional<char> LoginForm::filter_character(char code, std::size_t field_len
   return std::nullopt;
 }
 
+LoginForm::KeyAction LoginForm::key_action(const KeyStroke& key) {
+  using Kind = KeyStroke::Kind;
+  if (key.alt) return KeyAction::Drop;
+  if (key.control)
+    return key.kind == Kind::Character && (key.character == 'v' || key.character == 'V')
+               ? KeyAction::Paste
+               : KeyAction::Drop;
+  switch (key.kind) {
+    case Kind::Character:
+      return KeyAction::Filter;
+    case Kind::Backspace:
+      return KeyAction::Backspace;
+    case Kind::Movement:
+      return KeyAction::Move;
+    case Kind::Other:
+      break;
+  }
+  return KeyAction::Drop;
+}
+
 std::optional<char> LoginForm::filter_key(char code, std::size_t field_length) {
   if (code == kBackspace) return code;
   if (code == kPaste) {

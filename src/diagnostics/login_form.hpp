@@ -50,6 +50,30 @@ class LoginForm final : public WindowModel, public ThreadWindow {
   // upper-cased, hexadecimal digits only.
   static std::optional<std::string> filter_paste(const std::string& clipboard);
 
+  // A key pressed in the response field, as a toolkit reports it.
+  struct KeyStroke {
+    enum class Kind {
+      Character,  // a key that types `character` (its unmodified character under Ctrl)
+      Backspace,
+      Movement,  // moves the cursor or the focus only: arrows, Home, End, Tab, Enter, Escape
+      Other,     // Delete, Insert, function keys, ...
+    };
+    Kind kind = Kind::Other;
+    char character = 0;
+    bool control = false;
+    bool alt = false;  // Alt, Meta or Super
+  };
+  enum class KeyAction {
+    Filter,     // `character` through filter_character
+    Backspace,  // deletes as the field's own Backspace does
+    Paste,      // Ctrl+V: the clipboard through filter_paste
+    Move,       // the toolkit's own handling, which leaves the text alone
+    Drop,       // nothing happens
+  };
+  // Only filtered characters, Backspace and Ctrl+V change the field: cut, undo, delete and
+  // every other Ctrl or Alt combination are dropped.
+  static KeyAction key_action(const KeyStroke& key);
+
   std::string txtUserName;  // the challenge field
   std::string txtPassword;  // the response field
   bool response_focused = false;

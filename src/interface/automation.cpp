@@ -109,15 +109,22 @@ ByteArray from_variant(const Variant& v) {
 }
 
 // Converts every argument first (a failed conversion raises before the call), calls, and
-// writes every by-reference argument back.
+// writes every by-reference argument back: also when the method raises, since what it changed
+// before the error is changed for the caller, as in a direct call.
 template <class R, class... Args, std::size_t... I>
 Variant call_by_reference(cls_GPIO_DLL& object, R (cls_GPIO_DLL::*m)(Args&...),
                           std::vector<Variant>& args, std::index_sequence<I...>) {
   if (args.size() != sizeof...(Args)) throw AutomationError(kWrongNumberOfArguments);
   std::tuple<Args...> values{from_variant<Args>(args[I])...};
-  R result = (object.*m)(std::get<I>(values)...);
-  ((args[I] = Variant(std::get<I>(values))), ...);
-  return Variant(std::move(result));
+  const auto write_back = [&] { ((args[I] = Variant(std::get<I>(values))), ...); };
+  try {
+    R result = (object.*m)(std::get<I>(values)...);
+    write_back();
+    return Variant(std::move(result));
+  } catch (...) {
+    write_back();
+    throw;
+  }
 }
 
 template <class R, class... Args>

@@ -19,11 +19,24 @@ inline std::string gate_digest(const std::string& challenge) {
   return text;
 }
 
+// A local date and time for a virtual wall clock.
+inline std::tm local_time(int year, int month, int day, int hour, int minute, int second) {
+  std::tm local{};
+  local.tm_year = year - 1900;
+  local.tm_mon = month - 1;
+  local.tm_mday = day;
+  local.tm_hour = hour;
+  local.tm_min = minute;
+  local.tm_sec = second;
+  return local;
+}
+
 class HeadlessWindowsTest : public SimulatedModuleTest {
  protected:
   void SetUp() override {
     SimulatedModuleTest::SetUp();
     windows_ = std::make_shared<diagnostics::HeadlessWindowing>();
+    windows_->set_local_time(local_time(2026, 12, 6, 12, 34, 56));  // the virtual wall clock
     diagnostics::set_windowing(windows_);
   }
   void TearDown() override {

@@ -19,6 +19,7 @@
 
 #include "base/module_state.hpp"
 #include "diagnostics/fltk/form_views.hpp"
+#include "diagnostics/wall_clock.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -402,19 +403,11 @@ void FltkWindowing::deliver_event(std::shared_ptr<ModuleState> owner, std::funct
 }
 
 TimeOfDay FltkWindowing::time_of_day() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return TimeOfDay{local.tm_hour, local.tm_min, local.tm_sec};
+  return time_of_day_of(local_now());
 }
 
 std::string FltkWindowing::general_date() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[64];
-  std::strftime(text, sizeof text, "%x %X", &local);
-  return text;
+  return general_date_of(local_now());
 }
 
 void FltkWindowing::click(const WindowModel& window, const std::string& control) {

@@ -268,6 +268,43 @@ class ResponseInput final : public Fl_Secret_Input {
  public:
   ResponseInput(int x, int y, int w, int h) : Fl_Secret_Input(x, y, w, h) {}
 
+  // The key of the current FL_KEYBOARD event, as the gate's key rule takes it.
+  static LoginForm::KeyStroke key_stroke() {
+    using Kind = LoginForm::KeyStroke::Kind;
+    LoginForm::KeyStroke press;
+    const int state = Fl::event_state();
+    press.control = (state & FL_CTRL) != 0;
+    press.alt = (state & (FL_ALT | FL_META)) != 0;
+    const int key = Fl::event_key();
+    switch (key) {
+      case FL_BackSpace:
+        press.kind = Kind::Backspace;
+        return press;
+      case FL_Left:
+      case FL_Right:
+      case FL_Up:
+      case FL_Down:
+      case FL_Home:
+      case FL_End:
+      case FL_Tab:
+      case FL_Enter:
+      case FL_KP_Enter:
+      case FL_Escape:
+        press.kind = Kind::Movement;
+        return press;
+      default:
+        break;
+    }
+    if (press.control && key > 0x20 && key < 0x7F) {
+      press.kind = Kind::Character;  // the text of a Ctrl key is a control code
+      press.character = static_cast<char>(key);
+    } else if (Fl::event_length() > 0) {
+      press.kind = Kind::Character;
+      press.character = Fl::event_text()[0];
+    }
+    return press;
+  }
+
   int handle(int event) override {
     if (event == FL_PASTE) {
       const auto filtered = LoginForm::filter_paste(Fl::event_text() ? Fl::event_text() : "");
@@ -276,14 +313,24 @@ class ResponseInput final : public Fl_Secret_Input {
       insert(filtered->c_str(), static_cast<int>(filtered->size()));
       return 1;
     }
-    if (event == FL_KEYBOARD && !(Fl::event_state() & (FL_CTRL | FL_ALT | FL_META))) {
-      const int key = Fl::event_key();
-      if (key == FL_BackSpace) return Fl_Secret_Input::handle(event);
-      if (Fl::event_length() == 0) return Fl_Secret_Input::handle(event);  // arrows, Tab, ...
-      const auto passed =
-          LoginForm::filter_character(Fl::event_text()[0], static_cast<std::size_t>(size()));
-      if (passed) insert(&*passed, 1);
-      return 1;
+    if (event == FL_KEYBOARD) {
+      const LoginForm::KeyStroke press = key_stroke();
+      switch (LoginForm::key_action(press)) {
+        case LoginForm::KeyAction::Filter: {
+          const auto passed =
+              LoginForm::filter_character(press.character, static_cast<std::size_t>(size()));
+          if (passed) insert(&*passed, 1);
+          return 1;
+        }
+        case LoginForm::KeyAction::Paste:
+          Fl::paste(*this, 1);  // arrives as FL_PASTE, through the paste filter above
+          return 1;
+        case LoginForm::KeyAction::Backspace:
+        case LoginForm::KeyAction::Move:
+          return Fl_Secret_Input::handle(event);
+        case LoginForm::KeyAction::Drop:
+          return 1;
+      }
     }
     return Fl_Secret_Input::handle(event);
   }
