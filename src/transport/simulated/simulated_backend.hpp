@@ -88,7 +88,7 @@ class SimulatedBackend final : public PlatformPort {
   Device& device(DeviceId id);
   const Device& device(DeviceId id) const;
 
-  mutable std::mutex mutex_;
+  mutable std::recursive_mutex mutex_;  // a device may call back in
   std::vector<Device> devices_;
   std::map<Handle, OpenHandle> handles_;
   std::map<EventHandle, Event> events_;
