@@ -27,6 +27,9 @@ std::int64_t parse_number(const std::string& text) {
     base = 16;
     s.remove_prefix(2);
   }
+  // One sign at most: from_chars would take a second one, and negate its minimum.
+  if (!s.empty() && s.front() == '-')
+    throw AutomationError(kTypeMismatch, "\"" + text + "\" is not a number");
   std::int64_t value = 0;
   auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value, base);
   if (s.empty() || ec == std::errc::result_out_of_range) {
