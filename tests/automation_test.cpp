@@ -127,6 +127,11 @@ TEST_F(Invoking, RaisesAutomationErrorsForWhatCannotBeCalled) {
       {"GPIO_GetP0Line", {Variant(std::int16_t{-1})}, kOverflow},
       {"GPIO_ReadSMBusWord", {Variant("70000"), Variant(0), Variant(0), Variant(0)}, kOverflow},
       {"Check_DllErrorCode", {Variant("12abc")}, kTypeMismatch},
+      // Two signs spell no number (the second once negated the most negative 64-bit value).
+      {"Check_DllErrorCode", {Variant("--9223372036854775808")}, kTypeMismatch},
+      {"Check_DllErrorCode", {Variant("+-5")}, kTypeMismatch},
+      {"Check_DllErrorCode", {Variant("-0x-5")}, kTypeMismatch},
+      {"Check_DllErrorCode", {Variant("-9223372036854775808")}, kOverflow},
       {"Check_DllErrorCode", {Variant(ByteArray{1})}, kTypeMismatch},
       {"GPIO_DMA", {Variant("00"), Variant(ByteArray{})}, kTypeMismatch},
   };

@@ -28,7 +28,8 @@ class InputReportSink {
 };
 
 // A device on the simulated platform. Called with the platform's lock held, so a device needs no
-// lock of its own as long as nothing else touches it.
+// lock of its own as long as nothing else touches it. The lock is recursive: a device may call its
+// platform's unplug and failure injection from on_output_report, to strike in mid-operation.
 class SimulatedHidDevice {
  public:
   virtual ~SimulatedHidDevice() = default;

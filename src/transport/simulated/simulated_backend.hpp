@@ -95,8 +95,8 @@ class SimulatedBackend final : public PlatformPort {
   Device& device(DeviceId id);
   const Device& device(DeviceId id) const;
 
-  mutable std::mutex mutex_;
-  std::condition_variable lock_released_;
+  mutable std::recursive_mutex mutex_;  // a device may call back in
+  std::condition_variable_any lock_released_;
   std::vector<Device> devices_;
   std::map<Handle, OpenHandle> handles_;
   std::map<EventHandle, Event> events_;
