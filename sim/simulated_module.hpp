@@ -27,6 +27,8 @@ struct ModuleConfig {
   std::uint16_t input_report_length = 65;  // identifier byte included
   std::uint16_t output_report_length = 65;
   int retry_answers = 0;  // version queries answered with "0.0.10" before the real version
+  std::string serial_number = "SIM0001";
+  std::string product_name = "GPIO module (simulated)";
 };
 
 // One scripted answer: the answer bytes (the input report without its identifier), or nothing
@@ -47,6 +49,8 @@ class SimulatedModule : public SimulatedHidDevice {
 
   HidAttributes attributes() const override;
   HidCapabilities capabilities() const override;
+  std::string serial_number() const override { return config_.serial_number; }
+  std::string product_name() const override { return config_.product_name; }
   void on_output_report(std::span<const std::uint8_t> report, InputReportSink& sink) override;
 
   // No answers at all while silent.

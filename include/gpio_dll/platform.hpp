@@ -33,6 +33,14 @@ GPIO_DLL_API void use_hidraw(const std::string& class_dir, const std::string& de
 // DIR/dev/hidraw0, whose sysfs-like tree DIR/sys/class/hidraw is used when it is there).
 GPIO_DLL_API void use_hidraw_device(const std::string& device_path);
 
+// Which module the calling thread uses when several are present: the one at `device_path`, the
+// one whose serial number is `serial_number`, or (the default) the first one found. The choice
+// belongs to the calling thread, takes effect at its next identification and changes nothing
+// else about the methods: a thread whose module is not present gets "USB device not detected."
+GPIO_DLL_API void use_module_at(const std::string& device_path);
+GPIO_DLL_API void use_module_with_serial(const std::string& serial_number);
+GPIO_DLL_API void use_first_module();
+
 // A HID interface present on the current platform.
 struct HidDeviceInfo {
   std::string path;
@@ -40,6 +48,8 @@ struct HidDeviceInfo {
   std::uint16_t product_id = 0;
   bool is_module = false;  // vendor 0x0451, product 0x5F00
   bool opened = false;     // false when it could not be opened (permissions)
+  std::string serial_number;  // the HID unique id, empty when the device has none
+  std::string product_name;
 };
 
 // Every HID interface the current platform reports, with its identifiers.

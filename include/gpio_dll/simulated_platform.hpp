@@ -35,6 +35,8 @@ class SimulatedHidDevice {
   virtual ~SimulatedHidDevice() = default;
   virtual HidAttributes attributes() const = 0;
   virtual HidCapabilities capabilities() const = 0;
+  virtual std::string serial_number() const { return {}; }
+  virtual std::string product_name() const { return {}; }
   // One output report written by the host; byte 0 is the report identifier.
   virtual void on_output_report(std::span<const std::uint8_t> report, InputReportSink& sink) = 0;
 };

@@ -12,6 +12,13 @@
 
 namespace gpio_dll {
 
+// The module a thread chose among several; empty fields choose nothing, and the first module
+// found is used.
+struct ModuleChoice {
+  std::string path;
+  std::string serial_number;
+};
+
 // The access gate in front of the debug window.
 struct AccessGateState {
   bool gate_passed = false;
@@ -46,6 +53,7 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
   std::uint8_t MaxBytesRd = 0;
   std::uint8_t MaxBytesWr = 0;
   AccessGateState access_gate;
+  ModuleChoice module_choice;
 
   // The transaction in progress: while a method runs, the device lock taken at its first
   // exchange stays held until the method returns.

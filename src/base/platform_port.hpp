@@ -65,6 +65,10 @@ class PlatformPort {
   virtual Handle open(const std::string& path, bool overlapped) = 0;
   virtual bool attributes(Handle handle, HidAttributes& attributes) = 0;
   virtual bool capabilities(Handle handle, HidCapabilities& capabilities) = 0;
+  // The device's serial number and product name (the HID unique id and name); empty when it
+  // has none or they cannot be read.
+  virtual std::string serial_number(Handle handle) = 0;
+  virtual std::string product_name(Handle handle) = 0;
 
   // Writes one whole output report (byte 0 the report identifier), synchronously.
   virtual bool write(Handle handle, std::span<const std::uint8_t> report,

@@ -118,6 +118,16 @@ void prepare_overlapped_read(ModuleState& state) {
   state.read_overlapped.reset();
 }
 
+// A thread that chose one module among several, by node path or serial number, passes over the
+// others as it would over any other device.
+bool is_chosen_module(ModuleState& state, PlatformPort& port, const std::string& path) {
+  const ModuleChoice& choice = state.module_choice;
+  if (!choice.path.empty() && choice.path != path) return false;
+  if (!choice.serial_number.empty() && port.serial_number(state.HIDHandle) != choice.serial_number)
+    return false;
+  return true;
+}
+
 }  // namespace
 
 bool discover_module(ModuleState& state, std::string& vendor, std::string& product) {
@@ -182,7 +192,8 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
     vendor = identifier_text(attributes.vendor_id);
     product = identifier_text(attributes.product_id);
 
-    if (attributes.vendor_id == kModuleVendorId && attributes.product_id == kModuleProductId) {
+    if (attributes.vendor_id == kModuleVendorId && attributes.product_id == kModuleProductId &&
+        is_chosen_module(state, port, iface.path)) {
       trace_line(state, "  My device detected");
       found = true;
       state.debug_window().set_identification_field(0, "Success");

@@ -51,6 +51,18 @@ bool system_available() {
   return transport::system_platform_available();
 }
 
+void use_module_at(const std::string& device_path) {
+  ModuleState::current().module_choice = ModuleChoice{device_path, {}};
+}
+
+void use_module_with_serial(const std::string& serial_number) {
+  ModuleState::current().module_choice = ModuleChoice{{}, serial_number};
+}
+
+void use_first_module() {
+  ModuleState::current().module_choice = ModuleChoice{};
+}
+
 std::vector<HidDeviceInfo> list_devices() {
   auto port = transport::current_platform();
   std::vector<HidDeviceInfo> devices;
@@ -65,6 +77,8 @@ std::vector<HidDeviceInfo> list_devices() {
       info.product_id = attributes.product_id;
       info.is_module = info.opened && attributes.vendor_id == kModuleVendorId &&
                        attributes.product_id == kModuleProductId;
+      info.serial_number = port->serial_number(handle);
+      info.product_name = port->product_name(handle);
       port->close(handle);
     }
     devices.push_back(info);

@@ -22,6 +22,8 @@ class UnavailableBackend final : public PlatformPort {
   Handle open(const std::string&, bool) override { return fail(ENODEV, kInvalidHandle); }
   bool attributes(Handle, HidAttributes&) override { return fail(EBADF, false); }
   bool capabilities(Handle, HidCapabilities&) override { return fail(EBADF, false); }
+  std::string serial_number(Handle) override { return fail(EBADF, std::string()); }
+  std::string product_name(Handle) override { return fail(EBADF, std::string()); }
   bool write(Handle, std::span<const std::uint8_t>, std::uint32_t& written) override {
     written = 0;
     return fail(EBADF, false);

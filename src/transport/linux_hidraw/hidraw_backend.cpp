@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -73,6 +74,26 @@ bool ids_from_uevent(const std::string& path, HidAttributes& attributes) {
     return true;
   }
   return false;
+}
+
+// The value of `key` (such as HID_UNIQ) in a uevent file; empty when it is not there.
+std::string uevent_value(const std::string& path, const std::string& key) {
+  std::ifstream in(path);
+  std::string line;
+  const std::string prefix = key + "=";
+  while (std::getline(in, line))
+    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+  return {};
+}
+
+// A text ioctl into a buffer of our size. The text ends at its first 0 within the buffer,
+// whatever length the call hands back.
+template <class Request>
+bool text_ioctl(int fd, Request request, std::string& out) {
+  char buffer[256] = {};
+  if (::ioctl(fd, request(sizeof buffer), buffer) < 0) return false;
+  out.assign(buffer, ::strnlen(buffer, sizeof buffer));
+  return true;
 }
 
 }  // namespace
@@ -171,6 +192,37 @@ bool HidrawBackend::attributes(Handle handle, HidAttributes& attributes) {
     return true;
   }
   return fail(error);
+}
+
+std::string HidrawBackend::node_text(Handle handle, bool serial) {
+  std::string path;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = nodes_.find(handle);
+    if (it == nodes_.end()) {
+      fail(EBADF);
+      return {};
+    }
+    path = it->second.path;
+  }
+  std::string text;
+  const bool read = serial ? text_ioctl(
+                                 handle, [](std::size_t n) { return HIDIOCGRAWUNIQ(n); }, text)
+                           : text_ioctl(
+                                 handle, [](std::size_t n) { return HIDIOCGRAWNAME(n); }, text);
+  // Nodes served from user space may answer neither: their uevent has the same texts.
+  if (!read)
+    text = uevent_value(class_entry(path) + "/device/uevent", serial ? "HID_UNIQ" : "HID_NAME");
+  succeed();
+  return text;
+}
+
+std::string HidrawBackend::serial_number(Handle handle) {
+  return node_text(handle, true);
+}
+
+std::string HidrawBackend::product_name(Handle handle) {
+  return node_text(handle, false);
 }
 
 bool HidrawBackend::capabilities(Handle handle, HidCapabilities& capabilities) {

@@ -26,6 +26,8 @@ class HidrawBackend final : public PlatformPort {
   Handle open(const std::string& path, bool overlapped) override;
   bool attributes(Handle handle, HidAttributes& attributes) override;
   bool capabilities(Handle handle, HidCapabilities& capabilities) override;
+  std::string serial_number(Handle handle) override;
+  std::string product_name(Handle handle) override;
   bool write(Handle handle, std::span<const std::uint8_t> report,
              std::uint32_t& bytes_written) override;
   EventHandle create_event() override;
@@ -57,6 +59,8 @@ class HidrawBackend final : public PlatformPort {
 
   // The read behind `event` completed.
   void signal(EventHandle event);
+  // The node's serial number (HID_UNIQ) or product name (HID_NAME).
+  std::string node_text(Handle handle, bool serial);
   // The node's sysfs entry: <class_dir>/<name of the node>.
   std::string class_entry(const std::string& path) const;
   bool read_descriptor(Handle handle, const std::string& path, std::vector<std::uint8_t>& out);

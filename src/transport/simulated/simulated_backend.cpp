@@ -183,6 +183,28 @@ bool SimulatedBackend::capabilities(Handle handle, HidCapabilities& capabilities
   return true;
 }
 
+std::string SimulatedBackend::serial_number(Handle handle) {
+  std::lock_guard lock(mutex_);
+  const SimulatedHidDevice* found = live_device(handle);
+  return found != nullptr ? found->serial_number() : std::string();
+}
+
+std::string SimulatedBackend::product_name(Handle handle) {
+  std::lock_guard lock(mutex_);
+  const SimulatedHidDevice* found = live_device(handle);
+  return found != nullptr ? found->product_name() : std::string();
+}
+
+const SimulatedHidDevice* SimulatedBackend::live_device(Handle handle) {
+  auto it = handles_.find(handle);
+  if (it == handles_.end() || it->second.gone) {
+    fail(it == handles_.end() ? EBADF : ENODEV);
+    return nullptr;
+  }
+  succeed();
+  return device(it->second.device).device.get();
+}
+
 bool SimulatedBackend::write(Handle handle, std::span<const std::uint8_t> report,
                              std::uint32_t& bytes_written) {
   std::lock_guard lock(mutex_);

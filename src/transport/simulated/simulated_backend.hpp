@@ -37,6 +37,8 @@ class SimulatedBackend final : public PlatformPort {
   Handle open(const std::string& path, bool overlapped) override;
   bool attributes(Handle handle, HidAttributes& attributes) override;
   bool capabilities(Handle handle, HidCapabilities& capabilities) override;
+  std::string serial_number(Handle handle) override;
+  std::string product_name(Handle handle) override;
   bool write(Handle handle, std::span<const std::uint8_t> report,
              std::uint32_t& bytes_written) override;
   EventHandle create_event() override;
@@ -93,6 +95,8 @@ class SimulatedBackend final : public PlatformPort {
   // Completes the handle's pending read from its queue if a report is there by `by_ms`.
   bool try_complete(OpenHandle& handle, std::uint64_t by_ms);
   Device& device(DeviceId id);
+  // The device behind an open handle of a plugged device, or null with the error set.
+  const SimulatedHidDevice* live_device(Handle handle);
   const Device& device(DeviceId id) const;
 
   mutable std::recursive_mutex mutex_;  // a device may call back in
