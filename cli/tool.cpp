@@ -21,12 +21,26 @@ bool Tool::identify(int& exit_status) {
   return false;
 }
 
+std::string no_device_reason() {
+  const auto failure = platform::last_open_failure();
+  if (!failure) return {};
+  std::string reason = "cannot open " + failure->path + ": " + failure->text;
+  if (failure->permission_denied())
+    reason +=
+        " (the module's node needs the udev rule: see \"Real modules on Linux: "
+        "permissions\" in the README)";
+  return reason;
+}
+
 int Tool::finish(const std::string& command, std::int32_t result, JsonObject fields,
                  const std::string& text) {
   const std::string text_of_result = message(result);
+  // The code stays the same; what the system said about the module's node comes with it.
+  const std::string reason = result == NO_DEV_DETECTED ? no_device_reason() : std::string();
   if (options_.json) {
     JsonObject head;
     head.add("command", command).add("result", std::int64_t{result}).add("message", text_of_result);
+    if (!reason.empty()) head.add("reason", reason);
     std::string body = fields.str();
     std::string merged = head.str();
     if (body.size() > 2) merged = merged.substr(0, merged.size() - 1) + "," + body.substr(1);
@@ -37,6 +51,7 @@ int Tool::finish(const std::string& command, std::int32_t result, JsonObject fie
   std::cout.flush();
   if (result == OK) return kExitOk;
   error(std::to_string(result) + ": " + text_of_result);
+  if (!reason.empty()) error(reason);
   return kExitResult;
 }
 

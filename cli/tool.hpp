@@ -42,7 +42,8 @@ class Tool {
 
   // The end of a command: OK prints `text` (or the JSON object, with result and message);
   // any other code goes to standard error as "gpio-dll: CODE: MESSAGE" (and JSON to standard
-  // output) with exit status 2.
+  // output) with exit status 2. NO_DEV_DETECTED adds the reason when the system gave one (a node
+  // that could not be opened): a second line on standard error, "reason" in JSON.
   int finish(const std::string& command, std::int32_t result, JsonObject fields,
              const std::string& text);
 
@@ -53,6 +54,11 @@ class Tool {
   cls_GPIO_DLL dll_;
   std::string firmware_;
 };
+
+// Why the module was not reached, from the last discovery on this thread: "cannot open PATH:
+// TEXT", with a pointer to the udev rule for permission failures; empty when nothing failed to
+// open.
+std::string no_device_reason();
 
 // Numbers in decimal or 0x hex, within [min, max].
 std::int64_t parse_number(const std::string& word, std::int64_t min, std::int64_t max,
