@@ -24,12 +24,13 @@ int run_list(Tool& tool, Args& args) {
     const std::string ids =
         d.opened ? identifier(d.vendor_id) + ":" + identifier(d.product_id) : "????:????";
     text += d.path + "  " + ids + (d.is_module ? "  module" : "") +
-            (d.opened ? "" : "  (cannot open: permissions?)") + "\n";
+            (d.opened ? "" : "  (cannot open: " + d.open_error + ")") + "\n";
     JsonObject o;
     o.add("path", d.path)
         .add("vendor", identifier(d.vendor_id))
         .add("product", identifier(d.product_id));
     o.add("module", d.is_module).add("opened", d.opened);
+    if (!d.opened) o.add("reason", d.open_error);
     items.push_back(o.str());
   }
   if (tool.options().json)

@@ -167,6 +167,8 @@ TEST(Tool, AMissingDeviceNodeIsNamedWithTheSystemsReason) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "gpio-dll: 131: USB device not detected.\ngpio-dll: cannot open " + node +
                        ": No such file or directory\n");
+  EXPECT_EQ(run_tool("--device " + node + " list").out,
+            node + "  ????:????  (cannot open: No such file or directory)\n");
   const ToolRun json = run_tool("--json --device " + node + " smbus read-word 0x0b 0x0d");
   EXPECT_EQ(json.status, 2);
   EXPECT_EQ(json.out,

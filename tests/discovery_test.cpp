@@ -283,5 +283,17 @@ TEST_F(Discovery, TheOpenFailureIsTheCallingThreadsAndTheLatestDiscoverys) {
   });
 }
 
+TEST_F(Discovery, TheDeviceListSaysWhyADeviceCouldNotBeOpened) {
+  const auto locked = add_module();
+  add_other(0x046D, 0xC52B);
+  sim_->set_open_error(locked, EACCES);
+  const auto devices = platform::list_devices();
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_FALSE(devices[0].opened);
+  EXPECT_EQ(devices[0].open_error, "Permission denied");
+  EXPECT_TRUE(devices[1].opened);
+  EXPECT_EQ(devices[1].open_error, "");
+}
+
 }  // namespace
 }  // namespace gpio_dll

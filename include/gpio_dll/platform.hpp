@@ -41,7 +41,8 @@ struct HidDeviceInfo {
   std::uint16_t vendor_id = 0;
   std::uint16_t product_id = 0;
   bool is_module = false;  // vendor 0x0451, product 0x5F00
-  bool opened = false;     // false when it could not be opened (permissions)
+  bool opened = false;     // false when it could not be opened
+  std::string open_error;  // then the system's text for why ("Permission denied")
 };
 
 // Every HID interface the current platform reports, with its identifiers.

@@ -56,6 +56,8 @@ std::vector<HidDeviceInfo> list_devices() {
       info.is_module = info.opened && attributes.vendor_id == kModuleVendorId &&
                        attributes.product_id == kModuleProductId;
       port->close(handle);
+    } else {
+      info.open_error = port->error_text(port->last_error());
     }
     devices.push_back(info);
   }
