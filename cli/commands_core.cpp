@@ -24,12 +24,14 @@ int run_list(Tool& tool, Args& args) {
     const std::string ids =
         d.opened ? identifier(d.vendor_id) + ":" + identifier(d.product_id) : "????:????";
     text += d.path + "  " + ids + (d.is_module ? "  module" : "") +
-            (d.opened ? "" : "  (cannot open: permissions?)") + "\n";
-    items.push_back({{"path", json_text(d.path)},
-                     {"vendor", identifier(d.vendor_id)},
-                     {"product", identifier(d.product_id)},
-                     {"module", d.is_module},
-                     {"opened", d.opened}});
+            (d.opened ? "" : "  (cannot open: " + d.open_error + ")") + "\n";
+    Json item = {{"path", json_text(d.path)},
+                 {"vendor", identifier(d.vendor_id)},
+                 {"product", identifier(d.product_id)},
+                 {"module", d.is_module},
+                 {"opened", d.opened}};
+    if (!d.opened) item["reason"] = json_text(d.open_error);
+    items.push_back(std::move(item));
   }
   if (tool.options().json)
     tool.print_json({{"command", "list"}, {"devices", std::move(items)}});

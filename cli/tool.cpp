@@ -30,11 +30,25 @@ void Tool::print_json(const Json& object) const {
   std::cout << json_line(object) << "\n";
 }
 
+std::string no_device_reason() {
+  const auto failure = platform::last_open_failure();
+  if (!failure) return {};
+  std::string reason = "cannot open " + failure->path + ": " + failure->text;
+  if (failure->permission_denied())
+    reason +=
+        " (the module's node needs the udev rule: see \"Real modules on Linux: "
+        "permissions\" in the README)";
+  return reason;
+}
+
 int Tool::finish(const std::string& command, std::int32_t result, const Json& fields,
                  const std::string& text) {
   const std::string text_of_result = message(result);
+  // The code stays the same; what the system said about the module's node comes with it.
+  const std::string reason = result == NO_DEV_DETECTED ? no_device_reason() : std::string();
   if (options_.json) {
     Json line = {{"command", command}, {"result", result}, {"message", text_of_result}};
+    if (!reason.empty()) line["reason"] = json_text(reason);
     for (const auto& [key, value] : fields.items())
       line[key] = value;
     print_json(line);
@@ -44,6 +58,7 @@ int Tool::finish(const std::string& command, std::int32_t result, const Json& fi
   std::cout.flush();
   if (result == OK) return kExitOk;
   error(std::to_string(result) + ": " + text_of_result);
+  if (!reason.empty()) error(reason);
   return kExitResult;
 }
 

@@ -43,6 +43,8 @@ class Tool {
   // The end of a command: OK prints `text`, or with --json one object: "command", "result" and
   // "message", then `fields` in their order. Any other code goes to standard error as
   // "gpio-dll: CODE: MESSAGE" (the JSON object still to standard output) with exit status 2.
+  // NO_DEV_DETECTED adds the reason when the system gave one (a node that could not be opened):
+  // a second line on standard error, "reason" in JSON.
   int finish(const std::string& command, std::int32_t result, const Json& fields,
              const std::string& text);
   // One JSON object as one line of standard output.
@@ -55,6 +57,11 @@ class Tool {
   cls_GPIO_DLL dll_;
   std::string firmware_;
 };
+
+// Why the module was not reached, from the last discovery on this thread: "cannot open PATH:
+// TEXT", with a pointer to the udev rule for permission failures; empty when nothing failed to
+// open.
+std::string no_device_reason();
 
 // A number in decimal or 0x hex (one optional sign; no leading 0 before a digit) within
 // [min, max]. Throws UsageError "... is not a number", "... has a leading 0" or "... out of

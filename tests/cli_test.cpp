@@ -163,6 +163,48 @@ TEST(Tool, WithoutSimulationLooksForRealModules) {
   EXPECT_EQ(r.err, "gpio-dll: 131: USB device not detected.\n");
 }
 
+TEST(Tool, AMissingDeviceNodeIsNamedWithTheSystemsReason) {
+  const std::string node = ::testing::TempDir() + "/gpio_dll_no_such_node";
+  const ToolRun r = run_tool("--device " + node + " identify");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "gpio-dll: 131: USB device not detected.\ngpio-dll: cannot open " + node +
+                       ": No such file or directory\n");
+  EXPECT_EQ(run_tool("--device " + node + " list").out,
+            node + "  ????:????  (cannot open: No such file or directory)\n");
+  const ToolRun json = run_tool("--json --device " + node + " smbus read-word 0x0b 0x0d");
+  EXPECT_EQ(json.status, 2);
+  EXPECT_EQ(json.out,
+            "{\"command\":\"identify\",\"result\":131,\"message\":\"USB device not "
+            "detected.\",\"reason\":\"cannot open " +
+                node + ": No such file or directory\"}\n");
+}
+
+TEST(Tool, APermissionProblemPointsToTheUdevRule) {
+  REQUIRE_SERVED_DEVICE();
+  char pattern[] = "/tmp/gpio-dll-tool.XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = pattern;
+  gpio_dll::testing::Server server;
+  ASSERT_TRUE(server.start(dir));
+  std::ofstream(dir + "/control") << "open-error 13";
+  const std::string node = dir + "/dev/hidraw0";
+  const std::string reason = "cannot open " + node +
+                             ": Permission denied (the module's node needs the udev rule: see "
+                             "\\\"Real modules on Linux: permissions\\\" in the README)";
+  const ToolRun r = run_tool("--device " + node + " identify");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "gpio-dll: 131: USB device not detected.\ngpio-dll: cannot open " + node +
+                       ": Permission denied (the module's node needs the udev rule: see \"Real "
+                       "modules on Linux: permissions\" in the README)\n");
+  const ToolRun json = run_tool("--json --device " + node + " identify");
+  EXPECT_EQ(json.status, 2);
+  EXPECT_NE(json.out.find(",\"reason\":\"" + reason + "\""), std::string::npos) << json.out;
+  std::ofstream(dir + "/control") << "open-error 0";
+  EXPECT_EQ(run_tool("--device " + node + " identify").status, 0);
+  server.stop();
+  std::filesystem::remove_all(dir);
+}
+
 struct CommandCase {
   std::string args;
   std::string out;

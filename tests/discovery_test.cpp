@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
 #include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
 #include "gpio_dll/gpio_dll.hpp"
@@ -201,6 +205,94 @@ TEST_F(Discovery, PresenceCheckReopensAfterShutdownButNotWhileOpen) {
     EXPECT_TRUE(transport::module_presence_check(state));
     EXPECT_EQ(opened_devices().size(), 2u);
   });
+}
+
+// Why a discovery did not reach the module, as the calling thread's record tells it.
+struct OpenFailureCase {
+  const char* name;
+  std::vector<int> open_errors;  // one device each; -1: the module, opening normally
+  std::vector<int> module_at;    // which of the devices are modules
+  bool found;
+  int failed_device;  // the device whose failure is kept; -1: none
+  int error;
+};
+
+class DiscoveryOpenFailure : public Discovery,
+                             public ::testing::WithParamInterface<OpenFailureCase> {};
+
+TEST_P(DiscoveryOpenFailure, KeepsTheFailureWorthTelling) {
+  const OpenFailureCase& c = GetParam();
+  std::vector<SimulatedPlatform::DeviceId> ids;
+  for (std::size_t i = 0; i < c.open_errors.size(); ++i) {
+    const bool module =
+        std::find(c.module_at.begin(), c.module_at.end(), static_cast<int>(i)) != c.module_at.end();
+    ids.push_back(module ? add_module() : add_other(0x046D, 0xC52B));
+    if (c.open_errors[i] > 0) sim_->set_open_error(ids.back(), c.open_errors[i]);
+  }
+  on_fresh_thread([&] {
+    EXPECT_EQ(discover(), c.found);
+    const auto failure = platform::last_open_failure();
+    if (c.failed_device < 0) {
+      EXPECT_FALSE(failure.has_value()) << failure->path;
+      return;
+    }
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->path, sim_->device_path(ids[static_cast<std::size_t>(c.failed_device)]));
+    EXPECT_EQ(failure->error, c.error);
+    EXPECT_EQ(failure->text, std::strerror(c.error));
+    EXPECT_EQ(failure->permission_denied(), c.error == EACCES || c.error == EPERM);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DiscoveryOpenFailure,
+    ::testing::Values(
+        OpenFailureCase{"ModuleOpens", {0}, {0}, true, -1, 0},
+        OpenFailureCase{"NothingListed", {}, {}, false, -1, 0},
+        OpenFailureCase{"OnlyOtherDevicesThatOpen", {0, 0}, {}, false, -1, 0},
+        OpenFailureCase{"ModuleDenied", {EACCES}, {0}, false, 0, EACCES},
+        OpenFailureCase{"ModuleNotPermitted", {EPERM}, {0}, false, 0, EPERM},
+        OpenFailureCase{"NodeGone", {0, ENOENT}, {1}, false, 1, ENOENT},
+        // A permission failure tells more than the failures of other kinds before it.
+        OpenFailureCase{"DeniedAfterGone", {ENOENT, EIO, EACCES}, {2}, false, 2, EACCES},
+        OpenFailureCase{"FirstOfTwoDenied", {EACCES, EPERM}, {0, 1}, false, 0, EACCES},
+        // A module found after a device that could not be opened: nothing to tell.
+        OpenFailureCase{"FoundPastALockedDevice", {EACCES, 0}, {1}, true, -1, 0}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(Discovery, TheOpenFailureIsTheCallingThreadsAndTheLatestDiscoverys) {
+  const auto module = add_module();
+  sim_->set_open_error(module, EACCES);
+  on_fresh_thread([&] {
+    EXPECT_FALSE(platform::last_open_failure().has_value());  // no discovery yet
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), NO_DEV_DETECTED);
+    ASSERT_TRUE(platform::last_open_failure().has_value());
+    EXPECT_EQ(platform::last_open_failure()->text, "Permission denied");
+    on_fresh_thread([] { EXPECT_FALSE(platform::last_open_failure().has_value()); });
+
+    sim_->set_open_error(module, ENODEV);
+    EXPECT_FALSE(discover());
+    ASSERT_TRUE(platform::last_open_failure().has_value());
+    EXPECT_EQ(platform::last_open_failure()->error, ENODEV);
+
+    sim_->set_open_error(module, 0);
+    EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_FALSE(platform::last_open_failure().has_value());
+  });
+}
+
+TEST_F(Discovery, TheDeviceListSaysWhyADeviceCouldNotBeOpened) {
+  const auto locked = add_module();
+  add_other(0x046D, 0xC52B);
+  sim_->set_open_error(locked, EACCES);
+  const auto devices = platform::list_devices();
+  ASSERT_EQ(devices.size(), 2u);
+  EXPECT_FALSE(devices[0].opened);
+  EXPECT_EQ(devices[0].open_error, "Permission denied");
+  EXPECT_TRUE(devices[1].opened);
+  EXPECT_EQ(devices[1].open_error, "");
 }
 
 }  // namespace

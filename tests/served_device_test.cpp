@@ -151,6 +151,69 @@ TEST_F(ServedDevice, AnyProgramCanUseItWithWritePollAndRead) {
   close(fd);
 }
 
+// A node that hands back sizes and lengths of its own making: the library neither reads nor
+// writes past what it asked for, and goes on with what it got or gives up cleanly.
+struct HostileCase {
+  const char* name;
+  const char* command;  // written to the control file
+  std::int32_t identified;
+  const char* firmware;
+};
+
+class HostileNode : public ServedDevice, public ::testing::WithParamInterface<HostileCase> {};
+
+TEST_P(HostileNode, CannotMakeTheLibraryReadOrWritePastItsBuffers) {
+  const HostileCase& c = GetParam();
+  control(c.command);
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), c.identified);
+    EXPECT_EQ(fw, c.firmware);
+    if (c.identified != OK || fw != "2.0.19") return;
+    std::int16_t cmd = 0x0D, target = 0x16;
+    std::int32_t high = 0, low = 0;
+    EXPECT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK);
+  });
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HostileNode,
+    ::testing::Values(
+        // HIDIOCGRDESC writes back a size larger than was asked for: only the asked-for bytes
+        // count.
+        HostileCase{"DescriptorLengthPastTheRecord", "descriptor-length 8192", OK, "2.0.19"},
+        HostileCase{"DescriptorLengthNearlyFourGigabytes", "descriptor-length 0xFFFFFFF0", OK,
+                    "2.0.19"},
+        // A descriptor size no descriptor has: the sysfs copy is used instead.
+        HostileCase{"DescriptorSizePastTheMaximum", "descriptor-size 100000", OK, "2.0.19"},
+        HostileCase{"NegativeDescriptorSize", "descriptor-size -1", OK, "2.0.19"},
+        // Reports cut short: the bytes the node did not send read as zero.
+        HostileCase{"ShortReports", "report-length 3", OK, "2.0.0"},
+        // Reports longer than asked for: the kernel refuses them, the read fails.
+        HostileCase{"LongReports", "report-length 200", FATAL_ERROR, ""},
+        // Empty reads: the node is gone, a failed read and no waiting for the time-out.
+        HostileCase{"EmptyReads", "report-length 0", FATAL_ERROR, ""}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(ServedDevice, ANodeThatRefusesToOpenIsNamedWithTheSystemsReason) {
+  control("open-error 13");
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), NO_DEV_DETECTED);
+    const auto failure = platform::last_open_failure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->path, dir_ + "/dev/hidraw0");
+    EXPECT_EQ(failure->error, EACCES);
+    EXPECT_EQ(failure->text, "Permission denied");
+    EXPECT_TRUE(failure->permission_denied());
+    control("open-error 0");
+    EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_FALSE(platform::last_open_failure().has_value());
+  });
+}
+
 // Run by served_device_namespace.sh inside a private mount namespace, with the served files
 // bound over /dev/hidraw0 and /sys/class/hidraw: the backend runs with its default paths.
 TEST(DefaultPaths, TheBackendFindsTheModuleWhereTheKernelPutsIt) {

@@ -2,8 +2,10 @@
 // at each thread's next device discovery; the component reads no configuration of its own.
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,14 +48,35 @@ struct HidDeviceInfo {
   std::string path;
   std::uint16_t vendor_id = 0;
   std::uint16_t product_id = 0;
-  bool is_module = false;  // vendor 0x0451, product 0x5F00
-  bool opened = false;     // false when it could not be opened (permissions)
+  bool is_module = false;     // vendor 0x0451, product 0x5F00
+  bool opened = false;        // false when it could not be opened
+  std::string open_error;     // then the system's text for why ("Permission denied")
   std::string serial_number;  // the HID unique id, empty when the device has none
   std::string product_name;
 };
 
 // Every HID interface the current platform reports, with its identifiers.
 GPIO_DLL_API std::vector<HidDeviceInfo> list_devices();
+
+// A device that discovery could not open.
+struct OpenFailure {
+  std::string path;        // the device path (on Linux the hidraw node) that was tried
+  std::int32_t error = 0;  // the system's error number (errno values: ENOENT, EACCES, ...)
+  std::string text;        // the system's text for `error`, such as "Permission denied"
+
+  // The process lacks the rights to the device: on Linux, the node's owner and mode, which the
+  // udev rule that the library installs sets for the module.
+  bool permission_denied() const { return error == EACCES || error == EPERM; }
+};
+
+// Why the calling thread's most recent device discovery did not get to the module, as far as the
+// system said: when that discovery (run by GPIO_FW_VER_Read, and by any operation that finds the
+// module absent) ended without the module and at least one device could not be opened, the first
+// such failure, a permission failure ahead of any other. Nothing when that discovery found the
+// module, when every device listed was opened and none was the module, when none was listed, and
+// on a thread that has not run a discovery. A failed call returns NO_DEV_DETECTED (131) in all
+// these cases; this tells a caller what to say about it.
+GPIO_DLL_API std::optional<OpenFailure> last_open_failure();
 
 }  // namespace platform
 }  // namespace gpio_dll

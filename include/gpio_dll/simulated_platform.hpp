@@ -101,7 +101,9 @@ class GPIO_DLL_API SimulatedPlatform {
   void replug(DeviceId id);
 
   // Failure injection.
-  void set_open_fails(DeviceId id, bool fails);            // every open of the device fails
+  void set_open_fails(DeviceId id, bool fails);            // every open fails with EACCES
+  void set_open_error(DeviceId id, std::int32_t error);    // every open fails with `error` (an
+                                                           // errno value); 0: opens succeed
   void set_reads_never_complete(DeviceId id, bool never);  // reads stay pending until cancelled
   void set_wait_fails(DeviceId id, bool fails);            // waiting for a read fails at once
 

@@ -1,8 +1,62 @@
+#include <limits>
 #include <sstream>
 
 #include "hidraw_server.hpp"
 
 namespace gpio_dll::sim {
+
+namespace {
+
+// A decimal or 0x hex number in [min, max], and nothing after it in the word.
+template <class T>
+bool number_in(std::istream& in, long long min, long long max, T& out) {
+  std::string word;
+  if (!(in >> word)) return false;
+  long long value = 0;
+  try {
+    std::size_t used = 0;
+    value = std::stoll(word, &used, 0);
+    if (used != word.size()) return false;
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (value < min || value > max) return false;
+  out = static_cast<T>(value);
+  return true;
+}
+
+}  // namespace
+
+bool apply_node_command(NodeFaults& faults, const std::string& command) {
+  std::istringstream in(command);
+  std::string word;
+  if (!(in >> word)) return false;
+  NodeFaults changed = faults;
+  bool parsed = true;
+  if (word == "kernel") {
+    changed = NodeFaults{};
+  } else if (word == "open-error") {
+    parsed = number_in(in, 0, 4095, changed.open_error);
+  } else if (word == "descriptor-size") {
+    int size = 0;
+    parsed = number_in(in, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), size);
+    changed.descriptor_size = size;
+  } else if (word == "descriptor-length") {
+    std::uint32_t length = 0;
+    parsed = number_in(in, 0, 0xFFFFFFFF, length);
+    changed.descriptor_length = length;
+  } else if (word == "report-length") {
+    std::size_t length = 0;
+    parsed = number_in(in, 0, 65536, length);
+    changed.report_length = length;
+  } else {
+    return false;
+  }
+  std::string rest;
+  if (!parsed || in >> rest) return false;
+  faults = changed;
+  return true;
+}
 
 bool apply_control_command(SimulatedModule& module, const std::string& command) {
   std::istringstream in(command);

@@ -107,8 +107,8 @@ class Server {
       if (!file.waiting_reads.empty()) {
         auto [req, size] = file.waiting_reads.front();
         file.waiting_reads.pop_front();
-        fuse_reply_buf(req, reinterpret_cast<const char*>(report.data()),
-                       std::min(size, report.size()));
+        const auto reply = reply_bytes(report, size);
+        fuse_reply_buf(req, reinterpret_cast<const char*>(reply.data()), reply.size());
         continue;
       }
       if (file.queue.size() == kQueuedReportLimit) file.queue.pop_front();
@@ -141,7 +141,19 @@ class Server {
         }
   }
 
+  // What a read hands over of `report`: as much as was asked for, or what the faults say.
+  std::vector<std::uint8_t> reply_bytes(const std::vector<std::uint8_t>& report,
+                                        std::size_t asked) const {
+    std::vector<std::uint8_t> reply = report;
+    if (faults.report_length)
+      reply.resize(*faults.report_length, 0xEE);
+    else
+      reply.resize(std::min(asked, report.size()));
+    return reply;
+  }
+
   std::string control_status;
+  NodeFaults faults;
 
  private:
   std::shared_ptr<SimulatedModule> module_;
@@ -231,6 +243,8 @@ void on_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
   fi->direct_io = 1;
   fi->noflush = 1;
   fi->nonseekable = 1;
+  if (ino == kHidraw0 && server_of(req).faults.open_error != 0)
+    return void(fuse_reply_err(req, server_of(req).faults.open_error));
   if (ino == kHidraw0) fi->fh = server_of(req).open_file((fi->flags & O_NONBLOCK) != 0);
   fuse_reply_open(req, fi);
 }
@@ -256,10 +270,9 @@ void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_fil
   if (it == server.files().end()) return void(fuse_reply_err(req, EBADF));
   OpenFile& file = it->second;
   if (!file.queue.empty()) {
-    const auto report = std::move(file.queue.front());
+    const auto reply = server.reply_bytes(file.queue.front(), size);
     file.queue.pop_front();
-    return void(fuse_reply_buf(req, reinterpret_cast<const char*>(report.data()),
-                               std::min(size, report.size())));
+    return void(fuse_reply_buf(req, reinterpret_cast<const char*>(reply.data()), reply.size()));
   }
   if (file.nonblocking) return void(fuse_reply_err(req, EAGAIN));
   file.waiting_reads.emplace_back(req, size);
@@ -273,7 +286,8 @@ void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_
     std::string command(buf, size);
     while (!command.empty() && (command.back() == '\n' || command.back() == '\r'))
       command.pop_back();
-    const bool known = apply_control_command(server.module(), command);
+    const bool known = apply_node_command(server.faults, command) ||
+                       apply_control_command(server.module(), command);
     server.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
     return void(known ? fuse_reply_write(req, size) : fuse_reply_err(req, EINVAL));
   }
@@ -304,13 +318,14 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
               unsigned flags, const void*, size_t, size_t out_size) {
   if (ino != kHidraw0 || (flags & FUSE_IOCTL_COMPAT) != 0) return void(fuse_reply_err(req, ENOTTY));
   const auto& descriptor = SimulatedModule::report_descriptor();
+  const NodeFaults& faults = server_of(req).faults;
   if (cmd == HIDIOCGRDESCSIZE) {
-    const int size = static_cast<int>(descriptor.size());
+    const int size = faults.descriptor_size.value_or(static_cast<int>(descriptor.size()));
     return void(fuse_reply_ioctl(req, 0, &size, sizeof size));
   }
   if (cmd == HIDIOCGRDESC) {
     hidraw_report_descriptor out{};
-    out.size = static_cast<std::uint32_t>(descriptor.size());
+    out.size = faults.descriptor_length.value_or(static_cast<std::uint32_t>(descriptor.size()));
     std::copy(descriptor.begin(), descriptor.end(), out.value);
     return void(fuse_reply_ioctl(req, 0, &out, std::min(out_size, sizeof out)));
   }

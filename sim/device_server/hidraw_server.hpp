@@ -10,7 +10,9 @@
 //   MOUNT/control                                   write fault commands here (see below)
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "simulated_module.hpp"
@@ -22,7 +24,23 @@ struct ServeOptions {
   bool verbose = false;
 };
 
-// Commands accepted by MOUNT/control, one per write: "silent", "answer", "silent-after N",
+// Ways the served node departs from the kernel's hidraw on purpose, so that a host's defences
+// against a node that hands back nonsense can be tried. The defaults behave as the kernel does.
+struct NodeFaults {
+  int open_error = 0;                  // every open of the node fails with this errno value
+  std::optional<int> descriptor_size;  // what HIDIOCGRDESCSIZE answers
+  std::optional<std::uint32_t> descriptor_length;  // the size that HIDIOCGRDESC writes back
+  // read() hands over exactly this many bytes of each report, whatever was asked for: cut short,
+  // or filled up with 0xEE past the report's end.
+  std::optional<std::size_t> report_length;
+};
+
+// Node commands accepted by MOUNT/control: "open-error ERRNO" (0: opens succeed),
+// "descriptor-size N", "descriptor-length N", "report-length N", "kernel" (all back to the
+// kernel's behaviour). Numbers in decimal or 0x hex. Returns false for anything else.
+bool apply_node_command(NodeFaults& faults, const std::string& command);
+
+// Module commands accepted by MOUNT/control, one per write: "silent", "answer", "silent-after N",
 // "fail N STATUS" (the N-th request from now gets STATUS), "stuck SDA SCL" (0 or 1 each),
 // "wrong-pec 0|1". Returns false for a command it does not know.
 bool apply_control_command(SimulatedModule& module, const std::string& command);

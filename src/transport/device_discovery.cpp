@@ -4,6 +4,7 @@
 #include "base/module_state.hpp"
 #include "gpio_dll/hid_types.hpp"
 #include "transport/call_trace.hpp"
+#include "transport/open_failure.hpp"
 #include "transport/platform_registry.hpp"
 #include "transport/report_exchange.hpp"
 
@@ -151,6 +152,7 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
   // A flag of its own: the identification that the window's start-up may run in between sets
   // the thread's flag too.
   bool found = false;
+  OpenFailureCollector open_failures;
   for (std::size_t index = 0; !found; ++index) {
     const bool listed = index < interfaces.size();
     without_call(state, listed ? 1 : 0);
@@ -180,6 +182,8 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
     release_handle(state, state.HIDHandle, "CloseHandle (HIDHandle)");
     state.HIDHandle = port.open(state.device_path, false);
     after_handle_call(state);
+    if (state.HIDHandle == kInvalidHandle)
+      open_failures.note(iface.path, state.last_error, port.error_text(state.last_error));
     api_trace(state, "CreateFile");
     if (tracing(state)) trace_line(state, "  Returned handle: " + handle_text(state.HIDHandle));
 
@@ -206,6 +210,7 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
   api_trace(state, "DestroyDeviceInfoList");
 
   state.module_present = found;
+  open_failures.publish(found);
   if (!found) {
     trace_line(state, " Device not found.");
     return false;

@@ -80,6 +80,8 @@ std::vector<HidDeviceInfo> list_devices() {
       info.serial_number = port->serial_number(handle);
       info.product_name = port->product_name(handle);
       port->close(handle);
+    } else {
+      info.open_error = port->error_text(port->last_error());
     }
     devices.push_back(info);
   }

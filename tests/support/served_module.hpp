@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,6 +40,8 @@ class Server {
     if (pipe(out) != 0) return false;
     pid_ = fork();
     if (pid_ == 0) {
+      // A test process that dies (a crash is what some tests look for) takes its server along.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       execl(GPIO_DLL_SIM, GPIO_DLL_SIM, "serve", "--fw", fw.c_str(), "--mount", mount.c_str(),

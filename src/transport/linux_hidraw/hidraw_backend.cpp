@@ -9,11 +9,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "base/system_error_text.hpp"
 #include "transport/linux_hidraw/report_descriptor.hpp"
@@ -54,21 +54,55 @@ std::string file_name(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool read_file(const std::string& path, std::vector<std::uint8_t>& out) {
+// The sysfs files read here are small; a file that is not (a served tree can hand back anything)
+// is read no further than `limit` bytes, and `too_long` tells that it went on.
+bool read_file(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& out,
+               bool& too_long) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), {});
+  out.assign(limit + 1, 0);
+  in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  out.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+  too_long = out.size() > limit;
+  if (too_long) out.resize(limit);
   return true;
 }
 
-// HID_ID=0003:00000451:00005F00 in the HID device's uevent.
-bool ids_from_uevent(const std::string& path, HidAttributes& attributes) {
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
+// One hexadecimal field of HID_ID, at most `max`; advances `at` past it.
+bool hex_field(const std::string& text, std::size_t& at, std::uint32_t max, std::uint32_t& value) {
+  value = 0;
+  const std::size_t start = at;
+  for (; at < text.size() && at - start < 8; ++at) {
+    const char c = text[at];
+    int digit = -1;
+    if (c >= '0' && c <= '9') digit = c - '0';
+    if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+    if (digit < 0) break;
+    value = value * 16 + static_cast<std::uint32_t>(digit);
+  }
+  return at > start &&
+         (at == text.size() || !std::isxdigit(static_cast<unsigned char>(text[at]))) &&
+         value <= max;
+}
+
+}  // namespace
+
+bool ids_from_uevent_text(const std::string& text, HidAttributes& attributes) {
+  std::size_t line_start = 0;
+  while (line_start < text.size()) {
+    std::size_t line_end = text.find('\n', line_start);
+    if (line_end == std::string::npos) line_end = text.size();
+    const std::string line = text.substr(line_start, line_end - line_start);
+    line_start = line_end + 1;
     if (line.rfind("HID_ID=", 0) != 0) continue;
-    unsigned bus = 0, vendor = 0, product = 0;
-    if (std::sscanf(line.c_str() + 7, "%x:%x:%x", &bus, &vendor, &product) != 3) return false;
+    // BUS:VENDOR:PRODUCT, 32-bit fields of which vendor and product carry 16 bits.
+    std::size_t at = 7;
+    std::uint32_t bus = 0, vendor = 0, product = 0;
+    if (!hex_field(line, at, 0xFFFFFFFF, bus) || at >= line.size() || line[at++] != ':' ||
+        !hex_field(line, at, 0xFFFF, vendor) || at >= line.size() || line[at++] != ':' ||
+        !hex_field(line, at, 0xFFFF, product) || at != line.size())
+      return false;
     attributes.vendor_id = static_cast<std::uint16_t>(vendor);
     attributes.product_id = static_cast<std::uint16_t>(product);
     return true;
@@ -76,13 +110,34 @@ bool ids_from_uevent(const std::string& path, HidAttributes& attributes) {
   return false;
 }
 
-// The value of `key` (such as HID_UNIQ) in a uevent file; empty when it is not there.
+namespace {
+
+// HID_ID=0003:00000451:00005F00 in the HID device's uevent.
+bool ids_from_uevent(const std::string& path, HidAttributes& attributes) {
+  constexpr std::size_t kUeventLimit = 4096;  // the kernel's own limit for a uevent
+  std::vector<std::uint8_t> bytes;
+  bool too_long = false;
+  if (!read_file(path, kUeventLimit, bytes, too_long) || too_long) return false;
+  return ids_from_uevent_text(std::string(bytes.begin(), bytes.end()), attributes);
+}
+
+// The value of `key` (such as HID_UNIQ) in a uevent file, read no further than the kernel's own
+// limit; empty when it is not there.
 std::string uevent_value(const std::string& path, const std::string& key) {
-  std::ifstream in(path);
-  std::string line;
+  constexpr std::size_t kUeventLimit = 4096;
+  std::vector<std::uint8_t> bytes;
+  bool too_long = false;
+  if (!read_file(path, kUeventLimit, bytes, too_long)) return {};
+  const std::string text(bytes.begin(), bytes.end());
   const std::string prefix = key + "=";
-  while (std::getline(in, line))
-    if (line.rfind(prefix, 0) == 0) return line.substr(prefix.size());
+  std::size_t line_start = 0;
+  while (line_start < text.size()) {
+    std::size_t line_end = text.find('\n', line_start);
+    if (line_end == std::string::npos) line_end = text.size();
+    if (text.compare(line_start, prefix.size(), prefix) == 0)
+      return text.substr(line_start + prefix.size(), line_end - line_start - prefix.size());
+    line_start = line_end + 1;
+  }
   return {};
 }
 
@@ -119,8 +174,8 @@ Guid HidrawBackend::hid_class_guid() {
 
 std::vector<DeviceInterface> HidrawBackend::present_interfaces() {
   if (!only_node_.empty()) {
+    // Listed whether it is there or not: opening it then says what is wrong with the name.
     succeed();
-    if (::access(only_node_.c_str(), F_OK) != 0) return {};
     return {DeviceInterface{kHidClassGuid, 1, only_node_}};
   }
   std::vector<std::pair<int, std::string>> found;
@@ -163,12 +218,19 @@ bool HidrawBackend::read_descriptor(Handle handle, const std::string& path,
     hidraw_report_descriptor descriptor{};
     descriptor.size = static_cast<std::uint32_t>(size);
     if (::ioctl(handle, HIDIOCGRDESC, &descriptor) == 0) {
-      out.assign(descriptor.value, descriptor.value + descriptor.size);
+      // The size written back is the node's word, not ours: no more than was asked for, and
+      // never past the record.
+      const std::size_t length = std::min<std::size_t>(
+          {descriptor.size, static_cast<std::size_t>(size), sizeof descriptor.value});
+      out.assign(descriptor.value, descriptor.value + length);
       return true;
     }
   }
-  // Without the ioctls, sysfs has the same bytes.
-  return read_file(class_entry(path) + "/device/report_descriptor", out);
+  // Without the ioctls, sysfs has the same bytes; a file longer than any descriptor is none.
+  bool too_long = false;
+  return read_file(class_entry(path) + "/device/report_descriptor", HID_MAX_DESCRIPTOR_SIZE, out,
+                   too_long) &&
+         !too_long;
 }
 
 bool HidrawBackend::attributes(Handle handle, HidAttributes& attributes) {
@@ -297,10 +359,13 @@ HidrawBackend::ReadOutcome HidrawBackend::read_now(Handle handle, bool numbered,
   auto& area = request.area;
   // hidraw hands unnumbered reports over without the identifier byte; put the 0 back so that
   // the transport sees the same layout on every platform.
-  std::vector<std::uint8_t> scratch(area.empty() ? 1 : 0);
-  std::uint8_t* target = area.empty() ? scratch.data() : area.data() + (numbered ? 0 : 1);
-  const std::size_t room = area.empty() ? 1 : area.size() - (numbered ? 0 : 1);
-  const ssize_t n = ::read(handle, target, std::max<std::size_t>(room, 1));
+  const std::size_t skip = numbered ? 0 : 1;
+  const std::size_t room = area.size() > skip ? area.size() - skip : 0;
+  // An area with no room still takes the report off the node, into a byte of its own.
+  std::uint8_t scratch = 0;
+  std::uint8_t* target = room > 0 ? area.data() + skip : &scratch;
+  const std::size_t asked = std::max<std::size_t>(room, 1);
+  const ssize_t n = ::read(handle, target, asked);
   if (n < 0) {
     if (errno == EAGAIN || errno == EINTR) return ReadOutcome::NothingYet;
     return ReadOutcome::Failed;
@@ -310,7 +375,9 @@ HidrawBackend::ReadOutcome HidrawBackend::read_now(Handle handle, bool numbered,
     return ReadOutcome::Failed;
   }
   if (!numbered && !area.empty()) area[0] = 0;
-  request.bytes_read = static_cast<std::uint32_t>(n) + (numbered ? 0 : 1);
+  // A count past what was asked for is not believed.
+  const std::size_t got = std::min({static_cast<std::size_t>(n), asked, room});
+  request.bytes_read = static_cast<std::uint32_t>(got + (room > 0 ? skip : 0));
   request.completed = true;
   return ReadOutcome::Completed;
 }
@@ -339,7 +406,14 @@ bool HidrawBackend::read(Handle handle, std::shared_ptr<ReadRequest> request, Ev
     case ReadOutcome::Failed:
       break;
   }
-  return fail(errno);
+  const int error = errno;
+  {
+    // Nothing is pending now: the wait fails at once rather than waiting out its time.
+    std::lock_guard lock(mutex_);
+    auto ev = events_.find(event);
+    if (ev != events_.end()) ev->second.request.reset();
+  }
+  return fail(error);
 }
 
 std::uint32_t HidrawBackend::wait(EventHandle event, std::uint32_t timeout_ms) {

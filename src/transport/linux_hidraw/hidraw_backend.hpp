@@ -10,6 +10,11 @@
 
 namespace gpio_dll::transport {
 
+// The vendor and product identifiers from the HID_ID line of a HID device's uevent
+// ("HID_ID=0003:00000451:00005F00"); false when there is no such line or it does not parse, or
+// an identifier does not fit 16 bits.
+bool ids_from_uevent_text(const std::string& text, HidAttributes& attributes);
+
 class HidrawBackend final : public PlatformPort {
  public:
   static constexpr const char* kDefaultClassDir = "/sys/class/hidraw";
@@ -17,7 +22,8 @@ class HidrawBackend final : public PlatformPort {
 
   HidrawBackend(std::string class_dir = kDefaultClassDir,
                 std::string device_dir = kDefaultDeviceDir);
-  // Only the node at `device_path` is present; its sysfs entry is looked up in `class_dir`.
+  // Only the node at `device_path` is listed, even when nothing is there (its open then fails
+  // with the reason); its sysfs entry is looked up in `class_dir`.
   static std::shared_ptr<HidrawBackend> single_node(const std::string& device_path,
                                                     std::string class_dir);
 

@@ -74,9 +74,9 @@ void SimulatedBackend::set_plugged(DeviceId id, bool plugged) {
   }
 }
 
-void SimulatedBackend::set_open_fails(DeviceId id, bool fails) {
+void SimulatedBackend::set_open_error(DeviceId id, std::int32_t error) {
   std::lock_guard lock(mutex_);
-  device(id).open_fails = fails;
+  device(id).open_error = error;
 }
 
 void SimulatedBackend::set_reads_never_complete(DeviceId id, bool never) {
@@ -147,9 +147,9 @@ Handle SimulatedBackend::open(const std::string& path, bool overlapped) {
     return kInvalidHandle;
   }
   const auto id = static_cast<DeviceId>(it - devices_.begin());
-  if (it->open_fails) {
+  if (it->open_error != 0) {
     record(SimulatedEvent::Kind::OpenFailed, id, kInvalidHandle);
-    fail(EACCES);
+    fail(it->open_error);
     return kInvalidHandle;
   }
   const Handle handle = next_handle_;

@@ -20,7 +20,7 @@ class SimulatedBackend final : public PlatformPort {
   DeviceId add_device(std::shared_ptr<SimulatedHidDevice> device);
   std::string device_path(DeviceId id) const;
   void set_plugged(DeviceId id, bool plugged);
-  void set_open_fails(DeviceId id, bool fails);
+  void set_open_error(DeviceId id, std::int32_t error);
   void set_reads_never_complete(DeviceId id, bool never);
   void set_wait_fails(DeviceId id, bool fails);
   void advance_ms(std::uint64_t ms);
@@ -64,7 +64,7 @@ class SimulatedBackend final : public PlatformPort {
     std::shared_ptr<SimulatedHidDevice> device;
     std::string path;
     bool plugged = true;
-    bool open_fails = false;
+    std::int32_t open_error = 0;  // every open fails with it; 0: opens succeed
     bool reads_never_complete = false;
     bool wait_fails = false;
     Handle lock_holder = kInvalidHandle;

@@ -1,5 +1,7 @@
 #include "gpio_dll/simulated_platform.hpp"
 
+#include <cerrno>
+
 #include "transport/simulated/simulated_backend.hpp"
 
 namespace gpio_dll {
@@ -42,7 +44,10 @@ void SimulatedPlatform::replug(DeviceId id) {
   backend_->set_plugged(id, true);
 }
 void SimulatedPlatform::set_open_fails(DeviceId id, bool fails) {
-  backend_->set_open_fails(id, fails);
+  backend_->set_open_error(id, fails ? EACCES : 0);
+}
+void SimulatedPlatform::set_open_error(DeviceId id, std::int32_t error) {
+  backend_->set_open_error(id, error);
 }
 void SimulatedPlatform::set_reads_never_complete(DeviceId id, bool never) {
   backend_->set_reads_never_complete(id, never);
