@@ -26,8 +26,14 @@ std::string value_text(const Variant& v, bool json) {
   switch (v.type()) {
     case Variant::Type::Empty:
       return json ? "null" : "(empty)";
-    case Variant::Type::Text:
-      return json ? json_string(v.to_text()) : "\"" + v.to_text() + "\"";
+    case Variant::Type::Text: {
+      if (json) return json_string(v.to_text());
+      // Appended rather than "\"" + text: GCC 12 reports a false -Wrestrict for the latter.
+      std::string quoted = "\"";
+      quoted += v.to_text();
+      quoted += "\"";
+      return quoted;
+    }
     case Variant::Type::Bytes:
       return json ? json_string(bytes_to_hex(v.to_bytes())) : bytes_to_hex(v.to_bytes());
     default:
