@@ -238,7 +238,8 @@ class FltkWindowing::Impl {
         if (auto* w = next.first->existing_debug_window()) w->refresh();
         if (auto* g = next.first->existing_login_form()) g->refresh();
       }
-      next.first.reset();
+      // The event and its captures too: a waiter told "idle" may expect the state released.
+      next = {};
       {
         std::lock_guard lock(event_mutex_);
         event_running_ = false;
