@@ -34,8 +34,13 @@ std::string value_text(const Variant& v) {
   switch (v.type()) {
     case Variant::Type::Empty:
       return "(empty)";
-    case Variant::Type::Text:
-      return "\"" + v.to_text() + "\"";
+    case Variant::Type::Text: {
+      // Appended rather than "\"" + text: GCC 12 reports a false -Wrestrict for the latter.
+      std::string quoted = "\"";
+      quoted += v.to_text();
+      quoted += "\"";
+      return quoted;
+    }
     case Variant::Type::Bytes:
       return bytes_to_hex(v.to_bytes());
     default:

@@ -151,8 +151,10 @@ std::string hex4(std::uint32_t value) {
 
 std::string format_bytes(const ByteArray& bytes) {
   std::string text;
-  for (std::size_t i = 0; i < bytes.size(); ++i)
-    text += (i ? " " : "") + hex2(bytes[i]);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i) text += ' ';
+    text += hex2(bytes[i]);
+  }
   return text;
 }
 

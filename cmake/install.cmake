@@ -1,10 +1,13 @@
 include(CMakePackageConfigHelpers)
 
-install(TARGETS gpio_dll gpio_dll_static EXPORT gpio_dll_targets
+install(TARGETS gpio_dll gpio_dll_static gpio_dll_sim_shared gpio_dll_sim EXPORT gpio_dll_targets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/gpio_dll DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+# The simulated module's headers, as <gpio_dll/sim/simulated_module.hpp>.
+install(FILES sim/bus.hpp sim/i2c_eeprom.hpp sim/module_hardware.hpp sim/simulated_module.hpp
+  sim/smart_battery.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/gpio_dll/sim)
 install(TARGETS gpio-dll RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET gpio-dll-sim)
   install(TARGETS gpio-dll-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -32,5 +35,7 @@ set(GPIO_DLL_PC_TOOLKIT_LIBS "")
 if(GPIO_DLL_FLTK_FOUND)
   set(GPIO_DLL_PC_TOOLKIT_LIBS "-lfltk -lX11")
 endif()
-configure_file(cmake/gpio_dll.pc.in ${CMAKE_CURRENT_BINARY_DIR}/gpio_dll.pc @ONLY)
-install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gpio_dll.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+foreach(pc gpio_dll gpio_dll_sim)
+  configure_file(cmake/${pc}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
+  install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+endforeach()

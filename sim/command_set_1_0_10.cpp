@@ -1,6 +1,8 @@
 // Firmware "1.0.10": one command per operation, 8-bit addresses, status 1 for every failure.
 #include "command_sets.hpp"
 
+#include <algorithm>
+
 namespace gpio_dll::sim {
 
 namespace {
@@ -22,8 +24,10 @@ Bytes read_reply(std::uint8_t command, const BusRead& read) {
 Bytes block_reply(std::uint8_t command, const BusRead& read) {
   if (read.outcome == BusOutcome::EmptyBlock) return reply(command, 0, {0});
   if (read.outcome != BusOutcome::Ok) return reply(command, kFailed);
-  Bytes data{static_cast<std::uint8_t>(read.data.size())};
-  data.insert(data.end(), read.data.begin(), read.data.end());
+  // Sized once and filled: no reallocation while copying.
+  Bytes data(1 + read.data.size());
+  data[0] = static_cast<std::uint8_t>(read.data.size());
+  std::copy(read.data.begin(), read.data.end(), data.begin() + 1);
   return reply(command, 0, data);
 }
 

@@ -2,6 +2,8 @@
 // slave's PEC byte to the host), blocks of up to 120 bytes in two segments.
 #include "command_sets.hpp"
 
+#include <algorithm>
+
 namespace gpio_dll::sim {
 
 namespace {
@@ -85,8 +87,9 @@ Bytes block_read(ModuleHardware& hw, std::uint8_t command, std::uint8_t address,
       block.resize(kSegment);
     }
   }
-  Bytes data{static_cast<std::uint8_t>(announced)};
-  data.insert(data.end(), block.begin(), block.end());
+  Bytes data(1 + block.size());
+  data[0] = static_cast<std::uint8_t>(announced);
+  std::copy(block.begin(), block.end(), data.begin() + 1);
   return reply(command, 0, data);
 }
 
@@ -148,8 +151,11 @@ Bytes answer_2_0_19(ModuleHardware& hw, std::span<const std::uint8_t> bytes) {
 }
 
 Bytes reply(std::uint8_t command, std::uint8_t status, const Bytes& data) {
-  Bytes answer{command, status};
-  answer.insert(answer.end(), data.begin(), data.end());
+  // Sized once and filled: no reallocation while copying.
+  Bytes answer(2 + data.size());
+  answer[0] = command;
+  answer[1] = status;
+  std::copy(data.begin(), data.end(), answer.begin() + 2);
   return answer;
 }
 

@@ -167,21 +167,27 @@ TEST(WithoutDisplay, TheWindowsRunHeadlessAndTheClientKeepsRunning) {
 // A display that goes away under an open window does not end the process.
 TEST(DisplayGone, TheClientKeepsRunningWhenTheDisplayDies) {
   if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "needs Xvfb";
-  // A display number nobody uses.
-  int number = 90;
-  while (number < 200 && access(("/tmp/.X" + std::to_string(number) + "-lock").c_str(), F_OK) == 0)
-    ++number;
-  const std::string display = ":" + std::to_string(number);
+  // Xvfb picks a free display number itself (-displayfd) and writes it once it listens, so that
+  // tests running side by side never pick the same one.
+  int pipe_fds[2];
+  ASSERT_EQ(pipe(pipe_fds), 0);
   const pid_t xvfb = fork();
   if (xvfb == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);  // never outlive the test
-    execl("/usr/bin/Xvfb", "Xvfb", display.c_str(), "-nolisten", "tcp",
+    close(pipe_fds[0]);
+    const std::string fd = std::to_string(pipe_fds[1]);
+    execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp",
           static_cast<char*>(nullptr));
     _exit(127);
   }
-  const std::string socket = "/tmp/.X11-unix/X" + std::to_string(number);
-  for (int i = 0; i < 50 && access(socket.c_str(), F_OK) != 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  close(pipe_fds[1]);
+  std::string number;
+  char c = 0;
+  while (read(pipe_fds[0], &c, 1) == 1 && c != '\n')
+    number += c;
+  close(pipe_fds[0]);
+  ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+  const std::string display = ":" + number;
   setenv("DISPLAY", display.c_str(), 1);
   auto port = FltkWindowing::create();
   ASSERT_TRUE(port);
@@ -194,6 +200,9 @@ TEST(DisplayGone, TheClientKeepsRunningWhenTheDisplayDies) {
     port->settle();
     kill(xvfb, SIGKILL);
     waitpid(xvfb, nullptr, 0);
+    // Killed, Xvfb leaves its lock and socket behind.
+    unlink(("/tmp/.X" + number + "-lock").c_str());
+    unlink(("/tmp/.X11-unix/X" + number).c_str());
     for (int i = 0; i < 30 && port->display_alive(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_FALSE(port->display_alive());

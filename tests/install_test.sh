@@ -1,30 +1,69 @@
 #!/bin/sh
-# Installs the build into a temporary prefix, then builds a program against it twice: with
-# find_package(gpio_dll) and with pkg-config. Also checks the installed udev rule.
+# Installs the build into a temporary prefix, then builds programs against it as an outside
+# project would: with find_package(gpio_dll) (the shared and the static library, each alone and
+# with the simulated module) and with pkg-config (as C++20 and as C++23). Also checks the
+# installed tools and the udev rule.
 set -eu
 build=$1
 source=$2
 dir=$(mktemp -d /tmp/gpio-dll-install.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
+prefix="$dir/prefix"
+consumer_source="$source/tests/install_consumer"
+fail() {
+  echo "$*"
+  exit 1
+}
 
-cmake --install "$build" --prefix "$dir/prefix" >/dev/null
-test -x "$dir/prefix/bin/gpio-dll"
-rules="$dir/prefix/lib/udev/rules.d/70-gpio-dll.rules"
-test -f "$rules"
-grep -q 'ATTRS{idVendor}=="0451", ATTRS{idProduct}=="5f00"' "$rules"
-grep -q 'TAG+="uaccess"' "$rules"
-grep -q 'GROUP="plugdev"' "$rules"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+test -x "$prefix/bin/gpio-dll" || fail "gpio-dll not installed"
+if [ -e "$build/sim/gpio-dll-sim" ]; then
+  test -x "$prefix/bin/gpio-dll-sim" || fail "gpio-dll-sim not installed"
+fi
+rules="$prefix/lib/udev/rules.d/70-gpio-dll.rules"
+test -f "$rules" || fail "no udev rule"
+grep -q 'ATTRS{idVendor}=="0451", ATTRS{idProduct}=="5f00"' "$rules" || fail "rule: no module ids"
+grep -q 'TAG+="uaccess"' "$rules" || fail "rule: no uaccess"
+grep -q 'GROUP="plugdev"' "$rules" || fail "rule: no plugdev"
 # No world access: every MODE is 0xx0.
 if grep -o 'MODE="[0-7]*"' "$rules" | grep -qv 'MODE="0[0-7][0-7]0"'; then
-  echo "world-accessible MODE in $rules"; exit 1
+  fail "world-accessible MODE in $rules"
 fi
 
-cmake -S "$source/tests/install_consumer" -B "$dir/consumer" -DCMAKE_PREFIX_PATH="$dir/prefix" >/dev/null
+# find_package: four programs, each run; the shared ones must load the shared libraries, the
+# static ones none of the project's.
+cmake -S "$consumer_source" -B "$dir/consumer" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$dir/consumer" >/dev/null
-LD_LIBRARY_PATH="$dir/prefix/lib" "$dir/consumer/consumer"
+for program in consumer consumer_static sim_consumer sim_consumer_static; do
+  LD_LIBRARY_PATH="$prefix/lib" "$dir/consumer/$program" >/dev/null || fail "$program failed"
+done
+needed() { readelf -d "$dir/consumer/$1" | grep NEEDED || true; }
+needed sim_consumer | grep -q 'libgpio_dll\.so' || fail "sim_consumer: no libgpio_dll.so"
+needed sim_consumer | grep -q 'libgpio_dll_sim\.so' || fail "sim_consumer: no libgpio_dll_sim.so"
+if needed sim_consumer_static | grep -q 'libgpio_dll'; then
+  fail "sim_consumer_static loads a shared gpio_dll library"
+fi
 
-export PKG_CONFIG_PATH="$dir/prefix/lib/pkgconfig"
+# The shared library with the static simulated module would be two copies of the library.
+if cmake -S "$consumer_source/mixed" -B "$dir/mixed" -DCMAKE_PREFIX_PATH="$prefix" \
+  >"$dir/mixed.log" 2>&1; then
+  fail "a program linking the shared library and the static simulated module was accepted"
+fi
+grep -q GPIO_DLL_VARIANT "$dir/mixed.log" || fail "mixed variants refused for another reason: $(cat "$dir/mixed.log")"
+
+# pkg-config leaves the language standard to the program: a C++23 program stays C++23.
+export PKG_CONFIG_PATH="$prefix/lib/pkgconfig"
+case "$(pkg-config --cflags gpio_dll gpio_dll_sim)" in
+*-std=*) fail "pkg-config sets a language standard: $(pkg-config --cflags gpio_dll)" ;;
+esac
+for standard in 20:202002L 23:202100L; do
+  # shellcheck disable=SC2046
+  c++ -std=c++"${standard%%:*}" -DEXPECTED_CPLUSPLUS="${standard#*:}" -o "$dir/pc-consumer" \
+    "$consumer_source/consumer.cpp" $(pkg-config --cflags --libs gpio_dll)
+  LD_LIBRARY_PATH="$prefix/lib" "$dir/pc-consumer" >/dev/null || fail "pkg-config consumer failed"
+done
 # shellcheck disable=SC2046
-c++ -o "$dir/pc-consumer" "$source/tests/install_consumer/consumer.cpp" $(pkg-config --cflags --libs gpio_dll)
-LD_LIBRARY_PATH="$dir/prefix/lib" "$dir/pc-consumer"
-echo "installed tree works with find_package and pkg-config"
+c++ -std=c++20 -o "$dir/pc-sim-consumer" "$consumer_source/sim_consumer.cpp" \
+  $(pkg-config --cflags --libs gpio_dll_sim)
+LD_LIBRARY_PATH="$prefix/lib" "$dir/pc-sim-consumer" >/dev/null || fail "pkg-config sim consumer failed"
+echo "installed tree works with find_package (shared, static, simulated module) and pkg-config"

@@ -2,6 +2,12 @@
 
 #include <iostream>
 
+// Built with -DEXPECTED_CPLUSPLUS=N, fails to compile when the build flags lowered the language
+// standard below N.
+#ifdef EXPECTED_CPLUSPLUS
+static_assert(__cplusplus >= EXPECTED_CPLUSPLUS, "the library's build flags changed the standard");
+#endif
+
 int main() {
   gpio_dll::cls_GPIO_DLL dll;
   std::int32_t code = 305;

@@ -239,7 +239,8 @@ class FltkWindowing::Impl {
         if (auto* w = existing_debug_window(*next.first)) w->refresh();
         if (auto* g = existing_login_form(*next.first)) g->refresh();
       }
-      next.first.reset();
+      // The event and its captures too: a waiter told "idle" may expect the state released.
+      next = {};
       {
         std::lock_guard lock(event_mutex_);
         event_running_ = false;

@@ -151,7 +151,10 @@ class Form1View final : public ViewBase {
     once_ = add("cmdOnce", button(layout, "cmdOnce"));
     clear_ = add("Command19", button(layout, "Command19"));
     for (int k = 0; k < Form1::kPickers; ++k) {
-      const std::string index = "(" + std::to_string(k) + ")";
+      // Appended rather than "(" + text: GCC 12 reports a false -Wrestrict for the latter.
+      std::string index = "(";
+      index += std::to_string(k);
+      index += ")";
       combo_[k] = add("Combo1" + index, place<Fl_Choice>(layout, "Combo1" + index));
       combo_[k]->textsize(10);
       for (int e = 0; e < 256; ++e) {
