@@ -24,12 +24,16 @@ int run_list(Tool& tool, Args& args) {
     const std::string ids =
         d.opened ? identifier(d.vendor_id) + ":" + identifier(d.product_id) : "????:????";
     text += d.path + "  " + ids + (d.is_module ? "  module" : "") +
-            (d.opened ? "" : "  (cannot open: " + d.open_error + ")") + "\n";
+            (d.opened ? "" : "  (cannot open: " + d.open_error + ")") +
+            (d.serial_number.empty() ? "" : "  serial " + d.serial_number) +
+            (d.product_name.empty() ? "" : "  \"" + d.product_name + "\"") + "\n";
     Json item = {{"path", json_text(d.path)},
                  {"vendor", identifier(d.vendor_id)},
                  {"product", identifier(d.product_id)},
                  {"module", d.is_module},
-                 {"opened", d.opened}};
+                 {"opened", d.opened},
+                 {"serial", json_text(d.serial_number)},
+                 {"name", json_text(d.product_name)}};
     if (!d.opened) item["reason"] = json_text(d.open_error);
     items.push_back(std::move(item));
   }

@@ -31,6 +31,7 @@ std::string usage() {
       "  --sim-script FILE   the simulated module answers from FILE first (hex answers, one\n"
       "                      per line, 'silent' for none); implies --sim 2.0.19\n"
       "  --device PATH       the module at this hidraw node (default: the first one found)\n"
+      "  --serial SN         the module whose serial number is SN\n"
       "  --json              one JSON object per result\n"
       "  --trace             the debug window's call trace on standard error\n"
       "  -h, --help          this text; 'gpio-dll COMMAND --help' for a command\n"
@@ -43,6 +44,7 @@ std::string usage() {
 }
 
 void set_up_platform(const Options& options) {
+  if (options.serial) platform::use_module_with_serial(*options.serial);
   if (options.sim) {
     sim::ModuleConfig config;
     config.firmware_version = *options.sim;
@@ -95,6 +97,8 @@ int run(int argc, char** argv) {
       options.script = value();
     else if (w == "--device")
       options.device = value();
+    else if (w == "--serial")
+      options.serial = value();
     else if (w == "--json")
       options.json = true;
     else if (w == "--trace")

@@ -20,6 +20,7 @@ struct Options {
   std::optional<std::string> sim;     // firmware of the built-in simulated module
   std::optional<std::string> script;  // answers the simulated module plays back first
   std::optional<std::string> device;  // one hidraw node
+  std::optional<std::string> serial;  // the module with this serial number
   bool json = false;
   bool trace = false;
 };

@@ -8,11 +8,12 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: gpio-dll-sim serve [--fw FW] [--mount DIR] [--retries N] [--verbose]\n"
+    "Usage: gpio-dll-sim serve [--fw FW] [--serial SN] [--mount DIR] [--retries N] [--verbose]\n"
     "\n"
     "Serves the simulated module (firmware FW, 2.0.19 by default; a smart battery at 0x0B and\n"
     "an I2C EEPROM at 0x50 on its bus) as DIR/dev/hidraw0, with a sysfs-like tree at\n"
     "DIR/sys/class/hidraw, until SIGTERM or SIGINT. DIR defaults to a new folder under /tmp.\n"
+    "The module's serial number (HID unique id) is SN, SIM0001 by default.\n"
     "Point gpio-dll at it with --device DIR/dev/hidraw0, or bind the two over /dev/hidraw0 and\n"
     "/sys/class/hidraw. Faults: write 'silent', 'answer', 'silent-after N', 'fail N STATUS',\n"
     "'stuck SDA SCL' or 'wrong-pec 0|1' to DIR/control; node faults: 'open-error ERRNO',\n"
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
     try {
       if (args[i] == "--fw")
         config.firmware_version = value();
+      else if (args[i] == "--serial")
+        config.serial_number = value();
       else if (args[i] == "--mount")
         options.mount_dir = value();
       else if (args[i] == "--retries")

@@ -63,10 +63,18 @@ const std::map<fuse_ino_t, Node> kTree = {
     {kControl, {kRoot, "control", false, 0600}},
 };
 
-std::string uevent_text() {
+std::string uevent_text(const std::string& serial_number) {
   return "DRIVER=hid-generic\nHID_ID=0003:00000451:00005F00\nHID_NAME=" + std::string(kDeviceName) +
-         "\nHID_PHYS=usb-simulated-1/"
-         "input0\nHID_UNIQ=\nMODALIAS=hid:b0003g0001v00000451p00005F00\n";
+         "\nHID_PHYS=usb-simulated-1/input0\nHID_UNIQ=" + serial_number +
+         "\nMODALIAS=hid:b0003g0001v00000451p00005F00\n";
+}
+
+// A text ioctl's answer: the text cut to the caller's buffer, with its terminating zero.
+void reply_text(fuse_req_t req, const std::string& text, std::size_t out_size) {
+  const std::size_t n = std::min(out_size, text.size() + 1);
+  std::vector<char> out(n, 0);
+  std::copy_n(text.begin(), std::min(n, text.size()), out.begin());
+  fuse_reply_ioctl(req, static_cast<int>(n), out.data(), n);
 }
 
 // One open of the device file, with its own queue of input reports.
@@ -172,7 +180,7 @@ Server& server_of(fuse_req_t req) {
 std::string file_content(fuse_ino_t ino, Server& server) {
   switch (ino) {
     case kUevent:
-      return uevent_text();
+      return uevent_text(server.module().serial_number());
     case kReportDescriptor: {
       const auto& d = SimulatedModule::report_descriptor();
       return std::string(d.begin(), d.end());
@@ -336,14 +344,10 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
     info.product = static_cast<__s16>(kModuleProductId);
     return void(fuse_reply_ioctl(req, 0, &info, sizeof info));
   }
-  if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x04 && _IOC_DIR(cmd) == _IOC_READ) {
-    // HIDIOCGRAWNAME(len): the name, cut to the caller's buffer, with its terminating zero.
-    const std::string name = kDeviceName;
-    const std::size_t n = std::min(out_size, name.size() + 1);
-    std::vector<char> out(n, 0);
-    std::copy_n(name.begin(), std::min(n, name.size()), out.begin());
-    return void(fuse_reply_ioctl(req, static_cast<int>(n), out.data(), n));
-  }
+  if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x04 && _IOC_DIR(cmd) == _IOC_READ)
+    return reply_text(req, kDeviceName, out_size);  // HIDIOCGRAWNAME(len)
+  if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x08 && _IOC_DIR(cmd) == _IOC_READ)
+    return reply_text(req, server_of(req).module().serial_number(), out_size);  // HIDIOCGRAWUNIQ
   fuse_reply_err(req, ENOTTY);
 }
 
