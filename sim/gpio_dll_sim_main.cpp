@@ -15,7 +15,8 @@ constexpr const char* kUsage =
     "DIR/sys/class/hidraw, until SIGTERM or SIGINT. DIR defaults to a new folder under /tmp.\n"
     "Point gpio-dll at it with --device DIR/dev/hidraw0, or bind the two over /dev/hidraw0 and\n"
     "/sys/class/hidraw. Faults: write 'silent', 'answer', 'silent-after N', 'fail N STATUS',\n"
-    "'stuck SDA SCL' or 'wrong-pec 0|1' to DIR/control.\n";
+    "'stuck SDA SCL' or 'wrong-pec 0|1' to DIR/control; battery registers: 'word REG VALUE',\n"
+    "'block REG HEX'.\n";
 
 }  // namespace
 
