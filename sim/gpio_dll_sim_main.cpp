@@ -16,8 +16,9 @@ constexpr const char* kUsage =
     "The module's serial number (HID unique id) is SN, SIM0001 by default.\n"
     "Point gpio-dll at it with --device DIR/dev/hidraw0, or bind the two over /dev/hidraw0 and\n"
     "/sys/class/hidraw. Faults: write 'silent', 'answer', 'silent-after N', 'fail N STATUS',\n"
-    "'stuck SDA SCL' or 'wrong-pec 0|1' to DIR/control; node faults: 'open-error ERRNO',\n"
-    "'descriptor-size N', 'descriptor-length N', 'report-length N', 'kernel' (none).\n";
+    "'stuck SDA SCL' or 'wrong-pec 0|1' to DIR/control; battery registers: 'word REG VALUE',\n"
+    "'block REG HEX'; node faults: 'open-error ERRNO', 'descriptor-size N',\n"
+    "'descriptor-length N', 'report-length N', 'kernel' (none).\n";
 
 }  // namespace
 

@@ -28,7 +28,7 @@ struct ModuleConfig {
   std::uint16_t output_report_length = 65;
   int retry_answers = 0;  // version queries answered with "0.0.10" before the real version
   std::string serial_number = "SIM0001";
-  std::string product_name = "GPIO module (simulated)";
+  std::string product_name = "Texas Instruments USB-GPIO module (simulated)";
 };
 
 // One scripted answer: the answer bytes (the input report without its identifier), or nothing

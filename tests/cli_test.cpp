@@ -307,8 +307,20 @@ TEST(Tool, PassesARawRequestThrough) {
   EXPECT_EQ(run_tool("--sim 2.0.19 dma 2BF").status, 1);
 }
 
+constexpr const char* kSimulatedName = "\"Texas Instruments USB-GPIO module (simulated)\"";
+
 TEST(Tool, ListsTheHidDevices) {
-  EXPECT_EQ(run_tool("--sim 2.0.19 list").out, "/simulated/hidraw0  0451:5F00  module\n");
+  EXPECT_EQ(run_tool("--sim 2.0.19 list").out,
+            std::string("/simulated/hidraw0  0451:5F00  module  serial SIM0001  ") +
+                kSimulatedName + "\n");
+}
+
+// --serial picks the module by its serial number; a serial that no module has is not detected.
+TEST(Tool, PicksTheModuleBySerialNumber) {
+  EXPECT_EQ(run_tool("--sim 2.0.19 --serial SIM0001 identify").status, 0);
+  const auto missing = run_tool("--sim 2.0.19 --serial SIM0002 identify");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.err.find("131"), std::string::npos) << missing.err;
 }
 
 TEST(Tool, EveryCommandHasHelp) {
@@ -343,7 +355,10 @@ TEST(Tool, WorksAgainstTheServedDevice) {
   const std::string device = "--device " + dir + "/dev/hidraw0 ";
   EXPECT_EQ(run_tool(device + "identify").out,
             "firmware: 1.0.10\nvendor:   0451\nproduct:  5F00\n");
-  EXPECT_EQ(run_tool(device + "list").out, dir + "/dev/hidraw0  0451:5F00  module\n");
+  EXPECT_EQ(run_tool(device + "list").out,
+            dir + "/dev/hidraw0  0451:5F00  module  serial SIM0001  " + kSimulatedName + "\n");
+  // The serial number comes through the kernel from the served node.
+  EXPECT_EQ(run_tool(device + "--serial SIM0001 identify").status, 0);
   // The served module keeps its state between runs of the tool.
   EXPECT_EQ(run_tool(device + "smbus write-word 0x0b 0x00 0xbeef").status, 0);
   EXPECT_EQ(run_tool(device + "smbus read-word 0x0b 0x00 p").out, "0xbeef\n");

@@ -234,3 +234,47 @@ TEST(DefaultPaths, TheBackendFindsTheModuleWhereTheKernelPutsIt) {
 
 }  // namespace
 }  // namespace gpio_dll
+
+namespace gpio_dll {
+namespace {
+
+// Two served modules listed as hidraw0 and hidraw1 of one tree: each thread picks its module by
+// the serial number the node reports through the kernel.
+TEST(TwoServedModules, EachThreadPicksItsModuleBySerialNumber) {
+  REQUIRE_SERVED_DEVICE();
+  char pattern[] = "/tmp/gpio-dll-rack.XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path rack = pattern;
+  testing::Server first, second;
+  ASSERT_TRUE(first.start(rack / "a", "2.0.19", "RACK-A"));
+  ASSERT_TRUE(second.start(rack / "b", "1.0.10", "RACK-B"));
+  std::filesystem::create_directories(rack / "sys/class/hidraw");
+  std::filesystem::create_directories(rack / "dev");
+  for (const auto& [name, served] : {std::pair{"hidraw0", "a"}, std::pair{"hidraw1", "b"}}) {
+    std::filesystem::create_directory_symlink(rack / served / "sys/class/hidraw/hidraw0",
+                                              rack / "sys/class/hidraw" / name);
+    std::filesystem::create_symlink(rack / served / "dev/hidraw0", rack / "dev" / name);
+  }
+  platform::use_hidraw(rack / "sys/class/hidraw", rack / "dev");
+
+  std::vector<std::string> serials;
+  for (const auto& device : platform::list_devices())
+    serials.push_back(device.serial_number);
+  EXPECT_EQ(serials, (std::vector<std::string>{"RACK-A", "RACK-B"}));
+  for (const auto& [serial, firmware] :
+       {std::pair{"RACK-B", "1.0.10"}, std::pair{"RACK-A", "2.0.19"}}) {
+    testing::on_fresh_thread([&, serial = serial, firmware = firmware] {
+      platform::use_module_with_serial(serial);
+      std::string version, vid, pid;
+      EXPECT_EQ(cls_GPIO_DLL().GPIO_FW_VER_Read(version, vid, pid), OK);
+      EXPECT_EQ(version, firmware) << serial;
+    });
+  }
+  platform::use_system();
+  first.stop();
+  second.stop();
+  std::filesystem::remove_all(rack);
+}
+
+}  // namespace
+}  // namespace gpio_dll

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 
 #include "base/module_state.hpp"
@@ -167,6 +168,51 @@ TEST_F(SharedModule, AnEndedThreadLeavesNothingOpen) {
     on_fresh_thread([] { ASSERT_EQ(identify(), OK); });
   EXPECT_EQ(platform().open_handle_count(), 0);
   EXPECT_EQ(platform().event_count(), 0);
+}
+
+}  // namespace
+}  // namespace gpio_dll
+
+namespace gpio_dll {
+namespace {
+
+// Two modules on one host: each thread uses the one it chose, by serial number or node path,
+// and a thread that chose nothing uses the first one found.
+TEST_F(SharedModule, EachThreadUsesTheModuleItChose) {
+  module().battery().set_word(0x08, 0x1111);
+  auto second =
+      std::make_shared<sim::SimulatedModule>(sim::ModuleConfig{.serial_number = "SIM0002"});
+  second->battery().set_word(0x08, 0x2222);
+  const auto second_id = platform().add_device(second);
+  const std::string second_path = platform().device_path(second_id);
+
+  const auto listed = platform::list_devices();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].serial_number, "SIM0001");
+  EXPECT_EQ(listed[1].serial_number, "SIM0002");
+  EXPECT_EQ(listed[1].product_name, "Texas Instruments USB-GPIO module (simulated)");
+
+  struct Case {
+    const char* name;
+    std::function<void()> choose;
+    std::int32_t identified;
+    int value;
+  };
+  const Case cases[] = {
+      {"nothing chosen", [] {}, OK, 0x1111},
+      {"by serial", [] { platform::use_module_with_serial("SIM0002"); }, OK, 0x2222},
+      {"by path", [&] { platform::use_module_at(second_path); }, OK, 0x2222},
+      {"first again", [] { platform::use_first_module(); }, OK, 0x1111},
+      {"no such serial", [] { platform::use_module_with_serial("SIM0003"); }, NO_DEV_DETECTED, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    on_fresh_thread([&] {
+      c.choose();
+      ASSERT_EQ(identify(), c.identified);
+      EXPECT_EQ(read_word(0x08), c.value);
+    });
+  }
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ namespace {
 
 constexpr std::size_t kQueuedReportLimit = 64;  // per open file, like the kernel's hidraw
 constexpr double kAttributeTimeout = 1.0;
-constexpr const char* kDeviceName = "Texas Instruments USB-GPIO module (simulated)";
 
 enum Ino : fuse_ino_t {
   kRoot = FUSE_ROOT_ID,
@@ -63,8 +62,9 @@ const std::map<fuse_ino_t, Node> kTree = {
     {kControl, {kRoot, "control", false, 0600}},
 };
 
-std::string uevent_text(const std::string& serial_number) {
-  return "DRIVER=hid-generic\nHID_ID=0003:00000451:00005F00\nHID_NAME=" + std::string(kDeviceName) +
+std::string uevent_text(const SimulatedModule& module) {
+  const std::string serial_number = module.serial_number();
+  return "DRIVER=hid-generic\nHID_ID=0003:00000451:00005F00\nHID_NAME=" + module.product_name() +
          "\nHID_PHYS=usb-simulated-1/input0\nHID_UNIQ=" + serial_number +
          "\nMODALIAS=hid:b0003g0001v00000451p00005F00\n";
 }
@@ -180,7 +180,7 @@ Server& server_of(fuse_req_t req) {
 std::string file_content(fuse_ino_t ino, Server& server) {
   switch (ino) {
     case kUevent:
-      return uevent_text(server.module().serial_number());
+      return uevent_text(server.module());
     case kReportDescriptor: {
       const auto& d = SimulatedModule::report_descriptor();
       return std::string(d.begin(), d.end());
@@ -345,7 +345,7 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
     return void(fuse_reply_ioctl(req, 0, &info, sizeof info));
   }
   if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x04 && _IOC_DIR(cmd) == _IOC_READ)
-    return reply_text(req, kDeviceName, out_size);  // HIDIOCGRAWNAME(len)
+    return reply_text(req, server_of(req).module().product_name(), out_size);  // HIDIOCGRAWNAME(len)
   if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x08 && _IOC_DIR(cmd) == _IOC_READ)
     return reply_text(req, server_of(req).module().serial_number(), out_size);  // HIDIOCGRAWUNIQ
   fuse_reply_err(req, ENOTTY);

@@ -42,7 +42,8 @@ bool apply_node_command(NodeFaults& faults, const std::string& command);
 
 // Module commands accepted by MOUNT/control, one per write: "silent", "answer", "silent-after N",
 // "fail N STATUS" (the N-th request from now gets STATUS), "stuck SDA SCL" (0 or 1 each),
-// "wrong-pec 0|1". Returns false for a command it does not know.
+// "wrong-pec 0|1", "word REG VALUE" (a battery word register), "block REG HEX" (a battery block
+// register, its bytes as hex digits). Returns false for a command it does not know.
 bool apply_control_command(SimulatedModule& module, const std::string& command);
 
 // Mounts, serves until SIGTERM, SIGINT or SIGHUP, unmounts. Returns a process exit status.

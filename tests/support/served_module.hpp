@@ -35,7 +35,8 @@ inline std::string missing_prerequisite() {
 // One gpio-dll-sim serve process.
 class Server {
  public:
-  bool start(const std::string& mount, const std::string& fw = "2.0.19") {
+  bool start(const std::string& mount, const std::string& fw = "2.0.19",
+             const std::string& serial = "SIM0001") {
     int out[2];
     if (pipe(out) != 0) return false;
     pid_ = fork();
@@ -44,8 +45,8 @@ class Server {
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
-      execl(GPIO_DLL_SIM, GPIO_DLL_SIM, "serve", "--fw", fw.c_str(), "--mount", mount.c_str(),
-            static_cast<char*>(nullptr));
+      execl(GPIO_DLL_SIM, GPIO_DLL_SIM, "serve", "--fw", fw.c_str(), "--serial", serial.c_str(),
+            "--mount", mount.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
