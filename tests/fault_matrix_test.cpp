@@ -379,8 +379,15 @@ class FaultMatrix : public ::testing::Test {
   void strike(const Operation& op, std::size_t index, Fault fault, std::uint8_t status = 0) {
     install(op);
     testing::on_fresh_thread([&] {
-      SCOPED_TRACE(op.name + " " + op.firmware + ", exchange " + std::to_string(index) + " " +
-                   name(fault) + (fault == Fault::Status ? " " + std::to_string(status) : ""));
+      // Appended piece by piece: GCC 12 reports a false -Wrestrict for " " + std::string.
+      std::string where = op.name + " " + op.firmware + ", exchange " + std::to_string(index);
+      where += " ";
+      where += name(fault);
+      if (fault == Fault::Status) {
+        where += " ";
+        where += std::to_string(status);
+      }
+      SCOPED_TRACE(where);
       identify(op);
       const int before = device_->requests();
       const Role role = op.exchanges[index];
