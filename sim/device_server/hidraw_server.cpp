@@ -345,7 +345,8 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
     return void(fuse_reply_ioctl(req, 0, &info, sizeof info));
   }
   if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x04 && _IOC_DIR(cmd) == _IOC_READ)
-    return reply_text(req, server_of(req).module().product_name(), out_size);  // HIDIOCGRAWNAME(len)
+    return reply_text(req, server_of(req).module().product_name(),
+                      out_size);  // HIDIOCGRAWNAME(len)
   if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x08 && _IOC_DIR(cmd) == _IOC_READ)
     return reply_text(req, server_of(req).module().serial_number(), out_size);  // HIDIOCGRAWUNIQ
   fuse_reply_err(req, ENOTTY);
