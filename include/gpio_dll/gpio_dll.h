@@ -39,7 +39,7 @@
  * passes an empty array and receives nothing.
  *
  * Sizes that always fit: GPIO_DLL_EEPROM_SIZE for the module EEPROM, GPIO_DLL_BLOCK_SIZE for
- * every block read and GPIO_DMA's rBlock, GPIO_DLL_TEXT_SIZE for the version and identifier
+ * every block read and GPIO_DMA's rBlock (when the array passed in is no longer), GPIO_DLL_TEXT_SIZE for the version and identifier
  * texts and the messages of Check_DllErrorCode. Any other size can be learnt by a first call
  * with a NULL buffer, or by calling again with the size a GPIO_DLL_C_BUFFER_TOO_SMALL returned
  * (the method then runs a second time).
