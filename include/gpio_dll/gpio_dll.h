@@ -1,0 +1,180 @@
+/* The component from C (C99 or later) and from any language that calls C functions.
+ *
+ * Each gpio_dll_<Method> function runs the method of the same name of gpio_dll::cls_GPIO_DLL on
+ * the calling thread's module state, exactly as the C++ object does: every by-reference argument
+ * is a pointer, read before the call and written back after it.
+ *
+ * Results. A method function returns the method's result code (0 to 142, 300 + s, 400 + s: never
+ * negative), or one of the negative GPIO_DLL_C_* statuses below, which no method returns:
+ *
+ *   GPIO_DLL_C_AUTOMATION_ERROR  the method raised an automation error instead of returning a
+ *                                result code (for example a byte value that comes out negative);
+ *                                gpio_dll_last_automation_error() gives its number (6 overflow,
+ *                                13 type mismatch, ...). Nothing is written back.
+ *   GPIO_DLL_C_BUFFER_TOO_SMALL  the method ran, but a text or byte array it wrote back did not
+ *                                fit its buffer; that buffer is left as it was and its size
+ *                                argument holds the size needed. The other arguments are written
+ *                                back, and gpio_dll_last_result() gives the method's result code.
+ *   GPIO_DLL_C_INVALID_ARGUMENT  a length larger than its buffer, or a length without a buffer;
+ *                                the method did not run.
+ *   GPIO_DLL_C_INTERNAL_ERROR    any other failure inside (such as memory exhaustion); the text
+ *                                is in gpio_dll_last_error_text(). Nothing is written back.
+ *
+ * No C++ exception leaves these functions. Each call sets, for the calling thread, the values of
+ * gpio_dll_last_automation_error (0 when the call raised none), gpio_dll_last_error_text and
+ * gpio_dll_last_result.
+ *
+ * Scalars: a NULL pointer passes 0 and receives nothing.
+ *
+ * Texts (char *t, size_t *t_size): t holds a NUL-terminated text (the input; it must end within
+ * *t_size bytes, else its first *t_size bytes are taken) and *t_size is the capacity of t in
+ * bytes. On return *t_size is the number of bytes the written-back text needs, its terminating
+ * NUL included; the text is written when it fits. A NULL t passes the empty text and receives
+ * nothing (but *t_size, when t_size is not NULL, still says the size needed). UTF-8 throughout.
+ *
+ * Byte arrays (uint8_t *a, size_t a_capacity, size_t *a_len): *a_len bytes of a are the input
+ * array (the array's length is part of the input: a write method returns 136 for an array
+ * shorter than its count), a_capacity the bytes a can hold. On return *a_len is the length of the
+ * array the method left, and the bytes are copied when they fit in a_capacity. A NULL a_len
+ * passes an empty array and receives nothing.
+ *
+ * Sizes that always fit: GPIO_DLL_EEPROM_SIZE for the module EEPROM, GPIO_DLL_BLOCK_SIZE for
+ * every block read and GPIO_DMA's rBlock (when the array passed in is no longer), GPIO_DLL_TEXT_SIZE for the version and identifier
+ * texts and the messages of Check_DllErrorCode. Any other size can be learnt by a first call
+ * with a NULL buffer, or by calling again with the size a GPIO_DLL_C_BUFFER_TOO_SMALL returned
+ * (the method then runs a second time).
+ */
+#ifndef GPIO_DLL_GPIO_DLL_H
+#define GPIO_DLL_GPIO_DLL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "gpio_dll/export.hpp"
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define GPIO_DLL_C_OK 0
+#define GPIO_DLL_C_AUTOMATION_ERROR (-1)
+#define GPIO_DLL_C_BUFFER_TOO_SMALL (-2)
+#define GPIO_DLL_C_INVALID_ARGUMENT (-3)
+#define GPIO_DLL_C_INTERNAL_ERROR (-4)
+
+#define GPIO_DLL_EEPROM_SIZE 8192
+#define GPIO_DLL_BLOCK_SIZE 256
+#define GPIO_DLL_TEXT_SIZE 256
+
+/* The automation error number that ended the calling thread's most recent call here; 0 when it
+ * ended without one. */
+GPIO_DLL_API int32_t gpio_dll_last_automation_error(void);
+/* The method result code of the calling thread's most recent method call (also after
+ * GPIO_DLL_C_BUFFER_TOO_SMALL); 0 when the call did not run a method. */
+GPIO_DLL_API int32_t gpio_dll_last_result(void);
+/* The description of what ended the calling thread's most recent call with
+ * GPIO_DLL_C_AUTOMATION_ERROR or GPIO_DLL_C_INTERNAL_ERROR (empty otherwise), as a text. Returns
+ * GPIO_DLL_C_OK or GPIO_DLL_C_BUFFER_TOO_SMALL and does not change what it reports. */
+GPIO_DLL_API int32_t gpio_dll_last_error_text(char *text, size_t *text_size);
+
+/* The methods, in interface order. Check_DllErrorCode and GetErrString write their text into
+ * message and return GPIO_DLL_C_OK or a negative status; GPIO_ShutdownDLL returns GPIO_DLL_C_OK
+ * (the method's value is always empty). */
+GPIO_DLL_API int32_t gpio_dll_Check_DllErrorCode(int32_t *lcode, char *message,
+                                                 size_t *message_size);
+GPIO_DLL_API int32_t gpio_dll_GPIO_FW_EEP_Read(char *DevFWver, size_t *DevFWver_size,
+                                               uint8_t *DEEPROM, size_t DEEPROM_capacity,
+                                               size_t *DEEPROM_len);
+GPIO_DLL_API int32_t gpio_dll_GPIO_FW_EEP_Write(char *DevFWver, size_t *DevFWver_size,
+                                                uint8_t *DEEPROM, size_t DEEPROM_capacity,
+                                                size_t *DEEPROM_len);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadI2CBlock(int16_t *iCmd, uint8_t *DataArray,
+                                                size_t DataArray_capacity, size_t *DataArray_len,
+                                                int16_t *iNumBytesRd, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteI2CBlock(int16_t *iCmd, uint8_t *DataArray,
+                                                 size_t DataArray_capacity, size_t *DataArray_len,
+                                                 int16_t *iNumBytesWr, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SendSMBusByte(int32_t *DataL, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusByte(int16_t *iCmd, int32_t *DataL,
+                                                  int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusWord(int16_t *iCmd, int32_t *DataH, int32_t *DataL,
+                                                  int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusBlock(int16_t *iCmd, uint8_t *DataArray,
+                                                   size_t DataArray_capacity,
+                                                   size_t *DataArray_len, int16_t *iNumBytesWr,
+                                                   int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReceiveSMBusByte(int32_t *DataB, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusByte(int16_t *iCmd, int32_t *DataB,
+                                                 int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusWord(int16_t *iCmd, int32_t *DataH, int32_t *DataL,
+                                                 int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusBlock(int16_t *iCmd, uint8_t *DataArray,
+                                                  size_t DataArray_capacity, size_t *DataArray_len,
+                                                  int16_t *iNumBytesRd, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_Test(void);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ProcessCall(int16_t *iCmd, int32_t *wDataH, int32_t *wDataL,
+                                               int32_t *rDataH, int32_t *rDataL,
+                                               int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadWriteP0Line(uint8_t *DataA, uint8_t *DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteReadI2CBlock(
+    int16_t *iCmd, uint8_t *DataArrayW, size_t DataArrayW_capacity, size_t *DataArrayW_len,
+    uint8_t *DataArrayR, size_t DataArrayR_capacity, size_t *DataArrayR_len,
+    int16_t *iNumBytesWr, int16_t *iNumBytesRd, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteReadSMBusBlock(
+    int16_t *iCmd, uint8_t *DataArrayW, size_t DataArrayW_capacity, size_t *DataArrayW_len,
+    uint8_t *DataArrayR, size_t DataArrayR_capacity, size_t *DataArrayR_len,
+    int16_t *iNumBytesWr, int16_t *iNumBytesRd, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_CheckSdaSclLine(void);
+GPIO_DLL_API int32_t gpio_dll_GPIO_GetP0Line(uint8_t *DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SetP0Line(uint8_t *DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_GetPMBusLine(uint8_t *DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SetPMBusLine(uint8_t *DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SetP1Line(uint8_t *DataA, uint8_t *DataB, uint8_t *DataC);
+GPIO_DLL_API int32_t gpio_dll_GPIO_FW_VER_Read(char *iDevFWver, size_t *iDevFWver_size,
+                                               char *iVendorID, size_t *iVendorID_size,
+                                               char *iProductID, size_t *iProductID_size);
+GPIO_DLL_API int32_t gpio_dll_GPIO_DMA(uint8_t *wBlock, size_t wBlock_capacity,
+                                       size_t *wBlock_len, uint8_t *rBlock,
+                                       size_t rBlock_capacity, size_t *rBlock_len);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ShutdownDLL(void);
+GPIO_DLL_API int32_t gpio_dll_GetErrString(int32_t LastError, char *message,
+                                           size_t *message_size);
+GPIO_DLL_API int32_t gpio_dll_ShowDbg(char *optStr, size_t *optStr_size);
+
+/* The platform: which HID access the component uses (process-wide, taken up at each thread's
+ * next discovery) and which module the calling thread uses. Each returns GPIO_DLL_C_OK or a
+ * negative status; NULL texts are GPIO_DLL_C_INVALID_ARGUMENT. The simulated module is installed
+ * by gpio_dll_sim_install of <gpio_dll/sim/gpio_dll_sim.h>, in the gpio_dll_sim library. */
+GPIO_DLL_API int32_t gpio_dll_use_system(void);
+/* 1 when this build has HID access to real devices on this operating system, else 0. */
+GPIO_DLL_API int32_t gpio_dll_system_available(void);
+GPIO_DLL_API int32_t gpio_dll_use_hidraw(const char *class_dir, const char *device_dir);
+GPIO_DLL_API int32_t gpio_dll_use_hidraw_device(const char *device_path);
+GPIO_DLL_API int32_t gpio_dll_use_module_at(const char *device_path);
+GPIO_DLL_API int32_t gpio_dll_use_module_with_serial(const char *serial_number);
+GPIO_DLL_API int32_t gpio_dll_use_first_module(void);
+
+/* One HID interface present on the current platform. Texts longer than their field are cut at
+ * the field's size minus one. */
+typedef struct gpio_dll_device_info {
+  char path[4096];
+  uint16_t vendor_id;
+  uint16_t product_id;
+  int32_t is_module; /* vendor 0x0451, product 0x5F00 */
+  int32_t opened;    /* 0 when it could not be opened; open_error then says why */
+  char open_error[256];
+  char serial_number[256]; /* empty when the device has none */
+  char product_name[256];
+} gpio_dll_device_info;
+
+/* Lists the HID interfaces of the current platform: up to `capacity` of them into `devices`
+ * (which may be NULL when capacity is 0); *count receives how many there are. Returns
+ * GPIO_DLL_C_OK, or GPIO_DLL_C_BUFFER_TOO_SMALL with the first `capacity` filled in. */
+GPIO_DLL_API int32_t gpio_dll_list_devices(gpio_dll_device_info *devices, size_t capacity,
+                                           size_t *count);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* GPIO_DLL_GPIO_DLL_H */

@@ -1,0 +1,304 @@
+/* The C interface, compiled as C11, against the simulated module. Exits 1 on the first failed
+ * check group with the failures printed. */
+#include <stdio.h>
+#include <string.h>
+
+#include "gpio_dll/gpio_dll.h"
+#include "gpio_dll_sim.h"
+
+static int failures = 0;
+
+#define CHECK(cond)                                                     \
+  do {                                                                  \
+    if (!(cond)) {                                                      \
+      fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
+      ++failures;                                                       \
+    }                                                                   \
+  } while (0)
+
+#define CHECK_EQ(a, b)                                                              \
+  do {                                                                              \
+    long long va_ = (long long)(a), vb_ = (long long)(b);                           \
+    if (va_ != vb_) {                                                               \
+      fprintf(stderr, "%s:%d: %s is %lld, expected %lld\n", __FILE__, __LINE__, #a, va_, vb_); \
+      ++failures;                                                                   \
+    }                                                                               \
+  } while (0)
+
+/* Installs a module with `firmware` and identifies it on this thread. */
+static void identify(const char *firmware) {
+  char version[GPIO_DLL_TEXT_SIZE] = "", vendor[GPIO_DLL_TEXT_SIZE] = "", product[8] = "";
+  size_t version_size = sizeof version, vendor_size = sizeof vendor, product_size = sizeof product;
+  CHECK_EQ(gpio_dll_sim_install(firmware), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(version, &version_size, vendor, &vendor_size, product,
+                                     &product_size),
+           0);
+  CHECK(strcmp(version, firmware) == 0);
+  CHECK_EQ(version_size, strlen(firmware) + 1);
+  CHECK(strcmp(vendor, "0451") == 0);
+  CHECK(strcmp(product, "5F00") == 0);
+  CHECK_EQ(product_size, 5);
+}
+
+static void before_identification(void) {
+  int16_t cmd = 0x09, target = 0x16;
+  int32_t high = 77, low = 78;
+  CHECK_EQ(gpio_dll_sim_install("2.0.19"), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusWord(&cmd, &high, &low, &target), 131);
+  CHECK_EQ(high, 77);
+  CHECK_EQ(low, 78);
+  CHECK_EQ(gpio_dll_sim_install("two"), GPIO_DLL_C_INVALID_ARGUMENT);
+}
+
+static void messages(void) {
+  char text[GPIO_DLL_TEXT_SIZE];
+  char tiny[4] = "xyz";
+  size_t size = sizeof text, tiny_size = sizeof tiny;
+  int32_t code = 131;
+  CHECK_EQ(gpio_dll_Check_DllErrorCode(&code, text, &size), GPIO_DLL_C_OK);
+  CHECK(strstr(text, "USB device not detected") != NULL);
+  CHECK_EQ(size, strlen(text) + 1);
+  CHECK_EQ(code, 131);
+  /* Too small: untouched, and the size needed. */
+  CHECK_EQ(gpio_dll_Check_DllErrorCode(&code, tiny, &tiny_size), GPIO_DLL_C_BUFFER_TOO_SMALL);
+  CHECK(strcmp(tiny, "xyz") == 0);
+  CHECK_EQ(tiny_size, size);
+  size = sizeof text;
+  CHECK_EQ(gpio_dll_GetErrString(2, text, &size), GPIO_DLL_C_OK);
+  CHECK(strcmp(text, "No such file or directory") == 0);
+}
+
+static void smbus_words_and_bytes(void) {
+  int16_t cmd = 0x09, target = 0x16;
+  int32_t high = 0, low = 0, byte = 0;
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusWord(&cmd, &high, &low, &target), 0);
+  CHECK_EQ(high, 0x30); /* 12345 mV */
+  CHECK_EQ(low, 0x39);
+  cmd = 0x00;
+  high = 0xBE;
+  low = 0xEF;
+  CHECK_EQ(gpio_dll_GPIO_WriteSMBusWord(&cmd, &high, &low, &target), 0);
+  high = low = 0;
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusWord(&cmd, &high, &low, &target), 0);
+  CHECK_EQ(high, 0xBE);
+  CHECK_EQ(low, 0xEF);
+  cmd = 0x0D;
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusByte(&cmd, &byte, &target), 0);
+  CHECK_EQ(byte, 87);
+  byte = 0x0D;
+  CHECK_EQ(gpio_dll_GPIO_SendSMBusByte(&byte, &target), 0);
+  CHECK_EQ(gpio_dll_GPIO_ReceiveSMBusByte(&byte, &target), 0);
+  cmd = 0x00;
+  byte = 0x12;
+  CHECK_EQ(gpio_dll_GPIO_WriteSMBusByte(&cmd, &byte, &target), 0);
+  {
+    int32_t wh = 0x12, wl = 0x34, rh = 0, rl = 0;
+    int32_t result = gpio_dll_GPIO_ProcessCall(&cmd, &wh, &wl, &rh, &rl, &target);
+    CHECK(result >= 0);
+  }
+}
+
+static void automation_error(void) {
+  int16_t cmd = 0x00, target = 0x16;
+  int32_t high = 0, low = -3; /* not a byte */
+  char text[GPIO_DLL_TEXT_SIZE];
+  size_t size = sizeof text;
+  CHECK_EQ(gpio_dll_GPIO_WriteSMBusWord(&cmd, &high, &low, &target), GPIO_DLL_C_AUTOMATION_ERROR);
+  CHECK_EQ(gpio_dll_last_automation_error(), 6);
+  CHECK_EQ(low, -3);
+  CHECK_EQ(gpio_dll_last_error_text(text, &size), GPIO_DLL_C_OK);
+  CHECK(strstr(text, "-3") != NULL);
+  /* The next call clears it. */
+  low = 3;
+  CHECK_EQ(gpio_dll_GPIO_WriteSMBusWord(&cmd, &high, &low, &target), 0);
+  CHECK_EQ(gpio_dll_last_automation_error(), 0);
+}
+
+static void blocks(void) {
+  int16_t cmd = 0x21, target = 0x16, count = 0;
+  uint8_t data[GPIO_DLL_BLOCK_SIZE] = {9, 9, 9};
+  size_t len = 3;
+  uint8_t small[4] = {1, 2, 3, 4};
+  size_t small_len = 0;
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusBlock(&cmd, data, sizeof data, &len, &count, &target), 0);
+  CHECK_EQ(count, 10);
+  CHECK_EQ(len, 10);
+  CHECK(memcmp(data, "SIM-BAT-4S", 10) == 0);
+  /* Too small: the method ran, the buffer is untouched, the length needed is given. */
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusBlock(&cmd, small, sizeof small, &small_len, &count, &target),
+           GPIO_DLL_C_BUFFER_TOO_SMALL);
+  CHECK_EQ(gpio_dll_last_result(), 0);
+  CHECK_EQ(small_len, 10);
+  CHECK_EQ(small[0], 1);
+  CHECK_EQ(count, 10);
+  /* A length beyond the buffer's capacity is refused before the method runs. */
+  small_len = 5;
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusBlock(&cmd, small, sizeof small, &small_len, &count, &target),
+           GPIO_DLL_C_INVALID_ARGUMENT);
+
+  /* A block written to the battery's block register and read back. */
+  {
+    uint8_t w[4] = {0xA1, 0xA2, 0xA3, 0xA4};
+    size_t w_len = 4;
+    int16_t n = 4;
+    cmd = 0x44;
+    CHECK_EQ(gpio_dll_GPIO_WriteSMBusBlock(&cmd, w, sizeof w, &w_len, &n, &target), 0);
+    len = 0;
+    CHECK_EQ(gpio_dll_GPIO_ReadSMBusBlock(&cmd, data, sizeof data, &len, &count, &target), 0);
+    CHECK_EQ(len, 4);
+    CHECK(memcmp(data, w, 4) == 0);
+    /* A count larger than the array: a result code, not a failure of the call. */
+    n = 8;
+    CHECK_EQ(gpio_dll_GPIO_WriteSMBusBlock(&cmd, w, sizeof w, &w_len, &n, &target), 136);
+  }
+  {
+    uint8_t w[2] = {0x01, 0x02};
+    uint8_t r[GPIO_DLL_BLOCK_SIZE];
+    size_t w_len = 2, r_len = 0;
+    int16_t nw = 2, nr = 0;
+    cmd = 0x44;
+    CHECK(gpio_dll_GPIO_WriteReadSMBusBlock(&cmd, w, sizeof w, &w_len, r, sizeof r, &r_len, &nw,
+                                            &nr, &target) >= 0);
+  }
+  /* I2C: the EEPROM at 0x50. */
+  {
+    uint8_t w[3] = {0x10, 0x11, 0x12};
+    uint8_t r[GPIO_DLL_BLOCK_SIZE];
+    size_t w_len = 3, r_len = 0;
+    int16_t nw = 3, nr = 3, eeprom = 0xA0;
+    cmd = 0x20;
+    CHECK_EQ(gpio_dll_GPIO_WriteI2CBlock(&cmd, w, sizeof w, &w_len, &nw, &eeprom), 0);
+    CHECK_EQ(gpio_dll_GPIO_ReadI2CBlock(&cmd, r, sizeof r, &r_len, &nr, &eeprom), 0);
+    CHECK_EQ(r_len, 3);
+    CHECK(memcmp(r, w, 3) == 0);
+    nw = 1;
+    w_len = 1;
+    w[0] = 0x20;
+    r_len = 0;
+    CHECK(gpio_dll_GPIO_WriteReadI2CBlock(&cmd, w, sizeof w, &w_len, r, sizeof r, &r_len, &nw, &nr,
+                                          &eeprom) >= 0);
+  }
+}
+
+static void lines(const char *firmware) {
+  uint8_t a = 0x0F, b = 0, c = 0;
+  int32_t read_write;
+  CHECK_EQ(gpio_dll_GPIO_CheckSdaSclLine(), 0);
+  read_write = gpio_dll_GPIO_ReadWriteP0Line(&a, &b);
+  CHECK_EQ(read_write, strcmp(firmware, "1.0.10") == 0 ? 0 : 133);
+  b = 0x03;
+  CHECK_EQ(gpio_dll_GPIO_SetP0Line(&b), 0);
+  b = 0;
+  CHECK_EQ(gpio_dll_GPIO_GetP0Line(&b), 0);
+  b = 0x01;
+  CHECK_EQ(gpio_dll_GPIO_SetPMBusLine(&b), 0);
+  CHECK_EQ(gpio_dll_GPIO_GetPMBusLine(&b), 0);
+  a = 1;
+  b = 2;
+  c = 3;
+  CHECK_EQ(gpio_dll_GPIO_SetP1Line(&a, &b, &c), 0);
+  CHECK(gpio_dll_GPIO_Test() >= 0);
+}
+
+static void module_eeprom(const char *firmware) {
+  static uint8_t image[GPIO_DLL_EEPROM_SIZE];
+  static uint8_t back[GPIO_DLL_EEPROM_SIZE];
+  uint8_t small[16] = {0};
+  size_t len = 0, image_len = sizeof image;
+  char version[GPIO_DLL_TEXT_SIZE];
+  size_t version_size = sizeof version;
+  size_t i;
+  strcpy(version, firmware);
+  CHECK_EQ(gpio_dll_GPIO_FW_EEP_Read(version, &version_size, small, sizeof small, &len),
+           GPIO_DLL_C_BUFFER_TOO_SMALL);
+  CHECK_EQ(gpio_dll_last_result(), 0);
+  CHECK_EQ(len, GPIO_DLL_EEPROM_SIZE);
+  CHECK_EQ(small[0], 0);
+  for (i = 0; i < sizeof image; ++i) image[i] = (uint8_t)(i * 7 + 1);
+  version_size = sizeof version;
+  CHECK_EQ(gpio_dll_GPIO_FW_EEP_Write(version, &version_size, image, sizeof image, &image_len), 0);
+  len = 0;
+  version_size = sizeof version;
+  CHECK_EQ(gpio_dll_GPIO_FW_EEP_Read(version, &version_size, back, sizeof back, &len), 0);
+  CHECK_EQ(len, GPIO_DLL_EEPROM_SIZE);
+  CHECK(memcmp(image, back, sizeof image) == 0);
+  /* An empty version text: no device, nothing read. */
+  version[0] = '\0';
+  version_size = sizeof version;
+  len = 0;
+  CHECK_EQ(gpio_dll_GPIO_FW_EEP_Read(version, &version_size, back, sizeof back, &len), 131);
+}
+
+static void pass_through_and_shutdown(void) {
+  uint8_t w[64] = {0x2B, 0x00};
+  uint8_t r[GPIO_DLL_BLOCK_SIZE];
+  size_t w_len = 2, r_len = 0;
+  char option[GPIO_DLL_TEXT_SIZE] = "";
+  size_t option_size = sizeof option;
+  CHECK_EQ(gpio_dll_GPIO_DMA(w, sizeof w, &w_len, r, sizeof r, &r_len), 0);
+  CHECK_EQ(w_len, 64);
+  CHECK_EQ(r_len, 64);
+  CHECK_EQ(r[0], 0x2B);
+  CHECK_EQ(gpio_dll_ShowDbg(option, &option_size), 0);
+  CHECK_EQ(gpio_dll_ShowDbg(NULL, NULL), 0);
+  CHECK_EQ(gpio_dll_GPIO_ShutdownDLL(), GPIO_DLL_C_OK);
+}
+
+static void platform_choices(void) {
+  gpio_dll_device_info devices[2];
+  size_t count = 0;
+  CHECK_EQ(gpio_dll_sim_install("2.0.19"), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_list_devices(NULL, 0, &count), GPIO_DLL_C_BUFFER_TOO_SMALL);
+  CHECK_EQ(count, 1);
+  CHECK_EQ(gpio_dll_list_devices(devices, 2, &count), GPIO_DLL_C_OK);
+  CHECK_EQ(devices[0].vendor_id, 0x0451);
+  CHECK_EQ(devices[0].product_id, 0x5F00);
+  CHECK_EQ(devices[0].is_module, 1);
+  CHECK(strcmp(devices[0].serial_number, "SIM0001") == 0);
+  CHECK_EQ(gpio_dll_use_module_with_serial("NOPE"), GPIO_DLL_C_OK);
+  {
+    char version[GPIO_DLL_TEXT_SIZE] = "";
+    size_t size = sizeof version;
+    CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(version, &size, NULL, NULL, NULL, NULL), 131);
+  }
+  CHECK_EQ(gpio_dll_use_module_at(devices[0].path), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 0);
+  CHECK_EQ(gpio_dll_use_first_module(), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_use_module_at(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
+  CHECK_EQ(gpio_dll_use_hidraw_device(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
+  CHECK_EQ(gpio_dll_use_hidraw_device("/nonexistent/hidraw0"), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 131);
+  CHECK_EQ(gpio_dll_use_system(), GPIO_DLL_C_OK);
+  CHECK(gpio_dll_system_available() == 0 || gpio_dll_system_available() == 1);
+}
+
+#define GROUP(call)                                      \
+  do {                                                   \
+    int before_ = failures;                              \
+    call;                                                \
+    if (failures != before_) fprintf(stderr, "in %s\n", #call); \
+  } while (0)
+
+int main(void) {
+  GROUP(before_identification());
+  GROUP(messages());
+  GROUP(identify("2.0.19"));
+  GROUP(smbus_words_and_bytes());
+  GROUP(automation_error());
+  GROUP(blocks());
+  GROUP(lines("2.0.19"));
+  GROUP(module_eeprom("2.0.19"));
+  GROUP(pass_through_and_shutdown());
+  GROUP(identify("1.0.10"));
+  GROUP(smbus_words_and_bytes());
+  GROUP(automation_error());
+  GROUP(lines("1.0.10"));
+  GROUP(module_eeprom("1.0.10"));
+  GROUP(platform_choices());
+  if (failures != 0) {
+    fprintf(stderr, "%d checks failed\n", failures);
+    return 1;
+  }
+  printf("all checks passed\n");
+  return 0;
+}
