@@ -9,6 +9,8 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -425,6 +427,13 @@ int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
     std::cerr << "gpio-dll-sim: no module to serve\n";
     return 1;
   }
+  // A mount left behind by a server that was killed before it could be unmounted: its
+  // connection is gone (ENOTCONN). Detach it so that this server can mount in its place.
+  struct stat mount_point {};
+  if (stat(options.mount_dir.c_str(), &mount_point) != 0 && errno == ENOTCONN &&
+      umount2(options.mount_dir.c_str(), MNT_DETACH) != 0)
+    std::cerr << "gpio-dll-sim: " << options.mount_dir
+              << " is a dead mount that cannot be detached: " << std::strerror(errno) << "\n";
   std::error_code ec;
   std::filesystem::create_directories(options.mount_dir, ec);
   Server server(modules);
