@@ -5,7 +5,9 @@
 //   gpio-dll-sim serve --mount /tmp/sim &  GPIO_DLL_SERVED_DEVICE=/tmp/sim/dev/hidraw0
 //   gpio_dll_bench
 // BM_ServedModulesThroughput starts 1, 2 and 4 served modules itself (root and /dev/fuse) and
-// drives each from a process of its own, since the platform choice is process-wide.
+// drives each from a process of its own; BM_ServedModulesThreadThroughput serves as many from one
+// gpio-dll-sim (--modules N) and drives each from a thread of one process, which picks its module
+// by serial number.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -14,7 +16,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -119,10 +123,10 @@ void BM_ServedInterleaved(benchmark::State& state) {
 }
 BENCHMARK(BM_ServedInterleaved)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// One gpio-dll-sim serve process on a folder of its own.
+// One gpio-dll-sim serve process on a folder of its own, serving `modules` modules.
 class ServedModule {
  public:
-  bool start() {
+  bool start(int modules = 1) {
     char pattern[] = "/tmp/gpio-dll-bench.XXXXXX";
     if (mkdtemp(pattern) == nullptr) return false;
     dir_ = pattern;
@@ -132,8 +136,9 @@ class ServedModule {
     if (pid_ == 0) {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
-      execl(GPIO_DLL_SIM, GPIO_DLL_SIM, "serve", "--fw", "2.0.19", "--mount", dir_.c_str(),
-            static_cast<char*>(nullptr));
+      const std::string count = std::to_string(modules);
+      execl(GPIO_DLL_SIM, GPIO_DLL_SIM, "serve", "--fw", "2.0.19", "--modules", count.c_str(),
+            "--mount", dir_.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -150,6 +155,7 @@ class ServedModule {
     return text.find("control:") != std::string::npos;
   }
   std::string node() const { return dir_ + "/dev/hidraw0"; }
+  const std::string& dir() const { return dir_; }
   ~ServedModule() {
     if (pid_ > 0) {
       kill(pid_, SIGTERM);
@@ -233,6 +239,85 @@ BENCHMARK(BM_ServedModulesThroughput)
     ->Arg(1)
     ->Arg(2)
     ->Arg(4)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// N modules, each driven by its own thread of this process (the thread picks its module by
+// serial number): transactions per second, all together. Served by one gpio-dll-sim with
+// --modules N (second argument 0), or by one gpio-dll-sim per module whose nodes are gathered
+// into one tree of symbolic links (second argument 1).
+void BM_ServedModulesThreadThroughput(benchmark::State& state) {
+  if (geteuid() != 0 || access("/dev/fuse", R_OK | W_OK) != 0)
+    return state.SkipWithError("needs root and /dev/fuse");
+  const int modules = static_cast<int>(state.range(0));
+  const bool server_per_module = state.range(1) != 0;
+  constexpr int kCalls = 4000;
+  std::vector<ServedModule> served(server_per_module ? static_cast<std::size_t>(modules) : 1);
+  for (auto& m : served)
+    if (!m.start(server_per_module ? 1 : modules))
+      return state.SkipWithError("gpio-dll-sim serve did not start");
+  std::vector<std::string> serials;
+  for (int k = 1; k <= modules; ++k) {
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "SIM%04d", k);
+    serials.push_back(serial);
+  }
+  std::filesystem::path tree = served[0].dir();
+  if (server_per_module) {
+    // Every server calls its module SIM0001: the threads pick theirs by node instead.
+    tree = served[0].dir() + "-tree";
+    std::filesystem::create_directories(tree / "sys/class/hidraw");
+    std::filesystem::create_directories(tree / "dev");
+    for (int k = 0; k < modules; ++k) {
+      const std::filesystem::path from = served[static_cast<std::size_t>(k)].dir();
+      const std::string name = "hidraw" + std::to_string(k);
+      std::filesystem::create_directory_symlink(from / "sys/class/hidraw/hidraw0",
+                                                tree / "sys/class/hidraw" / name);
+      std::filesystem::create_symlink(from / "dev/hidraw0", tree / "dev" / name);
+    }
+  }
+  platform::use_hidraw(tree / "sys/class/hidraw", tree / "dev");
+  double seconds = 0;
+  std::atomic<int> failures = 0;
+  for (auto _ : state) {
+    std::atomic<int> ready = 0;
+    std::atomic<bool> go = false;
+    std::vector<std::thread> threads;
+    for (int k = 1; k <= modules; ++k)
+      threads.emplace_back([&, k] {
+        if (server_per_module)
+          platform::use_module_at((tree / "dev" / ("hidraw" + std::to_string(k - 1))).string());
+        else
+          platform::use_module_with_serial(serials[static_cast<std::size_t>(k - 1)]);
+        cls_GPIO_DLL dll;
+        std::string fw, vid, pid;
+        if (dll.GPIO_FW_VER_Read(fw, vid, pid) != OK) ++failures;
+        ++ready;
+        while (!go)
+          std::this_thread::yield();
+        std::int16_t cmd = 0x0D, target = 0x16;
+        std::int32_t high = 0, low = 0;
+        for (int i = 0; i < kCalls; ++i)
+          if (dll.GPIO_ReadSMBusWord(cmd, high, low, target) != OK) ++failures;
+      });
+    while (ready < modules)
+      std::this_thread::yield();
+    const auto start = Clock::now();
+    go = true;
+    for (auto& t : threads)
+      t.join();
+    seconds += us_since(start) / 1e6;
+  }
+  platform::use_system();
+  if (server_per_module) std::filesystem::remove_all(tree);
+  if (failures != 0) return state.SkipWithError("a module's transactions failed");
+  const double total = static_cast<double>(state.iterations()) * modules * kCalls;
+  state.counters["transactions_per_s"] = total / seconds;
+  state.counters["per_module_per_s"] = total / seconds / modules;
+}
+BENCHMARK(BM_ServedModulesThreadThroughput)
+    ->ArgNames({"modules", "server_per_module"})
+    ->ArgsProduct({{1, 2, 4}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

@@ -126,6 +126,63 @@ TEST_F(ServedDevice, AModuleThatGoesAwayAndComesBackIsFoundAgain) {
   });
 }
 
+// The server killed (SIGKILL) while the module is mid-way through an EEPROM image: the call that
+// was waiting for a chunk fails at once instead of waiting out its 6 s time-out, and a server
+// started again at the same mount is identified and read as before.
+TEST_F(ServedDevice, AServerKilledDuringAnEepromReadFailsTheReadAndCanBeStartedAgain) {
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    control("silent-after 5");  // a few chunks answered, then the read waits for the next
+    std::int32_t result = OK;
+    ByteArray image;
+    const auto start = Clock::now();
+    std::thread reader([&] { result = dll.GPIO_FW_EEP_Read(fw, image); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    server_.kill_hard();
+    reader.join();
+    const auto waited = Clock::now() - start;
+    EXPECT_TRUE(result == FATAL_ERROR || result == NO_DEV_DETECTED) << result;
+    EXPECT_LT(waited, std::chrono::seconds(3));  // not the 6 s time-out
+
+    ASSERT_TRUE(server_.start(dir_));
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_EQ(fw, "2.0.19");
+    ASSERT_EQ(dll.GPIO_FW_EEP_Read(fw, image), OK);
+    EXPECT_EQ(image.size(), 8192u);
+  });
+}
+
+// The same with the module answering at full speed: reads of whole images one after another,
+// the server killed while one of them is under way.
+TEST_F(ServedDevice, AServerKilledWhileImagesAreReadEndsTheReadsWithAFailure) {
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    std::string fw, vid, pid;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    std::int32_t result = OK;
+    int images = 0;
+    Clock::time_point ended;
+    std::thread reader([&] {
+      ByteArray image;
+      while ((result = dll.GPIO_FW_EEP_Read(fw, image)) == OK)
+        ++images;
+      ended = Clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const auto killed = Clock::now();
+    server_.kill_hard();
+    reader.join();
+    EXPECT_TRUE(result == FATAL_ERROR || result == NO_DEV_DETECTED) << result;
+    EXPECT_LT(ended - killed, std::chrono::seconds(3));
+    ASSERT_TRUE(server_.start(dir_));
+    ByteArray image;
+    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_EQ(dll.GPIO_FW_EEP_Read(fw, image), OK);
+  });
+}
+
 TEST_F(ServedDevice, AnyProgramCanUseItWithWritePollAndRead) {
   const int fd = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR);
   ASSERT_GE(fd, 0);
@@ -274,6 +331,122 @@ TEST(TwoServedModules, EachThreadPicksItsModuleBySerialNumber) {
   first.stop();
   second.stop();
   std::filesystem::remove_all(rack);
+}
+
+}  // namespace
+}  // namespace gpio_dll
+
+namespace gpio_dll {
+namespace {
+
+// One server with --modules 2: two nodes, two modules with state of their own.
+class SeveralServedModules : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_SERVED_DEVICE();
+    char pattern[] = "/tmp/gpio-dll-modules.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    platform::use_system();
+    server_.stop();
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+  bool control(const std::string& file, const std::string& command) {
+    std::ofstream out(dir_ + "/" + file);
+    out << command << std::flush;
+    return out.good();
+  }
+  std::vector<std::string> listed_serials() {
+    std::vector<std::string> serials;
+    for (const auto& device : platform::list_devices())
+      serials.push_back(device.serial_number);
+    return serials;
+  }
+
+  std::string dir_;
+  testing::Server server_;
+};
+
+TEST_F(SeveralServedModules, EachThreadReadsTheRegistersOfItsOwnModule) {
+  ASSERT_TRUE(server_.start(dir_, "2.0.19", "RACK", 2));
+  platform::use_hidraw(dir_ + "/sys/class/hidraw", dir_ + "/dev");
+  EXPECT_EQ(listed_serials(), (std::vector<std::string>{"RACK-1", "RACK-2"}));
+  ASSERT_TRUE(control("control-hidraw0", "word 0x0D 11"));
+  ASSERT_TRUE(control("control-hidraw1", "word 0x0D 22"));
+
+  // Both threads at once, many reads each: a report delivered to the other module's files would
+  // hand one of them the wrong value.
+  std::int32_t seen[2] = {-1, -1};
+  int failures[2] = {0, 0};
+  std::vector<std::thread> threads;
+  for (int k = 0; k < 2; ++k)
+    threads.emplace_back([&, k] {
+      platform::use_module_with_serial(k == 0 ? "RACK-1" : "RACK-2");
+      cls_GPIO_DLL dll;
+      std::string fw, vid, pid;
+      if (dll.GPIO_FW_VER_Read(fw, vid, pid) != OK) return void(++failures[k]);
+      for (int i = 0; i < 200; ++i) {
+        std::int16_t cmd = 0x0D, target = 0x16;
+        std::int32_t high = -1, low = -1;
+        if (dll.GPIO_ReadSMBusWord(cmd, high, low, target) != OK) ++failures[k];
+        if (i == 0) seen[k] = high << 8 | low;
+        if ((high << 8 | low) != seen[k]) ++failures[k];
+      }
+    });
+  for (auto& t : threads)
+    t.join();
+  EXPECT_EQ(failures[0], 0);
+  EXPECT_EQ(failures[1], 0);
+  EXPECT_EQ(seen[0], 11);
+  EXPECT_EQ(seen[1], 22);
+}
+
+TEST_F(SeveralServedModules, WithoutASerialTheyAreNumberedAndControlIsTheFirstModules) {
+  ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 3));
+  platform::use_hidraw(dir_ + "/sys/class/hidraw", dir_ + "/dev");
+  EXPECT_EQ(listed_serials(), (std::vector<std::string>{"SIM0001", "SIM0002", "SIM0003"}));
+  ASSERT_TRUE(control("control", "word 0x0D 7"));
+  ASSERT_TRUE(control("control-hidraw2", "word 0x0D 9"));
+  EXPECT_FALSE(control("control-hidraw1", "no-such-command"));
+  std::vector<std::int32_t> values;
+  for (const char* serial : {"SIM0001", "SIM0002", "SIM0003"})
+    testing::on_fresh_thread([&] {
+      platform::use_module_with_serial(serial);
+      cls_GPIO_DLL dll;
+      std::string fw, vid, pid;
+      ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK) << serial;
+      std::int16_t cmd = 0x0D, target = 0x16;
+      std::int32_t high = 0, low = 0;
+      ASSERT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK) << serial;
+      values.push_back(high << 8 | low);
+    });
+  EXPECT_EQ(values, (std::vector<std::int32_t>{7, 87, 9}));  // 87: the battery's own value
+}
+
+// Through the bare nodes: an answer from module 1 reaches hidraw1's files, never hidraw0's.
+TEST_F(SeveralServedModules, AnOpenFileReceivesOnlyItsOwnModulesReports) {
+  ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 2));
+  const int first = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR | O_NONBLOCK);
+  const int second = open((dir_ + "/dev/hidraw1").c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(first, 0);
+  ASSERT_GE(second, 0);
+  char serial[64] = {};
+  ASSERT_GT(ioctl(second, HIDIOCGRAWUNIQ(sizeof serial), serial), 0);
+  EXPECT_STREQ(serial, "SIM0002");
+  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // version query
+  ASSERT_EQ(write(second, report, sizeof report), 65);
+  pollfd p{second, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 2000), 1);
+  std::uint8_t answer[64] = {};
+  EXPECT_EQ(read(second, answer, sizeof answer), 64);
+  EXPECT_EQ(answer[0], 0x01);
+  errno = 0;
+  EXPECT_EQ(read(first, answer, sizeof answer), -1);
+  EXPECT_EQ(errno, EAGAIN);
+  close(first);
+  close(second);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The FUSE side of the device server: a fixed tree of inodes, hidraw semantics on the device
-// file, the hidraw ioctls, and the control file. Low-level API, one thread: a read that finds no
-// report waits (its reply is deferred) until a write produces one.
+// The FUSE side of the device server: a tree of inodes made at start for the served modules,
+// hidraw semantics on each device file, the hidraw ioctls, and the control files. Low-level API,
+// one thread: a read that finds no report waits (its reply is deferred) until a write produces one.
 #define FUSE_USE_VERSION 35
 
 #include "hidraw_server.hpp"
@@ -9,6 +9,8 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +20,8 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
+#include <sstream>
 #include <vector>
 
 namespace gpio_dll::sim {
@@ -27,40 +31,49 @@ namespace {
 constexpr std::size_t kQueuedReportLimit = 64;  // per open file, like the kernel's hidraw
 constexpr double kAttributeTimeout = 1.0;
 
-enum Ino : fuse_ino_t {
-  kRoot = FUSE_ROOT_ID,
-  kDevDir,
-  kHidraw0,
-  kSysDir,
-  kClassDir,
-  kHidrawClassDir,
-  kClassEntry,
-  kDeviceDir,
-  kUevent,
-  kReportDescriptor,
-  kControl,
-};
+// What a node of the tree is; the files of a module also name the module (its index).
+enum class Kind { kDirectory, kHidraw, kUevent, kReportDescriptor, kControl };
 
 struct Node {
   fuse_ino_t parent;
-  const char* name;
-  bool directory;
+  std::string name;
+  Kind kind;
   mode_t mode;
+  std::size_t module = 0;
+  bool directory() const { return kind == Kind::kDirectory; }
 };
 
-const std::map<fuse_ino_t, Node> kTree = {
-    {kRoot, {kRoot, "", true, 0755}},
-    {kDevDir, {kRoot, "dev", true, 0755}},
-    {kHidraw0, {kDevDir, "hidraw0", false, 0660}},
-    {kSysDir, {kRoot, "sys", true, 0755}},
-    {kClassDir, {kSysDir, "class", true, 0755}},
-    {kHidrawClassDir, {kClassDir, "hidraw", true, 0755}},
-    {kClassEntry, {kHidrawClassDir, "hidraw0", true, 0755}},
-    {kDeviceDir, {kClassEntry, "device", true, 0755}},
-    {kUevent, {kDeviceDir, "uevent", false, 0444}},
-    {kReportDescriptor, {kDeviceDir, "report_descriptor", false, 0444}},
-    {kControl, {kRoot, "control", false, 0600}},
-};
+using Tree = std::map<fuse_ino_t, Node>;
+
+// MOUNT/dev/hidrawK and MOUNT/sys/class/hidraw/hidrawK/device/{uevent,report_descriptor} for
+// each module K; MOUNT/control for module 0 and, with more than one module, MOUNT/control-hidrawK
+// for each.
+Tree make_tree(std::size_t modules) {
+  Tree tree;
+  fuse_ino_t next = FUSE_ROOT_ID;
+  auto add = [&](fuse_ino_t parent, std::string name, Kind kind, mode_t mode,
+                 std::size_t module = 0) {
+    const fuse_ino_t ino = next++;
+    tree.emplace(ino, Node{parent, std::move(name), kind, mode, module});
+    return ino;
+  };
+  const fuse_ino_t root = add(FUSE_ROOT_ID, "", Kind::kDirectory, 0755);
+  const fuse_ino_t dev = add(root, "dev", Kind::kDirectory, 0755);
+  const fuse_ino_t sys = add(root, "sys", Kind::kDirectory, 0755);
+  const fuse_ino_t class_dir = add(sys, "class", Kind::kDirectory, 0755);
+  const fuse_ino_t hidraw_class = add(class_dir, "hidraw", Kind::kDirectory, 0755);
+  add(root, "control", Kind::kControl, 0600, 0);
+  for (std::size_t k = 0; k < modules; ++k) {
+    const std::string name = "hidraw" + std::to_string(k);
+    add(dev, name, Kind::kHidraw, 0660, k);
+    const fuse_ino_t entry = add(hidraw_class, name, Kind::kDirectory, 0755);
+    const fuse_ino_t device = add(entry, "device", Kind::kDirectory, 0755);
+    add(device, "uevent", Kind::kUevent, 0444, k);
+    add(device, "report_descriptor", Kind::kReportDescriptor, 0444, k);
+    if (modules > 1) add(root, "control-" + name, Kind::kControl, 0600, k);
+  }
+  return tree;
+}
 
 std::string uevent_text(const SimulatedModule& module) {
   const std::string serial_number = module.serial_number();
@@ -85,28 +98,26 @@ struct OpenFile {
   fuse_pollhandle* poll_handle = nullptr;
 };
 
-class Server;
+class Served;
 
 class Sink final : public InputReportSink {
  public:
-  explicit Sink(Server& server) : server_(server) {}
+  explicit Sink(Served& served) : served_(served) {}
   void send_input_report(std::vector<std::uint8_t> report, std::uint32_t) override;
 
  private:
-  Server& server_;
+  Served& served_;
 };
 
-class Server {
+// One served module with the open files of its node: each of them receives every input report
+// of this module, and of no other.
+class Served {
  public:
-  explicit Server(std::shared_ptr<SimulatedModule> module) : module_(std::move(module)) {}
+  explicit Served(std::shared_ptr<SimulatedModule> module) : module_(std::move(module)) {}
 
   SimulatedModule& module() { return *module_; }
   std::map<std::uint64_t, OpenFile>& files() { return files_; }
-  std::uint64_t open_file(bool nonblocking) {
-    const std::uint64_t fh = next_fh_++;
-    files_[fh].nonblocking = nonblocking;
-    return fh;
-  }
+  void open_file(std::uint64_t fh, bool nonblocking) { files_[fh].nonblocking = nonblocking; }
 
   // hidraw hands unnumbered reports over without their identifier byte.
   void deliver(std::vector<std::uint8_t> report) {
@@ -139,14 +150,15 @@ class Server {
   }
 
   // A waiting read whose caller gave up (a signal): answer it so the caller can go on.
-  void interrupt(fuse_req_t req) {
+  bool interrupt(fuse_req_t req) {
     for (auto& [fh, file] : files_)
       for (auto it = file.waiting_reads.begin(); it != file.waiting_reads.end(); ++it)
         if (it->first == req) {
           file.waiting_reads.erase(it);
           fuse_reply_err(req, EINTR);
-          return;
+          return true;
         }
+    return false;
   }
 
   // What a read hands over of `report`: as much as was asked for, or what the faults say.
@@ -166,27 +178,59 @@ class Server {
  private:
   std::shared_ptr<SimulatedModule> module_;
   std::map<std::uint64_t, OpenFile> files_;
-  std::uint64_t next_fh_ = 1;
 };
 
 void Sink::send_input_report(std::vector<std::uint8_t> report, std::uint32_t) {
-  server_.deliver(std::move(report));
+  served_.deliver(std::move(report));
 }
+
+class Server {
+ public:
+  explicit Server(const std::vector<std::shared_ptr<SimulatedModule>>& modules)
+      : tree(make_tree(modules.size())) {
+    for (const auto& module : modules)
+      served_.push_back(std::make_unique<Served>(module));
+  }
+
+  Served& module(std::size_t index) { return *served_.at(index); }
+  Served& module_of(fuse_ino_t ino) { return module(tree.at(ino).module); }
+  const Node* node(fuse_ino_t ino) const {
+    auto it = tree.find(ino);
+    return it == tree.end() ? nullptr : &it->second;
+  }
+  bool is_hidraw(fuse_ino_t ino) const {
+    const Node* n = node(ino);
+    return n != nullptr && n->kind == Kind::kHidraw;
+  }
+  std::uint64_t next_fh() { return next_fh_++; }
+  void interrupt(fuse_req_t req) {
+    for (auto& served : served_)
+      if (served->interrupt(req)) return;
+  }
+
+  const Tree tree;
+
+ private:
+  std::vector<std::unique_ptr<Served>> served_;
+  std::uint64_t next_fh_ = 1;
+};
 
 Server& server_of(fuse_req_t req) {
   return *static_cast<Server*>(fuse_req_userdata(req));
 }
 
 std::string file_content(fuse_ino_t ino, Server& server) {
-  switch (ino) {
-    case kUevent:
-      return uevent_text(server.module());
-    case kReportDescriptor: {
+  const Node* node = server.node(ino);
+  if (node == nullptr) return {};
+  switch (node->kind) {
+    case Kind::kUevent:
+      return uevent_text(server.module(node->module).module());
+    case Kind::kReportDescriptor: {
       const auto& d = SimulatedModule::report_descriptor();
       return std::string(d.begin(), d.end());
     }
-    case kControl:
-      return server.control_status;
+    case Kind::kControl:
+      return server.module(node->module).control_status;
     default:
       return {};
   }
@@ -194,10 +238,10 @@ std::string file_content(fuse_ino_t ino, Server& server) {
 
 struct stat attributes_of(fuse_ino_t ino, Server& server) {
   struct stat st {};
-  const Node& node = kTree.at(ino);
+  const Node& node = server.tree.at(ino);
   st.st_ino = ino;
-  st.st_mode = (node.directory ? S_IFDIR : S_IFREG) | node.mode;
-  st.st_nlink = node.directory ? 2 : 1;
+  st.st_mode = (node.directory() ? S_IFDIR : S_IFREG) | node.mode;
+  st.st_nlink = node.directory() ? 2 : 1;
   st.st_uid = getuid();
   st.st_gid = getgid();
   st.st_size = static_cast<off_t>(file_content(ino, server).size());
@@ -205,11 +249,12 @@ struct stat attributes_of(fuse_ino_t ino, Server& server) {
 }
 
 void on_lookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
-  for (const auto& [ino, node] : kTree) {
-    if (ino == kRoot || node.parent != parent || std::strcmp(node.name, name) != 0) continue;
+  Server& server = server_of(req);
+  for (const auto& [ino, node] : server.tree) {
+    if (ino == FUSE_ROOT_ID || node.parent != parent || node.name != name) continue;
     fuse_entry_param entry{};
     entry.ino = ino;
-    entry.attr = attributes_of(ino, server_of(req));
+    entry.attr = attributes_of(ino, server);
     entry.attr_timeout = kAttributeTimeout;
     entry.entry_timeout = kAttributeTimeout;
     fuse_reply_entry(req, &entry);
@@ -219,23 +264,25 @@ void on_lookup(fuse_req_t req, fuse_ino_t parent, const char* name) {
 }
 
 void on_getattr(fuse_req_t req, fuse_ino_t ino, fuse_file_info*) {
-  if (kTree.count(ino) == 0) return void(fuse_reply_err(req, ENOENT));
-  const struct stat st = attributes_of(ino, server_of(req));
+  Server& server = server_of(req);
+  if (server.node(ino) == nullptr) return void(fuse_reply_err(req, ENOENT));
+  const struct stat st = attributes_of(ino, server);
   fuse_reply_attr(req, &st, kAttributeTimeout);
 }
 
 void on_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info*) {
-  if (kTree.count(ino) == 0 || !kTree.at(ino).directory) return void(fuse_reply_err(req, ENOTDIR));
-  std::vector<std::pair<std::string, fuse_ino_t>> entries = {{".", ino},
-                                                             {"..", kTree.at(ino).parent}};
-  for (const auto& [child, node] : kTree)
-    if (child != kRoot && node.parent == ino) entries.emplace_back(node.name, child);
+  const Tree& tree = server_of(req).tree;
+  const Node* dir = server_of(req).node(ino);
+  if (dir == nullptr || !dir->directory()) return void(fuse_reply_err(req, ENOTDIR));
+  std::vector<std::pair<std::string, fuse_ino_t>> entries = {{".", ino}, {"..", dir->parent}};
+  for (const auto& [child, node] : tree)
+    if (child != FUSE_ROOT_ID && node.parent == ino) entries.emplace_back(node.name, child);
   std::vector<char> buffer(size);
   std::size_t used = 0;
   for (std::size_t i = static_cast<std::size_t>(offset); i < entries.size(); ++i) {
     struct stat st {};
     st.st_ino = entries[i].second;
-    st.st_mode = kTree.at(entries[i].second).directory ? S_IFDIR : S_IFREG;
+    st.st_mode = tree.at(entries[i].second).directory() ? S_IFDIR : S_IFREG;
     const std::size_t needed =
         fuse_add_direntry(req, buffer.data() + used, size - used, entries[i].first.c_str(), &st,
                           static_cast<off_t>(i + 1));
@@ -246,19 +293,25 @@ void on_readdir(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_
 }
 
 void on_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
-  if (kTree.count(ino) == 0 || kTree.at(ino).directory) return void(fuse_reply_err(req, EISDIR));
+  Server& server = server_of(req);
+  const Node* node = server.node(ino);
+  if (node == nullptr || node->directory()) return void(fuse_reply_err(req, EISDIR));
   // Every read and write goes to the server as it is: no page cache, no flush, no seeking.
   fi->direct_io = 1;
   fi->noflush = 1;
   fi->nonseekable = 1;
-  if (ino == kHidraw0 && server_of(req).faults.open_error != 0)
-    return void(fuse_reply_err(req, server_of(req).faults.open_error));
-  if (ino == kHidraw0) fi->fh = server_of(req).open_file((fi->flags & O_NONBLOCK) != 0);
+  if (node->kind == Kind::kHidraw) {
+    Served& served = server.module(node->module);
+    if (served.faults.open_error != 0) return void(fuse_reply_err(req, served.faults.open_error));
+    fi->fh = server.next_fh();
+    served.open_file(fi->fh, (fi->flags & O_NONBLOCK) != 0);
+  }
   fuse_reply_open(req, fi);
 }
 
 void on_release(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
-  if (ino == kHidraw0) server_of(req).release(fi->fh);
+  Server& server = server_of(req);
+  if (server.is_hidraw(ino)) server.module_of(ino).release(fi->fh);
   fuse_reply_err(req, 0);
 }
 
@@ -268,17 +321,18 @@ void on_interrupt(fuse_req_t req, void* data) {
 
 void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_file_info* fi) {
   Server& server = server_of(req);
-  if (ino != kHidraw0) {
+  if (!server.is_hidraw(ino)) {
     const std::string content = file_content(ino, server);
     const auto from =
         std::min(static_cast<std::size_t>(std::max<off_t>(offset, 0)), content.size());
     return void(fuse_reply_buf(req, content.data() + from, std::min(size, content.size() - from)));
   }
-  auto it = server.files().find(fi->fh);
-  if (it == server.files().end()) return void(fuse_reply_err(req, EBADF));
+  Served& served = server.module_of(ino);
+  auto it = served.files().find(fi->fh);
+  if (it == served.files().end()) return void(fuse_reply_err(req, EBADF));
   OpenFile& file = it->second;
   if (!file.queue.empty()) {
-    const auto reply = server.reply_bytes(file.queue.front(), size);
+    const auto reply = served.reply_bytes(file.queue.front(), size);
     file.queue.pop_front();
     return void(fuse_reply_buf(req, reinterpret_cast<const char*>(reply.data()), reply.size()));
   }
@@ -290,43 +344,53 @@ void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_fil
 void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_t,
               fuse_file_info*) {
   Server& server = server_of(req);
-  if (ino == kControl) {
+  const Node* node = server.node(ino);
+  if (node != nullptr && node->kind == Kind::kControl) {
+    Served& served = server.module(node->module);
     std::string command(buf, size);
     while (!command.empty() && (command.back() == '\n' || command.back() == '\r'))
       command.pop_back();
-    const bool known = apply_node_command(server.faults, command) ||
-                       apply_control_command(server.module(), command);
-    server.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
+    const bool known = apply_node_command(served.faults, command) ||
+                       apply_control_command(served.module(), command);
+    served.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
     return void(known ? fuse_reply_write(req, size) : fuse_reply_err(req, EINVAL));
   }
-  if (ino != kHidraw0) return void(fuse_reply_err(req, EACCES));
+  if (node == nullptr || node->kind != Kind::kHidraw) return void(fuse_reply_err(req, EACCES));
+  Served& served = server.module(node->module);
   // Answer the write first: the report the module sends back may complete a waiting read.
   fuse_reply_write(req, size);
-  Sink sink(server);
-  server.module().on_output_report(std::span(reinterpret_cast<const std::uint8_t*>(buf), size),
+  Sink sink(served);
+  served.module().on_output_report(std::span(reinterpret_cast<const std::uint8_t*>(buf), size),
                                    sink);
 }
 
 void on_poll(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi, fuse_pollhandle* ph) {
   Server& server = server_of(req);
-  auto it = ino == kHidraw0 ? server.files().find(fi->fh) : server.files().end();
-  if (it == server.files().end()) {
+  OpenFile* file = nullptr;
+  if (server.is_hidraw(ino)) {
+    auto& files = server.module_of(ino).files();
+    auto it = files.find(fi->fh);
+    if (it != files.end()) file = &it->second;
+  }
+  if (file == nullptr) {
     if (ph != nullptr) fuse_pollhandle_destroy(ph);
     return void(fuse_reply_poll(req, POLLIN | POLLOUT));
   }
-  OpenFile& file = it->second;
   if (ph != nullptr) {
-    if (file.poll_handle != nullptr) fuse_pollhandle_destroy(file.poll_handle);
-    file.poll_handle = ph;
+    if (file->poll_handle != nullptr) fuse_pollhandle_destroy(file->poll_handle);
+    file->poll_handle = ph;
   }
-  fuse_reply_poll(req, POLLOUT | (file.queue.empty() ? 0 : POLLIN));
+  fuse_reply_poll(req, POLLOUT | (file->queue.empty() ? 0 : POLLIN));
 }
 
 void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file_info*,
               unsigned flags, const void*, size_t, size_t out_size) {
-  if (ino != kHidraw0 || (flags & FUSE_IOCTL_COMPAT) != 0) return void(fuse_reply_err(req, ENOTTY));
+  Server& server = server_of(req);
+  if (!server.is_hidraw(ino) || (flags & FUSE_IOCTL_COMPAT) != 0)
+    return void(fuse_reply_err(req, ENOTTY));
+  Served& served = server.module_of(ino);
   const auto& descriptor = SimulatedModule::report_descriptor();
-  const NodeFaults& faults = server_of(req).faults;
+  const NodeFaults& faults = served.faults;
   if (cmd == HIDIOCGRDESCSIZE) {
     const int size = faults.descriptor_size.value_or(static_cast<int>(descriptor.size()));
     return void(fuse_reply_ioctl(req, 0, &size, sizeof size));
@@ -345,19 +409,34 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
     return void(fuse_reply_ioctl(req, 0, &info, sizeof info));
   }
   if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x04 && _IOC_DIR(cmd) == _IOC_READ)
-    return reply_text(req, server_of(req).module().product_name(),
-                      out_size);  // HIDIOCGRAWNAME(len)
+    return reply_text(req, served.module().product_name(), out_size);  // HIDIOCGRAWNAME(len)
   if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x08 && _IOC_DIR(cmd) == _IOC_READ)
-    return reply_text(req, server_of(req).module().serial_number(), out_size);  // HIDIOCGRAWUNIQ
+    return reply_text(req, served.module().serial_number(), out_size);  // HIDIOCGRAWUNIQ
   fuse_reply_err(req, ENOTTY);
 }
 
 }  // namespace
 
 int serve(std::shared_ptr<SimulatedModule> module, const ServeOptions& options) {
+  return serve(std::vector{std::move(module)}, options);
+}
+
+int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
+          const ServeOptions& options) {
+  if (modules.empty()) {
+    std::cerr << "gpio-dll-sim: no module to serve\n";
+    return 1;
+  }
+  // A mount left behind by a server that was killed before it could be unmounted: its
+  // connection is gone (ENOTCONN). Detach it so that this server can mount in its place.
+  struct stat mount_point {};
+  if (stat(options.mount_dir.c_str(), &mount_point) != 0 && errno == ENOTCONN &&
+      umount2(options.mount_dir.c_str(), MNT_DETACH) != 0)
+    std::cerr << "gpio-dll-sim: " << options.mount_dir
+              << " is a dead mount that cannot be detached: " << std::strerror(errno) << "\n";
   std::error_code ec;
   std::filesystem::create_directories(options.mount_dir, ec);
-  Server server(std::move(module));
+  Server server(modules);
 
   fuse_lowlevel_ops ops{};
   ops.lookup = on_lookup;
@@ -389,10 +468,17 @@ int serve(std::shared_ptr<SimulatedModule> module, const ServeOptions& options) 
   int status = 1;
   if (fuse_set_signal_handlers(session) == 0) {
     if (fuse_session_mount(session, options.mount_dir.c_str()) == 0) {
-      std::cout << "device: " << options.mount_dir << "/dev/hidraw0\n"
-                << "class: " << options.mount_dir << "/sys/class/hidraw\n"
-                << "control: " << options.mount_dir << "/control\n"
-                << std::flush;
+      // One write, the line for MOUNT/control last: whoever waits for it has read everything.
+      std::ostringstream text;
+      for (std::size_t k = 0; k < modules.size(); ++k)
+        text << "device: " << options.mount_dir << "/dev/hidraw" << k << "\n";
+      text << "class: " << options.mount_dir << "/sys/class/hidraw\n";
+      if (modules.size() > 1)
+        for (std::size_t k = 0; k < modules.size(); ++k)
+          text << "control of hidraw" << k << " (" << modules[k]->serial_number()
+               << "): " << options.mount_dir << "/control-hidraw" << k << "\n";
+      text << "control: " << options.mount_dir << "/control\n";
+      std::cout << text.str() << std::flush;
       status = fuse_session_loop(session) == 0 ? 0 : 1;
       fuse_session_unmount(session);
     } else {

@@ -1,5 +1,6 @@
-// Serves a simulated module as a hidraw-like file through FUSE, with a small sysfs-like tree
-// beside it, so that any program can open it as it would open /dev/hidrawN:
+// Serves simulated modules as hidraw-like files through FUSE, with a small sysfs-like tree
+// beside them, so that any program can open them as it would open /dev/hidrawN (shown for one
+// module; module K of several is hidrawK):
 //
 //   MOUNT/dev/hidraw0                               the device: one write() is one output
 //                                                   report, read() gives one 64-byte input
@@ -8,12 +9,17 @@
 //   MOUNT/sys/class/hidraw/hidraw0/device/uevent    HID_ID=0003:00000451:00005F00
 //   MOUNT/sys/class/hidraw/hidraw0/device/report_descriptor
 //   MOUNT/control                                   write fault commands here (see below)
+//
+// With more than one module, MOUNT/control-hidrawK takes the commands for module K (MOUNT/control
+// stays module 0's). Every open file of MOUNT/dev/hidrawK receives every input report of module
+// K, and only those.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "simulated_module.hpp"
 
@@ -48,5 +54,8 @@ bool apply_control_command(SimulatedModule& module, const std::string& command);
 
 // Mounts, serves until SIGTERM, SIGINT or SIGHUP, unmounts. Returns a process exit status.
 int serve(std::shared_ptr<SimulatedModule> module, const ServeOptions& options);
+// The same for several modules, module K as hidrawK.
+int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
+          const ServeOptions& options);
 
 }  // namespace gpio_dll::sim

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace gpio_dll::testing {
 
@@ -32,11 +33,12 @@ inline std::string missing_prerequisite() {
     }                                                                                  \
   } while (0)
 
-// One gpio-dll-sim serve process.
+// One gpio-dll-sim serve process, serving `modules` modules (an empty serial: the server's
+// default serial numbers).
 class Server {
  public:
   bool start(const std::string& mount, const std::string& fw = "2.0.19",
-             const std::string& serial = "SIM0001") {
+             const std::string& serial = "SIM0001", int modules = 1) {
     int out[2];
     if (pipe(out) != 0) return false;
     pid_ = fork();
@@ -45,8 +47,12 @@ class Server {
       prctl(PR_SET_PDEATHSIG, SIGTERM);
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
-      execl(GPIO_DLL_SIM, GPIO_DLL_SIM, "serve", "--fw", fw.c_str(), "--serial", serial.c_str(),
-            "--mount", mount.c_str(), static_cast<char*>(nullptr));
+      const std::string count = std::to_string(modules);
+      std::vector<const char*> argv = {GPIO_DLL_SIM, "serve",       "--fw",      fw.c_str(),
+                                       "--mount",    mount.c_str(), "--modules", count.c_str()};
+      if (!serial.empty()) argv.insert(argv.end(), {"--serial", serial.c_str()});
+      argv.push_back(nullptr);
+      execv(GPIO_DLL_SIM, const_cast<char* const*>(argv.data()));
       _exit(127);
     }
     close(out[1]);
@@ -68,6 +74,15 @@ class Server {
   void stop() {
     if (pid_ <= 0) return;
     kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+  // Killed with no chance to clean up (SIGKILL), as a crash would end it; the kernel ends its
+  // mount's connection and fusermount3 unmounts it.
+  void kill_hard() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
     int status = 0;
     waitpid(pid_, &status, 0);
     pid_ = -1;
