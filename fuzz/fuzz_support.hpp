@@ -9,8 +9,11 @@
 #include <thread>
 
 #include "gpio_dll/error_codes.hpp"
+#include "support/fresh_thread.hpp"
 
 namespace gpio_dll::fuzz {
+
+using testing::on_fresh_thread;
 
 inline void require(bool holds, const char* what) {
   if (holds) return;
@@ -24,21 +27,6 @@ inline bool defined_result(std::int32_t code) {
   for (std::int32_t band : {kStatusBandOldFirmware, kStatusBandNewFirmware})
     if (code > band && code <= band + 255) return true;
   return false;
-}
-
-// Runs `body` on a new thread, whose module state starts empty.
-template <class F>
-void on_fresh_thread(F&& body) {
-  std::exception_ptr failure;
-  std::thread thread([&] {
-    try {
-      body();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  thread.join();
-  if (failure) std::rethrow_exception(failure);
 }
 
 }  // namespace gpio_dll::fuzz

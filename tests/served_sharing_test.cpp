@@ -127,9 +127,9 @@ void report(int fd, const Counts& c) {
 // GPIO_DLL_SHARING_WORKER is "MODE DIR INDEX RESULT_FD GO_FD"; MODE "busy" (kThreads users,
 // INDEX the process) or "idle" (one user INDEX that identifies, says so, waits, then reads).
 TEST(ServedSharingWorker, Run) {
-  const char* spec = std::getenv("GPIO_DLL_SHARING_WORKER");
-  if (spec == nullptr) GTEST_SKIP() << "runs only as a child of the ServedSharing tests";
-  std::istringstream in(spec);
+  const char* job = std::getenv("GPIO_DLL_SHARING_WORKER");
+  if (job == nullptr) GTEST_SKIP() << "runs only as a child of the ServedSharing tests";
+  std::istringstream in(job);
   std::string mode, dir;
   int index = 0, result_fd = -1, go_fd = -1;
   ASSERT_TRUE(in >> mode >> dir >> index >> result_fd >> go_fd);
@@ -187,14 +187,14 @@ class Worker {
   bool start(const std::string& mode, const std::string& dir, int index) {
     int result[2], go[2];
     if (pipe2(result, O_CLOEXEC) != 0 || pipe2(go, O_CLOEXEC) != 0) return false;
-    const std::string spec = mode + " " + dir + " " + std::to_string(index) + " " +
-                             std::to_string(result[1]) + " " + std::to_string(go[0]);
+    const std::string job = mode + " " + dir + " " + std::to_string(index) + " " +
+                            std::to_string(result[1]) + " " + std::to_string(go[0]);
     pid_ = fork();
     if (pid_ == 0) {
       // The child keeps only its ends, past exec.
       fcntl(result[1], F_SETFD, 0);
       fcntl(go[0], F_SETFD, 0);
-      setenv("GPIO_DLL_SHARING_WORKER", spec.c_str(), 1);
+      setenv("GPIO_DLL_SHARING_WORKER", job.c_str(), 1);
       execl("/proc/self/exe", "served_device_tests", "--gtest_filter=ServedSharingWorker.Run",
             "--gtest_brief=1", static_cast<char*>(nullptr));
       _exit(127);

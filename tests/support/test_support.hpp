@@ -12,6 +12,7 @@
 #include "base/module_state.hpp"
 #include "gpio_dll/gpio_dll.hpp"
 #include "simulated_module.hpp"
+#include "support/fresh_thread.hpp"
 
 namespace gpio_dll {
 
@@ -35,21 +36,6 @@ inline void PrintTo(const Variant& v, std::ostream* os) {
 }  // namespace gpio_dll
 
 namespace gpio_dll::testing {
-
-// Runs `body` on a new thread, whose module state starts empty, and rethrows what it threw.
-template <class F>
-void on_fresh_thread(F&& body) {
-  std::exception_ptr failure;
-  std::thread thread([&] {
-    try {
-      body();
-    } catch (...) {
-      failure = std::current_exception();
-    }
-  });
-  thread.join();
-  if (failure) std::rethrow_exception(failure);
-}
 
 // A test with the simulated module as the component's platform.
 class SimulatedModuleTest : public ::testing::Test {
