@@ -87,14 +87,6 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  if (options.mount_dir.empty()) {
-    char pattern[] = "/tmp/gpio-dll-sim.XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-      std::cerr << "gpio-dll-sim: cannot make a mount folder under /tmp\n";
-      return 1;
-    }
-    options.mount_dir = pattern;
-  }
   std::vector<std::shared_ptr<gpio_dll::sim::SimulatedModule>> served;
   try {
     for (int k = 1; k <= modules; ++k) {

@@ -5,11 +5,12 @@
 
 #include "hidraw_server.hpp"
 
+#include "mount_point.hpp"
+
 #include <fuse_lowlevel.h>
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,7 +18,6 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
-#include <filesystem>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -427,15 +427,30 @@ int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
     std::cerr << "gpio-dll-sim: no module to serve\n";
     return 1;
   }
-  // A mount left behind by a server that was killed before it could be unmounted: its
-  // connection is gone (ENOTCONN). Detach it so that this server can mount in its place.
-  struct stat mount_point {};
-  if (stat(options.mount_dir.c_str(), &mount_point) != 0 && errno == ENOTCONN &&
-      umount2(options.mount_dir.c_str(), MNT_DETACH) != 0)
-    std::cerr << "gpio-dll-sim: " << options.mount_dir
-              << " is a dead mount that cannot be detached: " << std::strerror(errno) << "\n";
-  std::error_code ec;
-  std::filesystem::create_directories(options.mount_dir, ec);
+  // A folder made for this server goes again when it ends, however it ends short of being killed.
+  struct FolderRemoval {
+    std::string dir;
+    ~FolderRemoval() {
+      if (!dir.empty()) rmdir(dir.c_str());
+    }
+  } removal;
+  std::string mount_dir = options.mount_dir;
+  if (mount_dir.empty()) {
+    char pattern[] = "/tmp/gpio-dll-sim.XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+      std::cerr << "gpio-dll-sim: cannot make a mount folder under /tmp: " << std::strerror(errno)
+                << "\n";
+      return 1;
+    }
+    mount_dir = removal.dir = pattern;
+  }
+  bool created = false;
+  const std::string refusal = prepare_mount_point(mount_dir, created);
+  if (created) removal.dir = mount_dir;
+  if (!refusal.empty()) {
+    std::cerr << "gpio-dll-sim: cannot serve at " << mount_dir << ": " << refusal << "\n";
+    return 1;
+  }
   Server server(modules);
 
   fuse_lowlevel_ops ops{};
@@ -467,22 +482,22 @@ int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
   }
   int status = 1;
   if (fuse_set_signal_handlers(session) == 0) {
-    if (fuse_session_mount(session, options.mount_dir.c_str()) == 0) {
+    if (mount_session(session, mount_dir)) {
       // One write, the line for MOUNT/control last: whoever waits for it has read everything.
       std::ostringstream text;
       for (std::size_t k = 0; k < modules.size(); ++k)
-        text << "device: " << options.mount_dir << "/dev/hidraw" << k << "\n";
-      text << "class: " << options.mount_dir << "/sys/class/hidraw\n";
+        text << "device: " << mount_dir << "/dev/hidraw" << k << "\n";
+      text << "class: " << mount_dir << "/sys/class/hidraw\n";
       if (modules.size() > 1)
         for (std::size_t k = 0; k < modules.size(); ++k)
           text << "control of hidraw" << k << " (" << modules[k]->serial_number()
-               << "): " << options.mount_dir << "/control-hidraw" << k << "\n";
-      text << "control: " << options.mount_dir << "/control\n";
+               << "): " << mount_dir << "/control-hidraw" << k << "\n";
+      text << "control: " << mount_dir << "/control\n";
       std::cout << text.str() << std::flush;
       status = fuse_session_loop(session) == 0 ? 0 : 1;
       fuse_session_unmount(session);
     } else {
-      std::cerr << "gpio-dll-sim: cannot mount at " << options.mount_dir << "\n";
+      std::cerr << "gpio-dll-sim: cannot mount at " << mount_dir << "\n";
     }
     fuse_remove_signal_handlers(session);
   }

@@ -26,7 +26,8 @@
 namespace gpio_dll::sim {
 
 struct ServeOptions {
-  std::string mount_dir;  // created if missing
+  // Created if missing, and then removed again after unmounting; empty: a new folder under /tmp.
+  std::string mount_dir;
   bool verbose = false;
 };
 
@@ -52,7 +53,8 @@ bool apply_node_command(NodeFaults& faults, const std::string& command);
 // register, its bytes as hex digits). Returns false for a command it does not know.
 bool apply_control_command(SimulatedModule& module, const std::string& command);
 
-// Mounts, serves until SIGTERM, SIGINT or SIGHUP, unmounts. Returns a process exit status.
+// Mounts, serves until SIGTERM, SIGINT or SIGHUP, unmounts. Refuses a folder where a file system
+// is already mounted. Returns a process exit status.
 int serve(std::shared_ptr<SimulatedModule> module, const ServeOptions& options);
 // The same for several modules, module K as hidrawK.
 int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
