@@ -2,33 +2,12 @@
 
 #include <cctype>
 
+#include "parse_hex_bytes.hpp"
+#include "parse_number.hpp"
+
 namespace gpio_dll::cli {
 
 namespace {
-
-ByteArray parse_hex(const std::string& word) {
-  std::string digits;
-  for (char c : word)
-    if (!std::isspace(static_cast<unsigned char>(c))) digits += c;
-  if (digits.size() % 2 != 0) throw UsageError{"odd number of hex digits: " + word};
-  ByteArray bytes;
-  for (std::size_t i = 0; i < digits.size(); i += 2) {
-    const std::string pair = digits.substr(i, 2);
-    if (!std::isxdigit(static_cast<unsigned char>(pair[0])) ||
-        !std::isxdigit(static_cast<unsigned char>(pair[1])))
-      throw UsageError{"not hexadecimal: " + word};
-    bytes.push_back(static_cast<std::uint8_t>(std::stoi(pair, nullptr, 16)));
-  }
-  return bytes;
-}
-
-// "010" or "-07": octal to i2c-tools, decimal to automation; the tool takes neither.
-bool has_leading_zero(const std::string& word) {
-  std::size_t at = 0;
-  if (at < word.size() && (word[at] == '-' || word[at] == '+')) ++at;
-  return at + 1 < word.size() && word[at] == '0' &&
-         std::isdigit(static_cast<unsigned char>(word[at + 1])) != 0;
-}
 
 std::string value_text(const Variant& v) {
   switch (v.type()) {
@@ -80,13 +59,19 @@ std::vector<Variant> parse_arguments(const automation::MethodInfo& method,
     // Numbers and texts travel as text; the automation layer converts them to the declared
     // type, with its overflow and type-mismatch errors.
     const auto type = method.arguments[i].type;
-    if (type == automation::ArgType::Bytes)
-      args.emplace_back(parse_hex(words[i]));
-    else if (type != automation::ArgType::Text && has_leading_zero(words[i]))
+    if (type == automation::ArgType::Bytes) {
+      try {
+        args.emplace_back(parse::parse_hex_bytes(words[i]));
+      } catch (const parse::ParseError& e) {
+        throw UsageError{std::string(method.arguments[i].name) + ": " + e.reason()};
+      }
+    } else if (type != automation::ArgType::Text && parse::has_leading_zero(words[i])) {
+      // "010" or "-07": octal to i2c-tools, decimal to automation; the tool takes neither.
       throw UsageError{std::string(method.arguments[i].name) +
                        " has a leading 0 (write decimal without it, or 0x for hex): " + words[i]};
-    else
+    } else {
       args.emplace_back(words[i]);
+    }
   }
   return args;
 }

@@ -147,13 +147,9 @@ int run_eeprom(Tool& tool, Args& args) {
 
 int run_dma(Tool& tool, Args& args) {
   expect_count(args, 1, "gpio-dll dma HEX");
-  ByteArray request;
-  const std::string& hex = args[0];
-  if (hex.size() % 2 != 0 || hex.size() > 128)
-    throw UsageError{"HEX must be up to 64 bytes as pairs of hex digits"};
-  for (std::size_t i = 0; i < hex.size(); i += 2)
-    request.push_back(
-        static_cast<std::uint8_t>(parse_number("0x" + hex.substr(i, 2), 0, 255, "HEX")));
+  ByteArray request = parse_hex(args[0], "HEX");
+  if (request.size() > 64)
+    throw UsageError{"HEX: " + std::to_string(request.size()) + " bytes, a request holds 64"};
   int status = kExitOk;
   if (!tool.identify(status)) return status;
   ByteArray answer;

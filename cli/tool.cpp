@@ -1,12 +1,11 @@
 #include "tool.hpp"
 
-#include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <iostream>
-#include <string_view>
+
+#include "parse_hex_bytes.hpp"
+#include "parse_number.hpp"
 
 namespace gpio_dll::cli {
 
@@ -64,42 +63,19 @@ int Tool::finish(const std::string& command, std::int32_t result, const Json& fi
 
 std::int64_t parse_number(const std::string& word, std::int64_t min, std::int64_t max,
                           const std::string& what) {
-  const auto out_of_range = [&] {
-    return UsageError{what + " out of range (" + std::to_string(min) + " to " +
-                      std::to_string(max) + "): " + word};
-  };
-  // One optional sign, then decimal digits or 0x and hex digits. A leading 0 before a digit
-  // is refused: i2c-tools would read it as octal, and a reader as decimal.
-  std::string_view digits = word;
-  bool negative = false;
-  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) {
-    negative = digits.front() == '-';
-    digits.remove_prefix(1);
+  try {
+    return parse::parse_number(word, min, max);
+  } catch (const parse::ParseError& e) {
+    throw UsageError{what + " " + e.reason() + ": " + word};
   }
-  int base = 10;
-  if (digits.starts_with("0x") || digits.starts_with("0X")) {
-    base = 16;
-    digits.remove_prefix(2);
-  } else if (digits.size() > 1 && digits[0] == '0' &&
-             std::isdigit(static_cast<unsigned char>(digits[1])) != 0) {
-    throw UsageError{what + " has a leading 0 (write decimal without it, or 0x for hex): " + word};
+}
+
+ByteArray parse_hex(const std::string& word, const std::string& what) {
+  try {
+    return parse::parse_hex_bytes(word);
+  } catch (const parse::ParseError& e) {
+    throw UsageError{what + ": " + e.reason()};
   }
-  const bool all_digits =
-      !digits.empty() && std::all_of(digits.begin(), digits.end(), [base](char c) {
-        return base == 16 ? std::isxdigit(static_cast<unsigned char>(c)) != 0
-                          : std::isdigit(static_cast<unsigned char>(c)) != 0;
-      });
-  if (!all_digits) throw UsageError{what + " is not a number: " + word};
-  std::uint64_t magnitude = 0;
-  const auto [end, error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), magnitude, base);
-  const std::uint64_t largest = negative ? std::uint64_t{1} << 63 : INT64_MAX;
-  if (error != std::errc() || end != digits.data() + digits.size() || magnitude > largest)
-    throw out_of_range();
-  // Two's complement conversion: 2^63 with a minus sign is INT64_MIN.
-  const auto value = static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
-  if (value < min || value > max) throw out_of_range();
-  return value;
 }
 
 std::int16_t parse_target(const std::string& word, bool pec) {

@@ -65,10 +65,13 @@ class Tool {
 std::string no_device_reason();
 
 // A number in decimal or 0x hex (one optional sign; no leading 0 before a digit) within
-// [min, max]. Throws UsageError "... is not a number", "... has a leading 0" or "... out of
-// range (MIN to MAX)".
+// [min, max]. Throws UsageError "WHAT is not a number: WORD", "WHAT has a leading 0 ...: WORD"
+// or "WHAT out of range (MIN to MAX): WORD".
 std::int64_t parse_number(const std::string& word, std::int64_t min, std::int64_t max,
                           const std::string& what);
+// Bytes as hex digits, blanks ignored. Throws UsageError "WHAT: odd number of digits" or
+// "WHAT: not a hex digit: ...".
+ByteArray parse_hex(const std::string& word, const std::string& what);
 // A 7-bit address (0x03 to 0x77, as i2c-tools take them) as the 8-bit nTargetID, bit 0 = PEC.
 std::int16_t parse_target(const std::string& word, bool pec);
 // Data bytes, one number per word.

@@ -5,6 +5,7 @@
 
 #include "command_sets.hpp"
 #include "gpio_dll/platform.hpp"
+#include "parse_hex_bytes.hpp"
 
 namespace gpio_dll::sim {
 
@@ -16,13 +17,6 @@ constexpr std::uint8_t kStatusUnknownCommand = 0x01;
 
 bool is_version(const std::uint8_t (&version)[3], int a, int b, int c) {
   return version[0] == a && version[1] == b && version[2] == c;
-}
-
-int hex_value(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 }  // namespace
 
@@ -64,16 +58,11 @@ std::vector<ScriptedAnswer> parse_script(std::istream& in) {
       answers.emplace_back(std::nullopt);
       continue;
     }
-    if (digits.size() % 2 != 0)
-      throw std::invalid_argument("script line " + std::to_string(number) +
-                                  ": odd number of digits");
     std::vector<std::uint8_t> bytes;
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-      const int high = hex_value(digits[i]);
-      const int low = hex_value(digits[i + 1]);
-      if (high < 0 || low < 0)
-        throw std::invalid_argument("script line " + std::to_string(number) + ": not hexadecimal");
-      bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    try {
+      bytes = parse::parse_hex_bytes(digits);
+    } catch (const parse::ParseError& e) {
+      throw std::invalid_argument("script line " + std::to_string(number) + ": " + e.reason());
     }
     answers.emplace_back(std::move(bytes));
   }

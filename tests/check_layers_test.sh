@@ -1,11 +1,12 @@
 #!/bin/sh
 # The layer check passes on the tree as it is, and fails, naming file and line, on an include that
-# goes up a layer or on a private include from the simulated module.
+# goes up a layer, on a private include from the simulated module or on a project include from
+# the parsers.
 set -eu
 source=$1
 dir=$(mktemp -d /tmp/gpio-dll-layers.XXXXXX)
 trap 'rm -rf "$dir"' EXIT
-cp -r "$source/src" "$source/sim" "$dir/"
+cp -r "$source/src" "$source/sim" "$source/parse" "$dir/"
 check="$source/scripts/check-layers"
 
 "$check" "$dir" >/dev/null
@@ -20,4 +21,8 @@ cp -r "$source/src/transport" "$dir/src/" # undo
 printf '#include "base/module_state.hpp"\n' >> "$dir/sim/bus.cpp"
 if out=$("$check" "$dir"); then echo "a private include from sim/ passed"; exit 1; fi
 echo "$out" | grep -q "^sim/bus.cpp:" || { echo "unexpected report: $out"; exit 1; }
-echo "layer check: passes the tree, catches both plants"
+cp -r "$source/sim" "$dir/" # undo
+printf '#include "gpio_dll/gpio_dll.hpp"\n' >> "$dir/parse/parse_number.cpp"
+if out=$("$check" "$dir"); then echo "a project include from parse/ passed"; exit 1; fi
+echo "$out" | grep -q "^parse/parse_number.cpp:" || { echo "unexpected report: $out"; exit 1; }
+echo "layer check: passes the tree, catches the three plants"

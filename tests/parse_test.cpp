@@ -1,0 +1,148 @@
+// The tools' number and hex-bytes parsers: what they take, what they refuse and why.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "parse_hex_bytes.hpp"
+#include "parse_number.hpp"
+
+namespace {
+
+using gpio_dll::parse::parse_hex_bytes;
+using gpio_dll::parse::parse_number;
+using gpio_dll::parse::ParseError;
+
+constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+
+struct NumberCase {
+  const char* word;
+  std::int64_t min;
+  std::int64_t max;
+  std::int64_t value;
+};
+
+TEST(ParseNumber, TakesDecimalAndHexWithOneSign) {
+  const std::vector<NumberCase> cases = {
+      {"0", 0, 255, 0},
+      {"255", 0, 255, 255},
+      {"0xff", 0, 255, 255},
+      {"0XFF", 0, 255, 255},
+      {"0x0b", 3, 0x77, 11},
+      {"0x00ff", 0, 255, 255},  // zeros after 0x are hex, not octal
+      {"+7", 0, 255, 7},
+      {"-0", 0, 255, 0},
+      {"-0x10", -16, 0, -16},
+      {"-9223372036854775808", kMin, kMax, kMin},
+      {"-0x8000000000000000", kMin, kMax, kMin},
+      {"9223372036854775807", kMin, kMax, kMax},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(parse_number(c.word, c.min, c.max), c.value) << c.word;
+}
+
+struct RefusedNumber {
+  const char* word;
+  std::int64_t min;
+  std::int64_t max;
+  const char* reason;
+};
+
+TEST(ParseNumber, SaysWhyAWordIsRefused) {
+  const std::vector<RefusedNumber> cases = {
+      {"", 0, 255, "is not a number"},
+      {"-", 0, 255, "is not a number"},
+      {"0x", 0, 255, "is not a number"},
+      {"0x-5", -10, 10, "is not a number"},
+      {"--5", -10, 10, "is not a number"},
+      {"+-5", -10, 10, "is not a number"},
+      {" 5", 0, 255, "is not a number"},
+      {"5 ", 0, 255, "is not a number"},
+      {"5x", 0, 255, "is not a number"},
+      {"0b101", 0, 255, "is not a number"},
+      {"12a", 0, 255, "is not a number"},
+      {"0xfg", 0, 255, "is not a number"},
+      {"010", 0, 255, "has a leading 0 (write decimal without it, or 0x for hex)"},
+      {"-07", -10, 10, "has a leading 0 (write decimal without it, or 0x for hex)"},
+      {"00", 0, 255, "has a leading 0 (write decimal without it, or 0x for hex)"},
+      {"0x1FF", 0, 255, "out of range (0 to 255)"},
+      {"256", 0, 255, "out of range (0 to 255)"},
+      {"-1", 0, 255, "out of range (0 to 255)"},
+      {"2", 3, 0x77, "out of range (3 to 119)"},
+      {"9223372036854775808", kMin, kMax,
+       "out of range (-9223372036854775808 to 9223372036854775807)"},
+      {"-9223372036854775809", kMin, kMax,
+       "out of range (-9223372036854775808 to 9223372036854775807)"},
+      {"0x10000000000000000", kMin, kMax,
+       "out of range (-9223372036854775808 to 9223372036854775807)"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parse_number(c.word, c.min, c.max);
+      ADD_FAILURE() << "took '" << c.word << "'";
+    } catch (const ParseError& e) {
+      EXPECT_EQ(e.reason(), c.reason) << c.word;
+      EXPECT_EQ(e.word(), c.word);
+      EXPECT_EQ(std::string(e.what()), std::string(c.word) + ": " + c.reason);
+    }
+  }
+}
+
+TEST(ParseNumber, LeadingZeroIsOnlyADigitAfterZero) {
+  using gpio_dll::parse::has_leading_zero;
+  for (const char* word : {"010", "+08", "-00"})
+    EXPECT_TRUE(has_leading_zero(word)) << word;
+  for (const char* word : {"0", "-0", "0x10", "10", "", "+", "0a"})
+    EXPECT_FALSE(has_leading_zero(word)) << word;
+}
+
+struct HexCase {
+  const char* text;
+  std::vector<std::uint8_t> bytes;
+};
+
+TEST(ParseHexBytes, TakesPairsOfDigitsWithBlanksAnywhere) {
+  const std::vector<HexCase> cases = {
+      {"", {}},
+      {"   ", {}},
+      {"C0FFEE", {0xC0, 0xFF, 0xEE}},
+      {"c0ffee", {0xC0, 0xFF, 0xEE}},
+      {"00 0A 00 64", {0x00, 0x0A, 0x00, 0x64}},
+      {"\t2b\nff\r", {0x2B, 0xFF}},
+      {"0 A", {0x0A}},
+      {"09afAF", {0x09, 0xAF, 0xAF}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(parse_hex_bytes(c.text), c.bytes) << c.text;
+}
+
+struct RefusedHex {
+  const char* text;
+  const char* reason;
+};
+
+TEST(ParseHexBytes, SaysWhyTextIsRefused) {
+  const std::vector<RefusedHex> cases = {
+      {"2BF", "odd number of digits"},
+      {"A", "odd number of digits"},
+      {"00 0", "odd number of digits"},
+      {"0G", "not a hex digit: 'G' at position 2"},
+      {"0x10", "not a hex digit: 'x' at position 2"},
+      {"00 -1", "not a hex digit: '-' at position 4"},
+      {"gg", "not a hex digit: 'g' at position 1"},
+  };
+  for (const auto& c : cases) {
+    try {
+      parse_hex_bytes(c.text);
+      ADD_FAILURE() << "took '" << c.text << "'";
+    } catch (const ParseError& e) {
+      EXPECT_EQ(e.reason(), c.reason) << c.text;
+      EXPECT_EQ(e.word(), c.text);
+    }
+  }
+}
+
+}  // namespace
