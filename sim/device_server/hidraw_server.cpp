@@ -494,7 +494,9 @@ int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
                << "): " << mount_dir << "/control-hidraw" << k << "\n";
       text << "control: " << mount_dir << "/control\n";
       std::cout << text.str() << std::flush;
-      status = fuse_session_loop(session) == 0 ? 0 : 1;
+      // The loop ends with the number of the signal that stopped it (a normal stop), or with a
+      // negative errno.
+      status = fuse_session_loop(session) >= 0 ? 0 : 1;
       fuse_session_unmount(session);
     } else {
       std::cerr << "gpio-dll-sim: cannot mount at " << mount_dir << "\n";

@@ -70,9 +70,10 @@ std::string prepare_mount_point(const std::string& dir, bool& created) {
   if (stat(dir.c_str(), &st) != 0 && errno == ENOTCONN && umount2(dir.c_str(), MNT_DETACH) != 0)
     return std::string("a dead mount is there and cannot be detached: ") + std::strerror(errno);
   std::error_code ec;
+  if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
+    return "not a folder";
   created = std::filesystem::create_directories(dir, ec);
   if (ec) return "cannot make the folder: " + ec.message();
-  if (!std::filesystem::is_directory(dir, ec)) return "not a folder";
   const std::string mounted = mounted_at(dir);
   if (!mounted.empty())
     return "already in use: " + mounted +
