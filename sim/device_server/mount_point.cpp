@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <fuse_lowlevel.h>
 #include <sys/mount.h>
-#include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -65,9 +65,10 @@ std::string mounted_at(const std::string& dir) {
 
 std::string prepare_mount_point(const std::string& dir, bool& created) {
   // A mount left behind by a server killed before it could unmount: its connection is gone
-  // (ENOTCONN). Nobody can use it, so detach it and mount in its place.
-  struct stat st {};
-  if (stat(dir.c_str(), &st) != 0 && errno == ENOTCONN && umount2(dir.c_str(), MNT_DETACH) != 0)
+  // (ENOTCONN). Nobody can use it, so detach it and mount in its place. statfs asks the file
+  // system itself, where stat may answer from the kernel's cache of the folder's attributes.
+  struct statfs st {};
+  if (statfs(dir.c_str(), &st) != 0 && errno == ENOTCONN && umount2(dir.c_str(), MNT_DETACH) != 0)
     return std::string("a dead mount is there and cannot be detached: ") + std::strerror(errno);
   std::error_code ec;
   if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
