@@ -39,3 +39,6 @@ foreach(pc gpio_dll gpio_dll_sim)
   configure_file(cmake/${pc}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()
+
+include(cmake/man_pages.cmake)
+include(cmake/completion.cmake)

@@ -2,7 +2,7 @@
 # Installs the build into a temporary prefix, then builds programs against it as an outside
 # project would: with find_package(gpio_dll) (the shared and the static library, each alone and
 # with the simulated module) and with pkg-config (as C++20 and as C++23). Also checks the
-# installed tools and the udev rule.
+# installed tools, their man pages and bash completion, and the udev rule.
 set -eu
 build=$1
 source=$2
@@ -20,6 +20,26 @@ test -x "$prefix/bin/gpio-dll" || fail "gpio-dll not installed"
 if [ -e "$build/sim/gpio-dll-sim" ]; then
   test -x "$prefix/bin/gpio-dll-sim" || fail "gpio-dll-sim not installed"
 fi
+# Man pages, made from the programs' help texts, and the bash completion under each program's
+# name where bash-completion looks for it.
+programs=gpio-dll
+[ -e "$build/sim/gpio-dll-sim" ] && programs="gpio-dll gpio-dll-sim"
+for program in $programs; do
+  page="$prefix/share/man/man1/$program.1"
+  test -s "$page" || fail "no man page $page"
+  title=$(echo "$program" | tr '[:lower:]' '[:upper:]')
+  grep -q "^\.TH \"\?$title\"\? \"\?1" "$page" || fail "$page: no title for $program(1)"
+  grep -q -- '--help' "$page" || fail "$page: no options"
+  completion=$(find "$prefix" -path "*/bash-completion/completions/$program")
+  test -n "$completion" || fail "no bash completion for $program"
+  registered=$(bash -c ". '$completion' && complete -p $program" 2>&1) ||
+    fail "$completion does not register $program: $registered"
+done
+case "$completion" in
+"$prefix/share/bash-completion/completions/"*) ;;
+*) fail "completion outside share/bash-completion/completions: $completion" ;;
+esac
+
 rules="$prefix/lib/udev/rules.d/70-gpio-dll.rules"
 test -f "$rules" || fail "no udev rule"
 grep -q 'ATTRS{idVendor}=="0451", ATTRS{idProduct}=="5f00"' "$rules" || fail "rule: no module ids"

@@ -1,0 +1,34 @@
+# Man pages of the tools, made at build time by help2man from their --help and --version texts,
+# so that a page says what its program says. Not when cross-compiling: the programs must run here.
+option(GPIO_DLL_MAN_PAGES "Make and install the tools' man pages (needs help2man)" ON)
+if(NOT GPIO_DLL_MAN_PAGES OR CMAKE_CROSSCOMPILING OR NOT TARGET gpio-dll)
+  return()
+endif()
+find_program(HELP2MAN help2man)
+if(NOT HELP2MAN)
+  message(FATAL_ERROR "help2man not found: install it (scripts/setup-deps), or configure with "
+                      "-DGPIO_DLL_MAN_PAGES=OFF")
+endif()
+
+set(gpio_dll_man_pages "")
+# gpio_dll_man_page(TARGET "what it is"): man/TARGET.1 in the build tree, with the sections of
+# man/TARGET.h2m.
+function(gpio_dll_man_page target name)
+  set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
+  set(include ${PROJECT_SOURCE_DIR}/man/${target}.h2m)
+  add_custom_command(OUTPUT ${page}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    COMMAND ${HELP2MAN} --no-info --section=1 --name=${name} --include=${include}
+            --output=${page} $<TARGET_FILE:${target}>
+    DEPENDS ${target} ${include}
+    COMMENT "Man page ${target}.1"
+    VERBATIM)
+  set(gpio_dll_man_pages ${gpio_dll_man_pages} ${page} PARENT_SCOPE)
+endfunction()
+
+gpio_dll_man_page(gpio-dll "the USB-to-GPIO module's SMBus, I2C, lines and EEPROM from the shell")
+if(TARGET gpio-dll-sim)
+  gpio_dll_man_page(gpio-dll-sim "serve the simulated USB-to-GPIO module as a hidraw device")
+endif()
+add_custom_target(man_pages ALL DEPENDS ${gpio_dll_man_pages})
+install(FILES ${gpio_dll_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
