@@ -83,7 +83,7 @@ std::string padded(const char* label) {
 }  // namespace
 
 int run_battery(Tool& tool, Args& args) {
-  const bool pec = take_pec(args);
+  const bool pec = take_pec(tool, args);
   if (args.size() > 1) throw UsageError{"usage: gpio-dll battery [ADDRESS] [--pec]"};
   std::int16_t target = parse_target(args.empty() ? "0x0b" : args[0], pec);
   int status = kExitOk;
