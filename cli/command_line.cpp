@@ -37,6 +37,7 @@ CommandLine parse_command_line(int argc, char** argv) {
   CLI::App app{"", "gpio-dll"};
   app.set_help_flag();
   app.allow_extras();
+  app.require_subcommand(0, 1);  // "eeprom dump": the second word is the command's, not one more
   app.add_flag("-h,--help", line.help);
   app.add_flag("-V,-v,--version", line.version);
   std::string sim, script, device, serial;

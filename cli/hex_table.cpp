@@ -20,7 +20,7 @@ char shown(std::uint8_t b) {
 
 std::string byte_table(const std::vector<std::optional<std::uint8_t>>& cells, std::uint32_t first,
                        int address_digits) {
-  const std::string indent(static_cast<std::size_t>(address_digits) + 2, ' ');
+  const std::string indent(static_cast<std::size_t>(address_digits) + 3, ' ');
   std::string text =
       indent + "0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f    0123456789abcdef\n";
   const std::uint32_t end = first + static_cast<std::uint32_t>(cells.size());

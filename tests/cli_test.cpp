@@ -285,7 +285,7 @@ TEST(Tool, BatteryReportWithUnits) {
   // Nothing at 0x0c: every word shows its result's message, and the status says so.
   const ToolRun none = run_tool("--sim 2.0.19 battery 0x0c");
   EXPECT_EQ(none.status, 2);
-  EXPECT_NE(none.out.find("Voltage               (Error Write.)\n"), std::string::npos) << none.out;
+  EXPECT_NE(none.out.find("Voltage               failed (Error Write.)\n"), std::string::npos) << none.out;
 }
 
 TEST(Tool, EepromImagesGoThroughFiles) {
