@@ -74,6 +74,21 @@ double rounded(double value, int decimals) {
   return std::round(value * scale) / scale;
 }
 
+// A smart battery's temperature lies within -40 to 150 degrees C and its state of charge within
+// 0 to 100 %. Another device (an EEPROM answers 0xffff) gives values outside: the reasons, or ""
+// when the words look like a battery's.
+constexpr std::uint8_t kTemperature = 0x08;
+constexpr std::uint8_t kStateOfCharge = 0x0D;
+
+std::string implausible(std::uint8_t command, std::int32_t word) {
+  const double celsius = word / 10.0 - 273.15;
+  if (command == kTemperature && (celsius < -40.0 || celsius > 150.0))
+    return "temperature " + fixed(celsius, 1, "degrees C");
+  if (command == kStateOfCharge && word > 100)
+    return "state of charge " + std::to_string(word) + " %";
+  return "";
+}
+
 std::string padded(const char* label) {
   std::string text = label;
   text.resize(22, ' ');
@@ -83,7 +98,7 @@ std::string padded(const char* label) {
 }  // namespace
 
 int run_battery(Tool& tool, Args& args) {
-  const bool pec = take_pec(args);
+  const bool pec = take_pec(tool, args);
   if (args.size() > 1) throw UsageError{"usage: gpio-dll battery [ADDRESS] [--pec]"};
   std::int16_t target = parse_target(args.empty() ? "0x0b" : args[0], pec);
   int status = kExitOk;
@@ -100,8 +115,8 @@ int run_battery(Tool& tool, Args& args) {
     fields[key] = nullptr;
     any_error = true;
     if (first_failure == OK) first_failure = r;
-    // Appended rather than "(" + text: GCC 12 reports a false -Wrestrict for the latter.
-    std::string shown = "(";
+    // Appended rather than "failed (" + text: GCC 12 reports a false -Wrestrict for the latter.
+    std::string shown = "failed (";
     shown += tool.message(r);
     shown += ")";
     return shown;
@@ -116,14 +131,30 @@ int run_battery(Tool& tool, Args& args) {
     if (r == OK) fields[b.key] = json_text(value);
     text += padded(b.label) + (r == OK ? value : failed(b.key, r)) + "\n";
   }
+  std::string not_a_battery;
   for (const auto& w : kWords) {
     std::int16_t cmd = w.command;
     std::int32_t high = 0, low = 0;
     const std::int32_t r = dll.GPIO_ReadSMBusWord(cmd, high, low, target);
     const std::int32_t word = high << 8 | low;
+    if (const std::string why = r == OK ? implausible(w.command, word) : ""; !why.empty())
+      not_a_battery += (not_a_battery.empty() ? "" : ", ") + why;
     if (r == OK && w.decimals == 0) fields[w.key] = static_cast<std::int64_t>(w.value(word));
     if (r == OK && w.decimals > 0) fields[w.key] = rounded(w.value(word), w.decimals);
     text += padded(w.label) + (r == OK ? w.show(word) : failed(w.key, r)) + "\n";
+  }
+  if (!not_a_battery.empty()) {
+    char address[8];
+    std::snprintf(address, sizeof address, "0x%02x", target >> 1);
+    const std::string reason = std::string("the device at ") + address +
+                               " does not answer like a smart battery (" + not_a_battery + ")";
+    if (tool.options().json)
+      tool.print_json({{"command", "battery"},
+                       {"result", "not a smart battery"},
+                       {"message", reason},
+                       {"address", target >> 1}});
+    tool.error(reason);
+    return kExitResult;
   }
   if (any_error) fields["errors"] = std::move(errors);
   if (!tool.options().json) std::cout << text;

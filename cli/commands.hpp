@@ -5,12 +5,21 @@
 
 namespace gpio_dll::cli {
 
+// Options and word handling that only some commands have.
+enum CommandFlags : unsigned {
+  kFlagPec = 1,          // --pec
+  kFlagWord = 2,         // -w, --word
+  kFlagIdentify = 4,     // --identify
+  kFlagMethodWords = 8,  // the words after the first are a method's arguments, taken as given
+};
+
 struct Command {
   const char* name;
   const char* summary;
   const char* help;
   bool needs_module;  // runs against a platform (simulated or real)
   int (*run)(Tool& tool, Args& args);
+  unsigned flags = 0;
 };
 
 const std::vector<Command>& commands();
@@ -24,6 +33,8 @@ int run_batch(Tool& tool, Args& args);
 int run_smbus(Tool& tool, Args& args);
 int run_i2c(Tool& tool, Args& args);
 int run_scan(Tool& tool, Args& args);
+int run_transfer(Tool& tool, Args& args);
+int run_dump(Tool& tool, Args& args);
 int run_lines(Tool& tool, Args& args);
 int run_check_bus(Tool& tool, Args& args);
 int run_bus_test(Tool& tool, Args& args);

@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "commands.hpp"
+#include "confirm.hpp"
 
 namespace gpio_dll::cli {
 
@@ -35,16 +36,22 @@ int run_smbus(Tool& tool, Args& args) {
   if (args.empty()) throw UsageError{std::string("usage: ") + usage};
   const std::string op = args[0];
   args.erase(args.begin());
-  const bool pec = take_pec(args);
+  const bool pec = take_pec(tool, args);
   if (args.empty()) throw UsageError{"usage: gpio-dll smbus " + op + " ADDRESS ..."};
   std::int16_t target = parse_target(args[0], pec);
   const std::string name = "smbus " + op;
   auto& dll = tool.dll();
 
   // Arguments first, so that a usage error never reaches the module.
+  const auto ask = [&] {
+    char address[8];
+    std::snprintf(address, sizeof address, "0x%02x", target >> 1);
+    return confirm(tool, std::string("write to the device at ") + address + " (smbus " + op + ")");
+  };
   if (op == "send-byte") {
     expect_count(args, 2, "gpio-dll smbus send-byte ADDRESS DATA");
     std::int32_t data = static_cast<std::int32_t>(parse_number(args[1], 0, 255, "data"));
+    if (!ask()) return declined(tool, name);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
     return tool.finish(name, dll.GPIO_SendSMBusByte(data, target), target_fields(target), "");
@@ -62,6 +69,7 @@ int run_smbus(Tool& tool, Args& args) {
                  "gpio-dll smbus " + op + " ADDRESS CMD " + (op == "write-byte" ? "DATA" : "WORD"));
     std::int16_t cmd = command_byte(args[1]);
     const auto value = parse_number(args[2], 0, op == "write-byte" ? 255 : 0xFFFF, "data");
+    if (!ask()) return declined(tool, name);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
     const Json fields = command_fields(target, cmd);
@@ -104,6 +112,7 @@ int run_smbus(Tool& tool, Args& args) {
     if (args.size() < 3) throw UsageError{"usage: gpio-dll smbus " + op + " ADDRESS CMD BYTE..."};
     std::int16_t cmd = command_byte(args[1]);
     ByteArray data = parse_data_bytes(args, 2);
+    if (!ask()) return declined(tool, name);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
     const Json fields = command_fields(target, cmd);
@@ -126,41 +135,51 @@ int run_i2c(Tool& tool, Args& args) {
   if (args.size() < 3)
     throw UsageError{"usage: gpio-dll i2c write|read|write-read ADDRESS CMD ..."};
   const std::string op = args[0];
+  if (op != "write" && op != "read" && op != "write-read")
+    throw UsageError{"unknown i2c operation " + op + " (see gpio-dll i2c --help)"};
   std::int16_t target = parse_target(args[1], false);
   std::int16_t cmd = command_byte(args[2]);
   const std::string name = "i2c " + op;
   auto& dll = tool.dll();
   const Json fields = command_fields(target, cmd);
+  char address[8];
+  std::snprintf(address, sizeof address, "0x%02x", target >> 1);
+  const std::string what = std::string("write to the device at ") + address + " (" + name + ")";
   if (op == "write") {
     ByteArray data = parse_data_bytes(args, 3);
     std::int16_t count = static_cast<std::int16_t>(data.size());
+    if (!confirm(tool, what)) return declined(tool, name);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
-    return tool.finish(name, dll.GPIO_WriteI2CBlock(cmd, data, count, target), fields, "");
+    const std::int32_t r = dll.GPIO_WriteI2CBlock(cmd, data, count, target);
+    refuse_over_limit(tool, r, "i2c write");
+    return tool.finish(name, r, fields, "");
   }
-  if (op == "read" || op == "write-read") {
-    if (args.size() < 4 || (op == "read" && args.size() != 4))
-      throw UsageError{"usage: gpio-dll i2c " + op + " ADDRESS CMD COUNT" +
-                       (op == "read" ? "" : " BYTE...")};
-    std::int16_t count = static_cast<std::int16_t>(parse_number(args[3], 1, 62, "count"));
-    ByteArray written = parse_data_bytes(args, 4);
-    int status = kExitOk;
-    if (!tool.identify(status)) return status;
-    ByteArray read;
-    std::int32_t r = 0;
-    if (op == "read") {
-      r = dll.GPIO_ReadI2CBlock(cmd, read, count, target);
-    } else {
-      std::int16_t written_count = static_cast<std::int16_t>(written.size());
-      r = dll.GPIO_WriteReadI2CBlock(cmd, written, read, written_count, count, target);
-    }
-    return tool.finish(name, r, with(fields, "data", bytes_to_hex(read)), format_bytes(read));
+  if (args.size() < 4 || (op == "read" && args.size() != 4))
+    throw UsageError{"usage: gpio-dll i2c " + op + " ADDRESS CMD COUNT" +
+                     (op == "read" ? "" : " BYTE...")};
+  std::int16_t count = static_cast<std::int16_t>(parse_number(args[3], 1, INT16_MAX, "COUNT"));
+  ByteArray written = parse_data_bytes(args, 4);
+  if (!written.empty() && !confirm(tool, what)) return declined(tool, name);
+  int status = kExitOk;
+  if (!tool.identify(status)) return status;
+  ByteArray read;
+  std::int32_t r = 0;
+  if (op == "read") {
+    r = dll.GPIO_ReadI2CBlock(cmd, read, count, target);
+  } else {
+    std::int16_t written_count = static_cast<std::int16_t>(written.size());
+    r = dll.GPIO_WriteReadI2CBlock(cmd, written, read, written_count, count, target);
   }
-  throw UsageError{"unknown i2c operation " + op + " (see gpio-dll i2c --help)"};
+  refuse_over_limit(tool, r, name);
+  return tool.finish(name, r, with(fields, "data", bytes_to_hex(read)), format_bytes(read));
 }
 
 int run_scan(Tool& tool, Args& args) {
-  expect_count(args, 0, "gpio-dll scan");
+  if (args.size() != 0 && args.size() != 2) throw UsageError{"usage: gpio-dll scan [FIRST LAST]"};
+  const int first = args.empty() ? 0x03 : parse_target(args[0], false) >> 1;
+  const int last = args.empty() ? 0x77 : parse_target(args[1], false) >> 1;
+  if (first > last) throw UsageError{"FIRST " + args[0] + " is above LAST " + args[1]};
   int status = kExitOk;
   if (!tool.identify(status)) return status;
   std::vector<int> found;
@@ -171,7 +190,7 @@ int run_scan(Tool& tool, Args& args) {
       std::snprintf(row, sizeof row, "\n%02x:", address);
       grid += row;
     }
-    if (address < 0x03 || address > 0x77) {
+    if (address < first || address > last) {
       grid += "   ";
       continue;
     }

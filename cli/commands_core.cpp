@@ -38,7 +38,10 @@ int run_list(Tool& tool, Args& args) {
     items.push_back(std::move(item));
   }
   if (tool.options().json)
-    tool.print_json({{"command", "list"}, {"devices", std::move(items)}});
+    tool.print_json({{"command", "list"},
+                     {"result", OK},
+                     {"message", tool.message(OK)},
+                     {"devices", std::move(items)}});
   else
     std::cout << text;
   return kExitOk;
@@ -61,7 +64,7 @@ int run_message(Tool& tool, Args& args) {
   const auto code = static_cast<std::int32_t>(parse_number(args[0], INT32_MIN, INT32_MAX, "CODE"));
   const std::string message = tool.message(code);
   if (tool.options().json)
-    tool.print_json({{"code", code}, {"message", message}});
+    tool.print_json({{"command", "message"}, {"result", OK}, {"message", message}, {"code", code}});
   else
     std::cout << message << "\n";
   return kExitOk;
@@ -109,6 +112,14 @@ bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
 int run_call(Tool& tool, Args& args) {
   if (args.empty()) throw UsageError{"usage: gpio-dll call METHOD [ARG...]"};
   const std::string name = args[0];
+  if (tool.options().identify_first) {
+    // Usage errors first, so that they never reach the module.
+    const automation::MethodInfo* method = automation::find_method(name);
+    if (method == nullptr) throw UsageError{"no method " + name};
+    parse_arguments(*method, Args(args.begin() + 1, args.end()));
+    int status = kExitOk;
+    if (!tool.identify(status)) return status;
+  }
   return call_and_print(tool, name, Args(args.begin() + 1, args.end())) ? kExitOk : kExitResult;
 }
 

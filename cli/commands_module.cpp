@@ -1,49 +1,13 @@
-// lines, check-bus, bus-test, eeprom and dma: the module's own lines and memory.
-#include <unistd.h>
-
-#include <fstream>
-#include <iostream>
-#include <iterator>
-
-#include "base/module_state.hpp"
+// lines, check-bus, bus-test and dma: the module's own lines and the raw pass-through.
 #include "commands.hpp"
-#include "diagnostics/form1.hpp"
 
 namespace gpio_dll::cli {
 
 namespace {
 
-constexpr std::size_t kEepromBytes = 8192;
-
 std::uint8_t line_byte(const std::string& word) {
   return static_cast<std::uint8_t>(parse_number(word, 0, 255, "line value"));
 }
-
-// Shows the transfer's progress on standard error while it runs, when that is a terminal.
-class ProgressBar {
- public:
-  ProgressBar() : shown_(isatty(STDERR_FILENO) != 0) {
-    if (!shown_) return;
-    diagnostics::debug_window(ModuleState::current())
-        .set_repaint_observer([](const diagnostics::Form1& w) {
-          const auto& bar = w.ProgressBar1;
-          if (bar.max <= bar.min) return;
-          const int width = 40;
-          const int filled = (bar.value - bar.min) * width / (bar.max - bar.min);
-          std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-                    << std::string(static_cast<std::size_t>(width - filled), ' ') << "] "
-                    << (bar.value + 32) << "/" << (bar.max + 1) << std::flush;
-        });
-  }
-  ~ProgressBar() {
-    if (!shown_) return;
-    diagnostics::debug_window(ModuleState::current()).set_repaint_observer(nullptr);
-    std::cerr << "\r" << std::string(60, ' ') << "\r" << std::flush;
-  }
-
- private:
-  bool shown_;
-};
 
 }  // namespace
 
@@ -92,57 +56,6 @@ int run_bus_test(Tool& tool, Args& args) {
   int status = kExitOk;
   if (!tool.identify(status)) return status;
   return tool.finish("bus-test", tool.dll().GPIO_Test(), Json::object(), "");
-}
-
-int run_eeprom(Tool& tool, Args& args) {
-  expect_count(args, 2, "gpio-dll eeprom read|write FILE");
-  const std::string op = args[0], file = args[1];
-  if (op == "write") {
-    ByteArray image;
-    if (file == "-") {
-      image.assign(std::istreambuf_iterator<char>(std::cin), {});
-    } else {
-      std::ifstream in(file, std::ios::binary);
-      if (!in) throw UsageError{"cannot read " + file};
-      image.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    if (image.size() != kEepromBytes)
-      throw UsageError{file + " holds " + std::to_string(image.size()) + " bytes, not 8192"};
-    int status = kExitOk;
-    if (!tool.identify(status)) return status;
-    std::string fw = tool.firmware();
-    std::int32_t r = 0;
-    {
-      ProgressBar progress;
-      r = tool.dll().GPIO_FW_EEP_Write(fw, image);
-    }
-    return tool.finish("eeprom write", r, Json{{"bytes", 8192}}, "");
-  }
-  if (op != "read") throw UsageError{"unknown eeprom operation " + op};
-  int status = kExitOk;
-  if (!tool.identify(status)) return status;
-  std::string fw = tool.firmware();
-  ByteArray image;
-  std::int32_t r = 0;
-  {
-    ProgressBar progress;
-    r = tool.dll().GPIO_FW_EEP_Read(fw, image);
-  }
-  if (r == OK) {
-    if (file == "-") {
-      std::cout.write(reinterpret_cast<const char*>(image.data()),
-                      static_cast<std::streamsize>(image.size()));
-    } else {
-      std::ofstream out(file, std::ios::binary);
-      out.write(reinterpret_cast<const char*>(image.data()),
-                static_cast<std::streamsize>(image.size()));
-      if (!out) {
-        tool.error("cannot write " + file);
-        return kExitUsage;
-      }
-    }
-  }
-  return tool.finish("eeprom read", r, Json{{"bytes", image.size()}}, "");
 }
 
 int run_dma(Tool& tool, Args& args) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "base/module_state.hpp"
 #include "parse_hex_bytes.hpp"
 #include "parse_number.hpp"
 
@@ -90,16 +91,8 @@ ByteArray parse_data_bytes(const Args& words, std::size_t from) {
   return bytes;
 }
 
-bool take_pec(Args& args) {
-  bool pec = false;
-  for (auto it = args.begin(); it != args.end();) {
-    if (*it == "--pec") {
-      pec = true;
-      it = args.erase(it);
-    } else {
-      ++it;
-    }
-  }
+bool take_pec(const Tool& tool, Args& args) {
+  bool pec = tool.options().pec;
   if (!args.empty() && args.back() == "p") {
     pec = true;
     args.pop_back();
@@ -132,6 +125,15 @@ std::string format_bytes(const ByteArray& bytes) {
     text += hex2(bytes[i]);
   }
   return text;
+}
+
+void refuse_over_limit(const Tool& tool, std::int32_t result, const std::string& operation) {
+  if (result != ERROR_GPIO_LEN_RD_BLOCK_MAX && result != ERROR_GPIO_LEN_WR_BLOCK_MAX) return;
+  const ModuleState& state = ModuleState::current();
+  const bool read = result == ERROR_GPIO_LEN_RD_BLOCK_MAX;
+  throw UsageError{std::string(read ? "read count" : "write count") + " above what firmware " +
+                   tool.firmware() + " takes in one " + operation + ": at most " +
+                   std::to_string(read ? state.MaxBytesRd : state.MaxBytesWr) + " bytes"};
 }
 
 void expect_count(const Args& args, std::size_t count, const std::string& usage) {

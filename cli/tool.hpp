@@ -23,6 +23,10 @@ struct Options {
   std::optional<std::string> serial;  // the module with this serial number
   bool json = false;
   bool trace = false;
+  bool yes = false;             // -y: no confirmation before writes
+  bool pec = false;             // --pec
+  bool word_mode = false;       // -w: words rather than bytes
+  bool identify_first = false;  // call --identify
 };
 
 using Args = std::vector<std::string>;
@@ -76,14 +80,18 @@ ByteArray parse_hex(const std::string& word, const std::string& what);
 std::int16_t parse_target(const std::string& word, bool pec);
 // Data bytes, one number per word.
 ByteArray parse_data_bytes(const Args& words, std::size_t from);
-// Removes "--pec" anywhere and a final "p" mode word; true if either was there.
-bool take_pec(Args& args);
+// Removes a final "p" mode word; true if it was there or --pec was given.
+bool take_pec(const Tool& tool, Args& args);
 // "0x01 0x02 ..." as i2c-tools print blocks.
 std::string format_bytes(const ByteArray& bytes);
 std::string hex2(std::uint32_t value);
 // Four upper-case hex digits, as identifiers are written ("0451").
 std::string identifier(std::uint16_t value);
 std::string hex4(std::uint32_t value);
+// A request above the firmware's limits, which the library refuses before sending anything
+// (ERROR_GPIO_LEN_RD_BLOCK_MAX or ERROR_GPIO_LEN_WR_BLOCK_MAX), as a usage error that names the
+// library's limit and the firmware; any other result returns.
+void refuse_over_limit(const Tool& tool, std::int32_t result, const std::string& operation);
 void expect_count(const Args& args, std::size_t count, const std::string& usage);
 
 }  // namespace gpio_dll::cli

@@ -63,8 +63,9 @@ TEST(Tool, ExplainsResultCodes) {
   EXPECT_EQ(run_tool("message 305").out, "Unknown GPIO Error. <305>\n");
   EXPECT_EQ(run_tool("message 0x12D").out, "Error (without explanation).\n");
   EXPECT_EQ(run_tool("message 139").out, "Maximum write size exceeded (>0 bytes).\n");
-  EXPECT_EQ(run_tool("--json message -1").out,
-            "{\"code\":-1,\"message\":\"Unknown Error. <-1>\"}\n");
+  EXPECT_EQ(
+      run_tool("--json message -1").out,
+      "{\"command\":\"message\",\"result\":0,\"message\":\"Unknown Error. <-1>\",\"code\":-1}\n");
   EXPECT_EQ(run_tool("message abc").status, 1);
 }
 
@@ -284,7 +285,7 @@ TEST(Tool, BatteryReportWithUnits) {
   // Nothing at 0x0c: every word shows its result's message, and the status says so.
   const ToolRun none = run_tool("--sim 2.0.19 battery 0x0c");
   EXPECT_EQ(none.status, 2);
-  EXPECT_NE(none.out.find("Voltage               (Error Write.)\n"), std::string::npos) << none.out;
+  EXPECT_NE(none.out.find("Voltage               failed (Error Write.)\n"), std::string::npos) << none.out;
 }
 
 TEST(Tool, EepromImagesGoThroughFiles) {
@@ -528,7 +529,8 @@ TEST(ToolNumbers, DecimalOrHexWithoutALeadingZero) {
       {"message 99999999999999999999", 1, "gpio-dll: CODE out of range"},
       {"message -99999999999999999999", 1, "gpio-dll: CODE out of range"},
       {"message 0xFFFFFFFFFFFFFFFFFF", 1, "gpio-dll: CODE out of range"},
-      {"message --5", 1, "gpio-dll: CODE is not a number: --5"},
+      {"message --5", 1, "gpio-dll: unknown option --5"},  // an option's form, as getopt reads it
+      {"message -- --5", 1, "gpio-dll: CODE is not a number: --5"},
       {"message +-5", 1, "gpio-dll: CODE is not a number"},
       {"message 0x-5", 1, "gpio-dll: CODE is not a number"},
       {"message 0x", 1, "gpio-dll: CODE is not a number"},

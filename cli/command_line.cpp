@@ -1,0 +1,135 @@
+#include "command_line.hpp"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+namespace gpio_dll::cli {
+
+namespace {
+
+// An option that the parser did not know: it starts with '-' and is not a number ("-1") or "--".
+bool looks_like_option(const std::string& word) {
+  return word.size() > 1 && word[0] == '-' && word != "--";
+}
+
+void add_command_flags(CLI::App& sub, const Command& command, CommandLine& line) {
+  // Global options after the command too, except where the words are a method's own.
+  sub.fallthrough((command.flags & kFlagMethodWords) == 0);
+  sub.allow_extras();
+  sub.set_help_flag();
+  sub.add_flag("-h,--help", line.help);
+  if (command.flags & kFlagPec) sub.add_flag("--pec", line.options.pec);
+  if (command.flags & kFlagWord) sub.add_flag("-w,--word", line.options.word_mode);
+  if (command.flags & kFlagIdentify) sub.add_flag("--identify", line.options.identify_first);
+  if (command.flags & kFlagMethodWords)
+    sub.prefix_command();  // everything from METHOD on is the method's, "-5" and "--5" too
+  else
+    sub.add_option("words", line.args);
+}
+
+}  // namespace
+
+CommandLine parse_command_line(int argc, char** argv) {
+  CommandLine line;
+  for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
+    if (std::string(argv[i]) == "--json") line.options.json = true;
+
+  CLI::App app{"", "gpio-dll"};
+  app.set_help_flag();
+  app.allow_extras();
+  app.require_subcommand(0, 1);  // "eeprom dump": the second word is the command's, not one more
+  app.add_flag("-h,--help", line.help);
+  app.add_flag("-V,-v,--version", line.version);
+  std::string sim, script, device, serial;
+  auto* sim_option = app.add_option("--sim", sim);
+  auto* script_option = app.add_option("--sim-script", script);
+  auto* device_option = app.add_option("--device", device);
+  auto* serial_option = app.add_option("--serial", serial);
+  app.add_flag("--json", line.options.json);
+  app.add_flag("--trace", line.options.trace);
+  app.add_flag("-y,--yes", line.options.yes);
+  for (const auto& command : commands())
+    add_command_flags(*app.add_subcommand(command.name), command, line);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ArgumentMismatch& e) {
+    throw UsageError{std::string(e.what()).substr(0, std::string(e.what()).find(':')) +
+                     " needs a value"};
+  } catch (const CLI::ParseError& e) {
+    throw UsageError{e.what()};
+  }
+  if (*sim_option) line.options.sim = sim;
+  if (*script_option) line.options.script = script;
+  if (*device_option) line.options.device = device;
+  if (*serial_option) line.options.serial = serial;
+
+  CLI::App* sub = nullptr;
+  for (auto* parsed : app.get_subcommands()) {
+    sub = parsed;
+    line.command = find_command(parsed->get_name());
+  }
+  std::vector<std::string> extras = app.remaining();
+  if (sub != nullptr) {
+    for (const auto& word : sub->remaining()) {
+      if (line.command->flags & kFlagMethodWords)
+        line.args.push_back(word);
+      else if (word != "--")
+        extras.push_back(word);
+    }
+  }
+  for (const auto& word : extras)
+    if (looks_like_option(word)) throw UsageError{"unknown option " + word};
+  if (!extras.empty()) {
+    if (line.command == nullptr)
+      throw UsageError{"unknown command " + extras.front() + " (see --help)"};
+    throw UsageError{"unexpected word " + extras.front()};
+  }
+  return line;
+}
+
+std::string usage_text() {
+  std::size_t width = 0;
+  for (const auto& c : commands())
+    width = std::max(width, std::string(c.name).size());
+  std::string text =
+      "Usage: gpio-dll [OPTIONS] COMMAND [ARGS...]\n"
+      "The USB-to-GPIO module (0451:5F00): SMBus and I2C transactions, its lines and its EEPROM,\n"
+      "in the manner of i2c-tools.\n"
+      "\n"
+      "Commands:\n";
+  for (const auto& c : commands()) {
+    std::string name = c.name;
+    name.resize(width + 2, ' ');
+    text += "  " + name + c.summary + "\n";
+  }
+  text +=
+      "\n"
+      "Options (anywhere on the line):\n"
+      "  --sim FW            the built-in simulated module with firmware FW (1.0.10 or 2.0.19)\n"
+      "  --sim-script FILE   the simulated module answers from FILE first (hex answers, one\n"
+      "                      per line, 'silent' for none); implies --sim 2.0.19\n"
+      "  --device PATH       the module at this hidraw node (default: the first one found)\n"
+      "  --serial SN         the module whose serial number is SN\n"
+      "  --json              one JSON object per result on standard output\n"
+      "  --trace             the debug window's call trace on standard error\n"
+      "  -y, --yes           no confirmation before writes (asked only on a terminal)\n"
+      "  -h, --help          this text; 'gpio-dll COMMAND --help' for a command\n"
+      "  -V, -v, --version   the tool's version\n"
+      "\n"
+      "Numbers are decimal or 0x hex. Addresses are 7-bit, as i2c-tools take them.\n"
+      "Exit status: 0 on OK, 2 on any other result code (number and message on standard\n"
+      "error), 1 on usage errors.\n";
+  return text;
+}
+
+int report_usage_error(const CommandLine& line, const std::string& text) {
+  std::cerr << "gpio-dll: " << text << "\n";
+  if (line.options.json) {
+    const std::string command = line.command != nullptr ? line.command->name : "";
+    std::cout << json_line({{"command", command}, {"result", "usage"}, {"message", text}}) << "\n";
+  }
+  return kExitUsage;
+}
+
+}  // namespace gpio_dll::cli
