@@ -11,22 +11,33 @@ if(NOT HELP2MAN)
 endif()
 
 set(gpio_dll_man_pages "")
-# gpio_dll_man_page(TARGET "what it is"): man/TARGET.1 in the build tree, with the sections of
-# man/TARGET.h2m.
+# gpio_dll_man_page(TARGET "what it is" [WITH_COMMANDS]): man/TARGET.1 in the build tree, with
+# the sections of man/TARGET.h2m and, WITH_COMMANDS, each command's own --help (the commands of
+# the "Commands:" list of the program's --help).
 function(gpio_dll_man_page target name)
   set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
   set(include ${PROJECT_SOURCE_DIR}/man/${target}.h2m)
+  set(make_commands "")
+  set(include_commands "")
+  if("WITH_COMMANDS" IN_LIST ARGN)
+    set(commands ${PROJECT_BINARY_DIR}/man/${target}-commands.h2m)
+    set(make_commands COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}>
+        -DOUTPUT=${commands} -P ${PROJECT_SOURCE_DIR}/cmake/man_command_sections.cmake)
+    set(include_commands --include=${commands})
+  endif()
   add_custom_command(OUTPUT ${page}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+    ${make_commands}
     COMMAND ${HELP2MAN} --no-info --section=1 --name=${name} --include=${include}
-            --output=${page} $<TARGET_FILE:${target}>
-    DEPENDS ${target} ${include}
+            ${include_commands} --output=${page} $<TARGET_FILE:${target}>
+    DEPENDS ${target} ${include} ${PROJECT_SOURCE_DIR}/cmake/man_command_sections.cmake
     COMMENT "Man page ${target}.1"
     VERBATIM)
   set(gpio_dll_man_pages ${gpio_dll_man_pages} ${page} PARENT_SCOPE)
 endfunction()
 
-gpio_dll_man_page(gpio-dll "the USB-to-GPIO module's SMBus, I2C, lines and EEPROM from the shell")
+gpio_dll_man_page(gpio-dll "the USB-to-GPIO module's SMBus, I2C, lines and EEPROM from the shell"
+                  WITH_COMMANDS)
 if(TARGET gpio-dll-sim)
   gpio_dll_man_page(gpio-dll-sim "serve the simulated USB-to-GPIO module as a hidraw device")
 endif()

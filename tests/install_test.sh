@@ -35,6 +35,8 @@ for program in $programs; do
   registered=$(bash -c ". '$completion' && complete -p $program" 2>&1) ||
     fail "$completion does not register $program: $registered"
 done
+grep -q '^\.SS "gpio-dll smbus"' "$prefix/share/man/man1/gpio-dll.1" ||
+  fail "gpio-dll.1: the commands' own help is missing"
 case "$completion" in
 "$prefix/share/bash-completion/completions/"*) ;;
 *) fail "completion outside share/bash-completion/completions: $completion" ;;

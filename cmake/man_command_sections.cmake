@@ -1,0 +1,30 @@
+# Run as a script (cmake -DPROGRAM=... -DOUTPUT=... -P): writes a help2man include file with one
+# subsection per command of PROGRAM, holding `PROGRAM COMMAND --help` as it prints it. The
+# commands are those of the "Commands:" section of `PROGRAM --help`.
+execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --help failed (${status})")
+endif()
+get_filename_component(name ${PROGRAM} NAME)
+string(REPLACE "\n" ";" lines "${help}")
+set(in_commands FALSE)
+set(text "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^Commands:$")
+    set(in_commands TRUE)
+  elseif(in_commands AND line MATCHES "^  ([a-z][a-z0-9-]*)")
+    set(command ${CMAKE_MATCH_1})
+    execute_process(COMMAND ${PROGRAM} ${command} --help OUTPUT_VARIABLE command_help
+                    RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "${PROGRAM} ${command} --help failed (${status})")
+    endif()
+    # roff: a backslash is \e; a line starting with . or ' would be a request.
+    string(REPLACE "\\" "\\e" command_help "${command_help}")
+    string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" command_help "${command_help}")
+    string(APPEND text ".SS \"${name} ${command}\"\n.nf\n${command_help}.fi\n")
+  elseif(in_commands)
+    set(in_commands FALSE)
+  endif()
+endforeach()
+file(WRITE ${OUTPUT} "[Commands in detail]\n${text}")
