@@ -428,27 +428,11 @@ int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
     return 1;
   }
   // A folder made for this server goes again when it ends, however it ends short of being killed.
-  struct FolderRemoval {
-    std::string dir;
-    ~FolderRemoval() {
-      if (!dir.empty()) rmdir(dir.c_str());
-    }
-  } removal;
-  std::string mount_dir = options.mount_dir;
-  if (mount_dir.empty()) {
-    char pattern[] = "/tmp/gpio-dll-sim.XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-      std::cerr << "gpio-dll-sim: cannot make a mount folder under /tmp: " << std::strerror(errno)
-                << "\n";
-      return 1;
-    }
-    mount_dir = removal.dir = pattern;
-  }
-  bool created = false;
-  const std::string refusal = prepare_mount_point(mount_dir, created);
-  if (created) removal.dir = mount_dir;
-  if (!refusal.empty()) {
-    std::cerr << "gpio-dll-sim: cannot serve at " << mount_dir << ": " << refusal << "\n";
+  const MountFolder folder(options.mount_dir);
+  const std::string& mount_dir = folder.path();
+  if (!folder.refusal().empty()) {
+    std::cerr << "gpio-dll-sim: cannot serve at " << (mount_dir.empty() ? "/tmp" : mount_dir)
+              << ": " << folder.refusal() << "\n";
     return 1;
   }
   Server server(modules);

@@ -83,6 +83,25 @@ std::string prepare_mount_point(const std::string& dir, bool& created) {
   return {};
 }
 
+MountFolder::MountFolder(std::string dir) : path_(std::move(dir)) {
+  if (path_.empty()) {
+    char pattern[] = "/tmp/gpio-dll-sim.XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+      refusal_ = std::string("cannot make a folder under /tmp: ") + std::strerror(errno);
+      return;
+    }
+    path_ = pattern;
+    made_ = true;
+  }
+  bool created = false;
+  refusal_ = prepare_mount_point(path_, created);
+  made_ = made_ || created;
+}
+
+MountFolder::~MountFolder() {
+  if (made_) rmdir(path_.c_str());
+}
+
 bool mount_session(fuse_session* session, const std::string& dir) {
   int pipe_fds[2];
   if (pipe2(pipe_fds, O_CLOEXEC | O_NONBLOCK) != 0)

@@ -13,6 +13,26 @@ namespace gpio_dll::sim {
 // can): not a folder, or a file system already mounted there, such as another server's.
 std::string prepare_mount_point(const std::string& dir, bool& created);
 
+// The folder a server mounts at, from choosing it to removing it again.
+class MountFolder {
+ public:
+  // `dir`, made ready with prepare_mount_point; empty: a new folder under /tmp.
+  explicit MountFolder(std::string dir);
+  // Removes the folder if it was made here; by then it must be unmounted.
+  ~MountFolder();
+  MountFolder(const MountFolder&) = delete;
+  MountFolder& operator=(const MountFolder&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Why the server cannot mount there; empty when it can.
+  const std::string& refusal() const { return refusal_; }
+
+ private:
+  std::string path_;
+  std::string refusal_;
+  bool made_ = false;
+};
+
 // The file system mounted at `dir` as "SOURCE (TYPE)", from /proc/self/mountinfo; empty when
 // nothing is mounted there.
 std::string mounted_at(const std::string& dir);
