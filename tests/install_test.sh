@@ -29,7 +29,7 @@ for program in $programs; do
   test -s "$page" || fail "no man page $page"
   title=$(echo "$program" | tr '[:lower:]' '[:upper:]')
   grep -q "^\.TH \"\?$title\"\? \"\?1" "$page" || fail "$page: no title for $program(1)"
-  grep -q '^\.SH OPTIONS' "$page" || fail "$page: no options"
+  grep -q 'fB.-.-help.fR' "$page" || fail "$page: no options"
   completion=$(find "$prefix" -path "*/bash-completion/completions/$program")
   test -n "$completion" || fail "no bash completion for $program"
   registered=$(bash -c ". '$completion' && complete -p $program" 2>&1) ||
