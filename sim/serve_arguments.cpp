@@ -100,7 +100,7 @@ bool is_known_firmware(const std::string& version) {
 
 ServeArguments parse_serve_arguments(const std::vector<std::string>& args) {
   ServeArguments parsed;
-  if (args.empty()) throw UsageError("no command given (gpio-dll-sim serve; see --help)");
+  bool command_given = false;
   bool unknown_fw_allowed = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string word = args[i];
@@ -112,10 +112,10 @@ ServeArguments parse_serve_arguments(const std::vector<std::string>& args) {
       parsed.action = ServeArguments::Action::kVersion;
       return parsed;
     }
-    if (i == 0) {
-      if (word != "serve")
-        throw UsageError(word.starts_with("-") ? "unknown option " + word + " (see --help)"
-                                               : "unknown command " + word + " (see --help)");
+    // The command, serve, may stand anywhere among its options.
+    if (!command_given && !word.starts_with("-")) {
+      if (word != "serve") throw UsageError("unknown command " + word + " (see --help)");
+      command_given = true;
       continue;
     }
     // --option VALUE or --option=VALUE.
@@ -156,6 +156,7 @@ ServeArguments parse_serve_arguments(const std::vector<std::string>& args) {
                                              : "unexpected argument " + word + " (see --help)");
     }
   }
+  if (!command_given) throw UsageError("no command given (gpio-dll-sim serve; see --help)");
   check_firmware(parsed.config.firmware_version, unknown_fw_allowed);
   return parsed;
 }

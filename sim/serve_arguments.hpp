@@ -33,7 +33,8 @@ struct ServeArguments {
 // served only when asked for (--allow-unknown-fw), since hosts refuse such a module.
 bool is_known_firmware(const std::string& version);
 
-// Reads the words after the program name. Throws UsageError.
+// Reads the words after the program name: the command (serve) and its options, in any order.
+// Throws UsageError.
 ServeArguments parse_serve_arguments(const std::vector<std::string>& args);
 
 }  // namespace gpio_dll::sim

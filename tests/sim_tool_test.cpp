@@ -122,6 +122,8 @@ TEST(SimTool, RefusesBadArgumentsNamingThemAndWhy) {
       {{}, "no command given (gpio-dll-sim serve; see --help)"},
       {{"start"}, "unknown command start (see --help)"},
       {{"--jsn"}, "unknown option --jsn (see --help)"},
+      {{"--fw", "2.0.19"}, "no command given (gpio-dll-sim serve; see --help)"},
+      {{"--retries", "x", "serve"}, "--retries x: is not a number"},
       {{"serve", "--jsn"}, "unknown option --jsn (see --help)"},
       {{"serve", "extra"}, "unexpected argument extra (see --help)"},
       {{"serve", "--retries", "x"}, "--retries x: is not a number"},
