@@ -234,16 +234,18 @@ TEST_F(SimServing, KeepsAFolderItDidNotMake) {
 }
 
 TEST_F(SimServing, RefusesAMountFolderInUse) {
-  Process first(GPIO_DLL_SIM, {"serve", "--mount", base_, "--serial", "FIRST"});
+  // A blank in the name: the kernel's list of mounts writes it as \040.
+  const std::string folder = base_ + "/in use";
+  Process first(GPIO_DLL_SIM, {"serve", "--mount", folder, "--serial", "FIRST"});
   ASSERT_TRUE(first.wait_for("control:")) << first.err;
   std::string out, err;
-  EXPECT_EQ(run_sim({"serve", "--mount", base_, "--serial", "SECOND"}, &out, &err), 1);
-  EXPECT_EQ(err, "gpio-dll-sim: cannot serve at " + base_ +
+  EXPECT_EQ(run_sim({"serve", "--mount", folder, "--serial", "SECOND"}, &out, &err), 1);
+  EXPECT_EQ(err, "gpio-dll-sim: cannot serve at " + folder +
                      ": already in use: gpio-dll-sim (fuse) is mounted there (stop its server, "
                      "or pick another folder)\n");
   EXPECT_EQ(out, "");
   // The first server still serves, unhidden.
-  std::ifstream uevent(base_ + "/sys/class/hidraw/hidraw0/device/uevent");
+  std::ifstream uevent(folder + "/sys/class/hidraw/hidraw0/device/uevent");
   const std::string text((std::istreambuf_iterator<char>(uevent)), {});
   EXPECT_NE(text.find("HID_UNIQ=FIRST\n"), std::string::npos) << text;
   EXPECT_EQ(first.finish(SIGTERM), 0);
