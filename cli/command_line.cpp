@@ -33,9 +33,11 @@ std::size_t method_word(const std::vector<std::string>& words) {
   if (i >= words.size()) return words.size();
   const Command* command = find_command(words[i]);
   if (command == nullptr || !(command->flags & kFlagMethodWords)) return words.size();
-  for (++i; i < words.size() && looks_like_option(words[i]); ++i) {
-  }
-  return i;
+  // The command's own options, then METHOD; "--" before METHOD lets it start with '-'.
+  for (++i; i < words.size() && looks_like_option(words[i]); ++i)
+    if (takes_value(words[i])) ++i;
+  if (i < words.size() && words[i] == "--") ++i;
+  return std::min(i, words.size());  // an option's value missing at the end
 }
 
 void add_command_flags(CLI::App& sub, const Command& command, CommandLine& line) {
@@ -78,10 +80,14 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
   app.add_flag("-h,--help", line.help);
   app.add_flag("-V,-v,--version", line.version);
   std::string sim, script, device, serial;
-  auto* sim_option = app.add_option("--sim", sim);
-  auto* script_option = app.add_option("--sim-script", script);
-  auto* device_option = app.add_option("--device", device);
-  auto* serial_option = app.add_option("--serial", serial);
+  auto* sim_option =
+      app.add_option("--sim", sim)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* script_option =
+      app.add_option("--sim-script", script)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* device_option =
+      app.add_option("--device", device)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* serial_option =
+      app.add_option("--serial", serial)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--json", line.options.json);
   app.add_flag("--trace", line.options.trace);
   app.add_flag("-y,--yes", line.options.yes);
@@ -91,8 +97,9 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
   try {
     app.parse(words);
   } catch (const CLI::ArgumentMismatch& e) {
-    throw UsageError{std::string(e.what()).substr(0, std::string(e.what()).find(':')) +
-                     " needs a value"};
+    const std::string text = e.what();
+    if (text.find("missing") == std::string::npos) throw UsageError{text};
+    throw UsageError{text.substr(0, text.find(':')) + " needs a value"};
   } catch (const CLI::ParseError& e) {
     throw UsageError{e.what()};
   }

@@ -74,6 +74,11 @@ TEST(ToolCommandLine, VersionUnderEveryName) {
 // Each group gives the same output whatever the order of its options.
 TEST(ToolCommandLine, OptionsStandAnywhereOnTheLine) {
   const std::vector<std::vector<std::string>> groups = {
+      {"--sim 1.0.10 identify", "--sim 2.0.19 --sim 1.0.10 identify",
+       "--sim 2.0.19 identify --sim 1.0.10"},  // the last one counts, as with getopt
+      {"--sim 2.0.19 --json call --identify GPIO_Test",
+       "--json call --sim 2.0.19 --identify GPIO_Test",
+       "--sim 2.0.19 --json call --identify -- GPIO_Test"},
       {"--sim 2.0.19 --json identify", "identify --json --sim 2.0.19",
        "--json identify --sim 2.0.19"},
       {"--sim 2.0.19 smbus --pec read-word 0x0b 0x0d",
@@ -207,6 +212,7 @@ TEST(ToolCommandLine, OptionErrorsBeforeTheCommandComeAsJsonToo) {
     EXPECT_EQ(only_json(r, args).value("result", "?"), "usage") << args;
   }
   EXPECT_EQ(run_tool("--sim").err, "gpio-dll: --sim needs a value\n");
+  EXPECT_EQ(run_tool("call --identify --device").err, "gpio-dll: --device needs a value\n");
 }
 
 }  // namespace
