@@ -1,6 +1,7 @@
 #include "command_line.hpp"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 namespace gpio_dll::cli {
@@ -12,27 +13,65 @@ bool looks_like_option(const std::string& word) {
   return word.size() > 1 && word[0] == '-' && word != "--";
 }
 
+// The global options that take a value.
+bool takes_value(const std::string& word) {
+  return word == "--sim" || word == "--sim-script" || word == "--device" || word == "--serial";
+}
+
+// For a command whose words after the first are a method's (call): the index in `words` of
+// METHOD, the first word after the command that is not an option, or words.size().
+std::size_t method_word(const std::vector<std::string>& words) {
+  std::size_t i = 0;
+  for (; i < words.size(); ++i) {
+    if (takes_value(words[i])) {
+      ++i;
+      continue;
+    }
+    if (words[i] == "--") return words.size();
+    if (!looks_like_option(words[i])) break;
+  }
+  if (i >= words.size()) return words.size();
+  const Command* command = find_command(words[i]);
+  if (command == nullptr || !(command->flags & kFlagMethodWords)) return words.size();
+  // The command's own options, then METHOD; "--" before METHOD lets it start with '-'.
+  for (++i; i < words.size() && looks_like_option(words[i]); ++i)
+    if (takes_value(words[i])) ++i;
+  if (i < words.size() && words[i] == "--") ++i;
+  return std::min(i, words.size());  // an option's value missing at the end
+}
+
 void add_command_flags(CLI::App& sub, const Command& command, CommandLine& line) {
-  // Global options after the command too, except where the words are a method's own.
-  sub.fallthrough((command.flags & kFlagMethodWords) == 0);
+  // Global options after the command too.
+  sub.fallthrough();
   sub.allow_extras();
   sub.set_help_flag();
   sub.add_flag("-h,--help", line.help);
   if (command.flags & kFlagPec) sub.add_flag("--pec", line.options.pec);
   if (command.flags & kFlagWord) sub.add_flag("-w,--word", line.options.word_mode);
   if (command.flags & kFlagIdentify) sub.add_flag("--identify", line.options.identify_first);
-  if (command.flags & kFlagMethodWords)
-    sub.prefix_command();  // everything from METHOD on is the method's, "-5" and "--5" too
-  else
-    sub.add_option("words", line.args);
+  if (!(command.flags & kFlagMethodWords)) sub.add_option("words", line.args);
 }
 
 }  // namespace
 
-CommandLine parse_command_line(int argc, char** argv) {
-  CommandLine line;
-  for (int i = 1; i < argc && std::string(argv[i]) != "--"; ++i)
-    if (std::string(argv[i]) == "--json") line.options.json = true;
+void parse_command_line(int argc, char** argv, CommandLine& line) {
+  std::vector<std::string> words(argv + 1, argv + argc);
+  // --json and the command first, for the errors of the parser itself.
+  bool command_seen = false;
+  for (std::size_t i = 0; i < words.size() && words[i] != "--"; ++i) {
+    if (words[i] == "--json") line.options.json = true;
+    if (takes_value(words[i])) {
+      ++i;
+    } else if (!command_seen && !looks_like_option(words[i])) {
+      command_seen = true;
+      line.command = find_command(words[i]);
+    }
+  }
+  // The method's words stay out of the parser: "-5" and "--5" are arguments there.
+  const std::size_t method = method_word(words);
+  line.args.assign(words.begin() + static_cast<std::ptrdiff_t>(method), words.end());
+  words.resize(method);
+  std::reverse(words.begin(), words.end());  // CLI11 takes them last first
 
   CLI::App app{"", "gpio-dll"};
   app.set_help_flag();
@@ -41,10 +80,14 @@ CommandLine parse_command_line(int argc, char** argv) {
   app.add_flag("-h,--help", line.help);
   app.add_flag("-V,-v,--version", line.version);
   std::string sim, script, device, serial;
-  auto* sim_option = app.add_option("--sim", sim);
-  auto* script_option = app.add_option("--sim-script", script);
-  auto* device_option = app.add_option("--device", device);
-  auto* serial_option = app.add_option("--serial", serial);
+  auto* sim_option =
+      app.add_option("--sim", sim)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* script_option =
+      app.add_option("--sim-script", script)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* device_option =
+      app.add_option("--device", device)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* serial_option =
+      app.add_option("--serial", serial)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--json", line.options.json);
   app.add_flag("--trace", line.options.trace);
   app.add_flag("-y,--yes", line.options.yes);
@@ -52,10 +95,11 @@ CommandLine parse_command_line(int argc, char** argv) {
     add_command_flags(*app.add_subcommand(command.name), command, line);
 
   try {
-    app.parse(argc, argv);
+    app.parse(words);
   } catch (const CLI::ArgumentMismatch& e) {
-    throw UsageError{std::string(e.what()).substr(0, std::string(e.what()).find(':')) +
-                     " needs a value"};
+    const std::string text = e.what();
+    if (text.find("missing") == std::string::npos) throw UsageError{text};
+    throw UsageError{text.substr(0, text.find(':')) + " needs a value"};
   } catch (const CLI::ParseError& e) {
     throw UsageError{e.what()};
   }
@@ -65,19 +109,15 @@ CommandLine parse_command_line(int argc, char** argv) {
   if (*serial_option) line.options.serial = serial;
 
   CLI::App* sub = nullptr;
+  line.command = nullptr;
   for (auto* parsed : app.get_subcommands()) {
     sub = parsed;
     line.command = find_command(parsed->get_name());
   }
   std::vector<std::string> extras = app.remaining();
-  if (sub != nullptr) {
-    for (const auto& word : sub->remaining()) {
-      if (line.command->flags & kFlagMethodWords)
-        line.args.push_back(word);
-      else if (word != "--")
-        extras.push_back(word);
-    }
-  }
+  if (sub != nullptr)
+    for (const auto& word : sub->remaining())
+      if (word != "--") extras.push_back(word);
   for (const auto& word : extras)
     if (looks_like_option(word)) throw UsageError{"unknown option " + word};
   if (!extras.empty()) {
@@ -85,7 +125,6 @@ CommandLine parse_command_line(int argc, char** argv) {
       throw UsageError{"unknown command " + extras.front() + " (see --help)"};
     throw UsageError{"unexpected word " + extras.front()};
   }
-  return line;
 }
 
 std::string usage_text() {

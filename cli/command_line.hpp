@@ -15,10 +15,11 @@ struct CommandLine {
   bool version = false;
 };
 
-// Options may stand anywhere on the line, before or after the command. Throws UsageError for an
-// unknown command or option ("unknown option --jsn") or an option without its value. --json is
-// known even then, so that the error comes as JSON.
-CommandLine parse_command_line(int argc, char** argv);
+// Options may stand anywhere on the line, before or after the command (for call, before METHOD:
+// the words from METHOD on are the method's). Throws UsageError for an unknown command or
+// option ("unknown option --jsn") or an option without its value; `line` then still holds --json
+// and the command, so that the error can come as JSON.
+void parse_command_line(int argc, char** argv, CommandLine& line);
 
 // The text of --help: usage, the commands in an aligned list, the options.
 std::string usage_text();

@@ -49,10 +49,8 @@ int run_list(Tool& tool, Args& args) {
 
 int run_debug_window(Tool& tool, Args& args) {
   expect_count(args, 0, "gpio-dll debug-window");
-  if (!debug_window::on_display()) {
-    tool.error("no display: the debug window needs one (is DISPLAY set?)");
-    return kExitUsage;
-  }
+  if (!debug_window::on_display())
+    throw UsageError{"no display: the debug window needs one (is DISPLAY set?)"};
   std::string none;
   tool.dll().ShowDbg(none);
   debug_window::wait_until_closed();

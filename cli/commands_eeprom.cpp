@@ -150,10 +150,7 @@ int read_eeprom(Tool& tool, const std::string& file, bool as_table) {
   if (to_file) {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << data;
-    if (!out.flush()) {
-      tool.error("cannot write " + file + ": " + std::strerror(errno));
-      return kExitUsage;
-    }
+    if (!out.flush()) throw UsageError{"cannot write " + file + ": " + std::strerror(errno)};
     fields["file"] = json_text(file);
   } else if (as_table && !json) {
     page(data);

@@ -91,7 +91,7 @@ int run(CommandLine& line) {
 int main(int argc, char** argv) {
   CommandLine line;
   try {
-    line = parse_command_line(argc, argv);
+    parse_command_line(argc, argv, line);
     return run(line);
   } catch (const UsageError& e) {
     return report_usage_error(line, e.message);

@@ -13,41 +13,13 @@
 #include <vector>
 
 #include "support/served_module.hpp"
+#include "support/tool_process.hpp"
 
 namespace {
 
-struct ToolRun {
-  int status = -1;
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
-
-// Runs the tool with `args` (shell words) and `input` on standard input.
-ToolRun run_tool(const std::string& args, const std::string& input = "") {
-  // Files of this process only: the tests of this suite run in parallel processes.
-  static int calls = 0;
-  const std::string stem = ::testing::TempDir() + "/gpio_dll_cli_" + std::to_string(getpid()) +
-                           "_" + std::to_string(++calls);
-  const std::string in_path = stem + "_in.txt";
-  const std::string err_path = stem + "_err.txt";
-  std::ofstream(in_path) << input;
-  const std::string command =
-      std::string(GPIO_DLL_TOOL) + " " + args + " < " + in_path + " 2> " + err_path;
-  ToolRun result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(err_path);
-  result.err.assign(std::istreambuf_iterator<char>(err), {});
-  std::remove(in_path.c_str());
-  std::remove(err_path.c_str());
-  return result;
-}
+using gpio_dll::testing::json_lines;
+using gpio_dll::testing::run_tool;
+using gpio_dll::testing::ToolRun;
 
 TEST(Tool, IdentifiesTheSimulatedModule) {
   const ToolRun r = run_tool("--sim 2.0.19 identify");
@@ -285,7 +257,8 @@ TEST(Tool, BatteryReportWithUnits) {
   // Nothing at 0x0c: every word shows its result's message, and the status says so.
   const ToolRun none = run_tool("--sim 2.0.19 battery 0x0c");
   EXPECT_EQ(none.status, 2);
-  EXPECT_NE(none.out.find("Voltage               failed (Error Write.)\n"), std::string::npos) << none.out;
+  EXPECT_NE(none.out.find("Voltage               failed (Error Write.)\n"), std::string::npos)
+      << none.out;
 }
 
 TEST(Tool, EepromImagesGoThroughFiles) {
@@ -384,21 +357,6 @@ TEST(Tool, HelpAndVersion) {
   EXPECT_NE(run_tool("--help").out.find("Usage: gpio-dll"), std::string::npos);
   EXPECT_NE(run_tool("batch --help").out.find("Usage: gpio-dll batch"), std::string::npos);
   EXPECT_EQ(run_tool("--version").out, "gpio-dll 1.0.0\n");
-}
-
-// Every line of `out` as JSON; a line that does not parse fails the test.
-std::vector<nlohmann::json> json_lines(const std::string& out, const std::string& what) {
-  std::vector<nlohmann::json> objects;
-  std::istringstream lines(out);
-  std::string line;
-  while (std::getline(lines, line)) {
-    try {
-      objects.push_back(nlohmann::json::parse(line));
-    } catch (const nlohmann::json::parse_error& e) {
-      ADD_FAILURE() << what << ": " << e.what() << "\n" << line;
-    }
-  }
-  return objects;
 }
 
 // A text field's bytes: each character U+0000 to U+00FF stands for one byte.
