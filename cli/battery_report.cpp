@@ -144,9 +144,7 @@ int run_battery(Tool& tool, Args& args) {
     text += padded(w.label) + (r == OK ? w.show(word) : failed(w.key, r)) + "\n";
   }
   if (!not_a_battery.empty()) {
-    char address[8];
-    std::snprintf(address, sizeof address, "0x%02x", target >> 1);
-    const std::string reason = std::string("the device at ") + address +
+    const std::string reason = "the device at " + hex2(static_cast<std::uint32_t>(target >> 1)) +
                                " does not answer like a smart battery (" + not_a_battery + ")";
     if (tool.options().json)
       tool.print_json({{"command", "battery"},

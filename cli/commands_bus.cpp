@@ -44,9 +44,8 @@ int run_smbus(Tool& tool, Args& args) {
 
   // Arguments first, so that a usage error never reaches the module.
   const auto ask = [&] {
-    char address[8];
-    std::snprintf(address, sizeof address, "0x%02x", target >> 1);
-    return confirm(tool, std::string("write to the device at ") + address + " (smbus " + op + ")");
+    return confirm(tool, "write to the device at " + hex2(static_cast<std::uint32_t>(target >> 1)) +
+                             " (smbus " + op + ")");
   };
   if (op == "send-byte") {
     expect_count(args, 2, "gpio-dll smbus send-byte ADDRESS DATA");
@@ -142,9 +141,8 @@ int run_i2c(Tool& tool, Args& args) {
   const std::string name = "i2c " + op;
   auto& dll = tool.dll();
   const Json fields = command_fields(target, cmd);
-  char address[8];
-  std::snprintf(address, sizeof address, "0x%02x", target >> 1);
-  const std::string what = std::string("write to the device at ") + address + " (" + name + ")";
+  const std::string what =
+      "write to the device at " + hex2(static_cast<std::uint32_t>(target >> 1)) + " (" + name + ")";
   if (op == "write") {
     ByteArray data = parse_data_bytes(args, 3);
     std::int16_t count = static_cast<std::int16_t>(data.size());

@@ -1,6 +1,4 @@
 // transfer: i2ctransfer's messages, mapped onto the one transaction of the module that runs them.
-#include <cstdio>
-
 #include "commands.hpp"
 #include "confirm.hpp"
 
@@ -88,9 +86,8 @@ int run_transfer(Tool& tool, Args& args) {
   const Message& first = messages.front();
   std::int16_t target = static_cast<std::int16_t>(first.address << 1);
   const bool changes = !first.read && (messages.size() == 1 || first.data.size() > 1);
-  char address[8];
-  std::snprintf(address, sizeof address, "0x%02x", first.address);
-  if (changes && !confirm(tool, std::string("write to the device at ") + address + " (transfer)"))
+  const std::string address = hex2(static_cast<std::uint32_t>(first.address));
+  if (changes && !confirm(tool, "write to the device at " + address + " (transfer)"))
     return declined(tool, "transfer");
   int status = kExitOk;
   if (!tool.identify(status)) return status;
