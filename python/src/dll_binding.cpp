@@ -57,8 +57,8 @@ ByteArray bytes_from(py::handle value) {
   ByteArray bytes;
   for (py::handle element : py::iter(value)) {
     const long long v = element.cast<long long>();
-    if (v < 0 || v > 255) throw py::value_error("byte values must be 0 to 255, not " +
-                                                std::to_string(v));
+    if (v < 0 || v > 255)
+      throw py::value_error("byte values must be 0 to 255, not " + std::to_string(v));
     bytes.push_back(static_cast<std::uint8_t>(v));
   }
   return bytes;

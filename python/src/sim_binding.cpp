@@ -80,14 +80,17 @@ void bind_sim(py::module_& m) {
           py::arg("command"), py::arg("value"), "Sets a word register of the smart battery.")
       .def(
           "battery_block",
-          [](S& s, int cmd) { return to_bytes(s.module->battery().block(byte_arg(cmd, "command"))); },
+          [](S& s, int cmd) {
+            return to_bytes(s.module->battery().block(byte_arg(cmd, "command")));
+          },
           py::arg("command"), "A block register of the smart battery (names are blocks).")
       .def(
           "set_battery_block",
           [](S& s, int cmd, const py::bytes& data) {
             const std::string raw = data;
             if (raw.size() > 255) throw py::value_error("a block holds at most 255 bytes");
-            s.module->battery().set_block(byte_arg(cmd, "command"), sim::Bytes(raw.begin(), raw.end()));
+            s.module->battery().set_block(byte_arg(cmd, "command"),
+                                          sim::Bytes(raw.begin(), raw.end()));
           },
           py::arg("command"), py::arg("data"), "Sets a block register of the smart battery.")
       .def(
@@ -95,7 +98,8 @@ void bind_sim(py::module_& m) {
           [](S& s) { return s.module->battery().manufacturer_access(); },
           "The last ManufacturerAccess (0x00) word written to the battery.")
       .def(
-          "set_battery_wrong_pec", [](S& s, bool wrong) { s.module->battery().set_wrong_pec(wrong); },
+          "set_battery_wrong_pec",
+          [](S& s, bool wrong) { s.module->battery().set_wrong_pec(wrong); },
           py::arg("wrong") = true, "Every PEC byte the battery sends is off by one.")
       .def(
           "eeprom_byte",
@@ -126,10 +130,14 @@ void bind_sim(py::module_& m) {
           "now_ms", [](const S& s) { return s.platform->now_ms(); },
           "The virtual clock in ms: time-outs advance it instead of taking real time.")
       .def(
+          "open_handle_count", [](const S& s) { return s.platform->open_handle_count(); },
+          "Handles open on the simulated platform, from all threads.")
+      .def(
           "requests",
           [](const S& s) {
             py::list out;
-            for (const auto& request : s.module->requests()) out.append(to_bytes(request));
+            for (const auto& request : s.module->requests())
+              out.append(to_bytes(request));
             return out;
           },
           "The requests the module received (without the report identifier), oldest first.")
@@ -146,8 +154,8 @@ void bind_sim(py::module_& m) {
           "wait_for_held_request",
           [](S& s, double seconds) {
             py::gil_scoped_release released;
-            return s.module->wait_for_request(std::chrono::milliseconds(
-                static_cast<long long>(seconds * 1000)));
+            return s.module->wait_for_request(
+                std::chrono::milliseconds(static_cast<long long>(seconds * 1000)));
           },
           py::arg("timeout"),
           "Waits until a request waits at the module; false after timeout seconds without one.")
