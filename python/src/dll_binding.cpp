@@ -48,20 +48,12 @@ const char* result_name(automation::ResultType type) {
   return "?";
 }
 
+// Any bytes-like object, or an iterable of ints 0 to 255 (ValueError otherwise).
 ByteArray bytes_from(py::handle value) {
-  if (py::isinstance<py::bytes>(value) || py::isinstance<py::bytearray>(value) ||
-      py::isinstance<py::memoryview>(value)) {
-    const std::string raw = py::bytes(py::reinterpret_borrow<py::object>(value));
-    return ByteArray(raw.begin(), raw.end());
-  }
-  ByteArray bytes;
-  for (py::handle element : py::iter(value)) {
-    const long long v = element.cast<long long>();
-    if (v < 0 || v > 255)
-      throw py::value_error("byte values must be 0 to 255, not " + std::to_string(v));
-    bytes.push_back(static_cast<std::uint8_t>(v));
-  }
-  return bytes;
+  PyObject* raw = PyBytes_FromObject(value.ptr());
+  if (raw == nullptr) throw py::error_already_set();
+  const std::string bytes = py::reinterpret_steal<py::bytes>(raw);
+  return ByteArray(bytes.begin(), bytes.end());
 }
 
 // Integers go in as 32-bit values (wider ones raise the overflow an automation client would
@@ -80,8 +72,7 @@ Variant variant_from(py::handle value, automation::ArgType type) {
     if (v < INT32_MIN || v > INT32_MAX) throw AutomationError(kOverflow);
     return Variant(static_cast<std::int32_t>(v));
   }
-  if (py::isinstance<py::bytes>(value) || py::isinstance<py::bytearray>(value))
-    return Variant(bytes_from(value));
+  if (PyObject_CheckBuffer(value.ptr())) return Variant(bytes_from(value));
   throw AutomationError(kTypeMismatch, std::string("a ") + type_name(type) + " cannot take a " +
                                            std::string(py::str(value.get_type().attr("__name__"))));
 }
