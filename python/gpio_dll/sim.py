@@ -10,7 +10,7 @@ bytes) and a 256-byte I2C EEPROM at 0x50. ``gpio_dll.use_system()`` goes back to
 Time-outs run on the platform's virtual clock (``now_ms()``): a silent module costs no real
 time.
 """
-from ._gpio_dll import SimModule as Module
+from ._gpio_dll import Module
 
 __all__ = ["Module", "install"]
 

@@ -59,8 +59,10 @@ std::uint8_t byte_arg(int value, const char* what) {
 
 void bind_sim(py::module_& m) {
   using S = Simulation;
-  py::class_<S, std::shared_ptr<S>>(m, "SimModule",
-                                    "A simulated module on a simulated platform of its own.")
+  py::class_<S, std::shared_ptr<S>> module(
+      m, "Module", "A simulated module on a simulated platform of its own.");
+  module.attr("__module__") = "gpio_dll.sim";
+  module
       .def_property_readonly(
           "firmware", [](const S& s) { return s.firmware; }, "The version the module reports.")
       .def_property_readonly(
