@@ -232,3 +232,19 @@ class _nothing:
 
     def __exit__(self, *exc):
         return False
+
+
+@pytest.mark.parametrize("serial,found", [("RACK-7", True), ("OTHER", False)])
+def test_serial_number_chooses_the_module(serial, found):
+    module = gpio_dll.sim.install("2.0.19", serial_number="RACK-7")
+    try:
+        with SMBus(serial=serial) as bus:
+            if found:
+                assert bus.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)
+            else:
+                with pytest.raises(OSError) as raised:
+                    bus.read_word_data(BATTERY, VOLTAGE)
+                assert raised.value.errno == errno.ENODEV
+    finally:
+        gpio_dll.use_first_module()
+        gpio_dll.use_system()
