@@ -57,12 +57,6 @@ def test_module_eeprom_round_trip(module, dll):
     assert dll.GPIO_FW_EEP_Read(module.firmware, b"") == (0, image)
 
 
-def test_a_failure_is_a_result_code_not_an_exception(dll):
-    result, high, low = dll.GPIO_ReadSMBusWord(0x09, 0, 0, 0x18)  # nothing at 0x0C
-    assert result != 0 and (high, low) == (0, 0)
-    assert dll.Check_DllErrorCode(result)
-
-
 # (arguments of GPIO_WriteSMBusWord, automation error number)
 AUTOMATION_ERRORS = [
     ((0, 0, -1, BATTERY_TARGET), 6),        # a byte value that comes out negative
