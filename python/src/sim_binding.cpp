@@ -146,7 +146,9 @@ void bind_sim(py::module_& m) {
       .def(
           "hold_answers", [](S& s) { s.module->hold(); },
           "From now on each request waits at the module, inside the call that sent it, until "
-          "release_answers().")
+          "release_answers(). While one waits, the other methods of this module that touch its "
+          "platform (now_ms, requests, unplug, ...) wait too: release from a thread that does "
+          "not call them.")
       .def(
           "release_answers", [](S& s) { s.module->release(); }, "Lets held requests through.")
       .def(
