@@ -88,4 +88,13 @@ done
 c++ -std=c++20 -o "$dir/pc-sim-consumer" "$consumer_source/sim_consumer.cpp" \
   $(pkg-config --cflags --libs gpio_dll_sim)
 LD_LIBRARY_PATH="$prefix/lib" "$dir/pc-sim-consumer" >/dev/null || fail "pkg-config sim consumer failed"
+
+# The Python package, where Debian's Python looks under the prefix, when the build made it.
+if [ -d "$build/python/gpio_dll" ]; then
+  site=$(echo "$prefix"/lib/python3*/dist-packages)
+  PYTHONPATH="$site" /usr/bin/python3 -c "import gpio_dll, sys
+assert gpio_dll.__file__.startswith(sys.argv[1]), gpio_dll.__file__
+gpio_dll.sim.install()
+assert gpio_dll.SMBus().read_word_data(0x0b, 0x09) > 0" "$site" || fail "installed Python package failed"
+fi
 echo "installed tree works with find_package (shared, static, simulated module) and pkg-config"

@@ -1,0 +1,21 @@
+"""gpio_dll: the USB HID bridge module (vendor 0x0451, product 0x5F00) from Python.
+
+- ``gpio_dll.SMBus``: the smbus2 interface over the module; an smbus2 script runs after
+  changing its import to ``from gpio_dll import SMBus, i2c_msg``.
+- ``gpio_dll.Dll``: the component's 29 methods (GPIO_FW_VER_Read, GPIO_ReadSMBusWord, ...).
+- ``gpio_dll.sim``: the simulated module, for tests without hardware.
+- ``use_system``, ``use_hidraw_device``, ``use_module_with_serial``, ``list_devices``, ...:
+  which HID access and which module the component uses.
+"""
+from . import sim
+from ._dll import Dll
+from ._errors import AutomationError, ModuleError
+from ._gpio_dll import (HidDeviceInfo, list_devices, system_available, use_first_module,
+                        use_hidraw, use_hidraw_device, use_module_at, use_module_with_serial,
+                        use_system)
+from .smbus import I2C_M_RD, SMBus, i2c_msg
+
+__all__ = ["AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "ModuleError", "SMBus",
+           "i2c_msg", "list_devices", "sim", "system_available", "use_first_module",
+           "use_hidraw", "use_hidraw_device", "use_module_at", "use_module_with_serial",
+           "use_system"]

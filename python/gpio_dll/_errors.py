@@ -1,0 +1,55 @@
+"""The exceptions of gpio_dll."""
+import errno
+import os
+
+
+class AutomationError(Exception):
+    """A method raised an automation error instead of returning a result code.
+
+    ``number`` is the automation error number: 6 overflow (a value that does not fit its
+    argument, such as a negative byte), 13 type mismatch, 438 no such method, 450 wrong number
+    of arguments.
+    """
+
+    def __init__(self, number, message=""):
+        super().__init__(number, message)
+        self.number = number
+        self.message = message
+
+    def __str__(self):
+        return f"automation error {self.number}: {self.message}"
+
+
+class ModuleError(OSError):
+    """A transfer failed: an OSError whose errno says how, with the component's result code.
+
+    errno: ENXIO the slave did not acknowledge (result 406, or 301 from firmware "1.0.10", which
+    reports every bus failure so); ETIMEDOUT the module did not answer in time; EBADMSG a wrong
+    PEC byte (61, 411); ENODEV no module (131, or a firmware version the component does not
+    know); EIO any other result. ``result`` is the result code, ``message`` its text.
+    """
+
+    def __init__(self, code, result, message):
+        super().__init__(code, f"{os.strerror(code)} (result {result}: {message})")
+        self.result = result
+        self.message = message
+
+
+NOT_ACKNOWLEDGED = (406, 301)
+BAD_PEC = (61, 411)
+NO_MODULE = 131
+FATAL_ERROR = 14
+
+
+def errno_for(result, module_present):
+    """The errno that a failed transfer with this result code raises."""
+    if result in NOT_ACKNOWLEDGED:
+        return errno.ENXIO
+    if result in BAD_PEC:
+        return errno.EBADMSG
+    if result == NO_MODULE:
+        return errno.ENODEV
+    # A read that times out closes the module and marks it absent; a short answer leaves it open.
+    if result == FATAL_ERROR and not module_present:
+        return errno.ETIMEDOUT
+    return errno.EIO

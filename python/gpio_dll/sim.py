@@ -1,0 +1,24 @@
+"""The simulated module, for tests without hardware.
+
+``gpio_dll.sim.install("2.0.19")`` makes a simulated platform with one simulated module the
+component's platform (for the whole process, taken up at each thread's next identification) and
+returns the module: a smart battery at 0x0B (Voltage 0x09 mV, Current 0x0A mA, RelativeState
+OfCharge 0x0D %, names in the blocks 0x20 to 0x22, ManufacturerAccess 0x00 answered by a Process
+Call with the complement of the word written, ManufacturerBlockAccess 0x44 keeping up to 120
+bytes) and a 256-byte I2C EEPROM at 0x50. ``gpio_dll.use_system()`` goes back to real devices.
+
+Time-outs run on the platform's virtual clock (``now_ms()``): a silent module costs no real
+time.
+"""
+from ._gpio_dll import Module
+
+__all__ = ["Module", "install"]
+
+
+def install(firmware="2.0.19", serial_number="SIM0001", retry_answers=0):
+    """Installs a simulated module with firmware "2.0.19" or "1.0.10" and returns it.
+
+    retry_answers: how many version queries it answers with "0.0.10" before its version.
+    """
+    from ._gpio_dll import _sim_install
+    return _sim_install(firmware, serial_number, retry_answers)

@@ -1,0 +1,327 @@
+"""gpio_dll.SMBus: smbus2's SMBus interface over the module.
+
+The same class, method names, parameter names, defaults and argument orders as smbus2 0.4.2's
+SMBus, 7-bit addresses, words little-endian as smbus2 returns them. Each transfer is one call of
+the component on the calling thread; a thread identifies the module the first time it uses a bus
+(and again when it switches to another bus object), since the component keeps its module state
+per thread.
+"""
+import errno
+import itertools
+import threading
+
+from . import _gpio_dll
+from ._errors import ModuleError, errno_for
+
+I2C_M_RD = 0x0001
+
+# Block limits of the module's command sets, by firmware generation.
+_LIMITS = {
+    "1.0.10": {"smbus_block": 60, "i2c_write": 60, "i2c_read": 62, "process_write": 60,
+               "rdwr_write": 58},
+    "2.0.19": {"smbus_block": 120, "i2c_write": 120, "i2c_read": 60, "process_write": 58,
+               "rdwr_write": 59},
+}
+_TRANSFER_READ_MAX = 60  # reads that come back in one answer (block process call, i2c_rdwr)
+
+_ARGUMENTS = {name: [arg for arg, _, _ in arguments]
+              for name, _, arguments in _gpio_dll._method_table()}
+_thread = threading.local()  # which bus this thread's module state was identified for
+_tokens = itertools.count(1)
+
+
+def _call(method, **values):
+    """Runs a method; returns its result and its arguments' new values by name."""
+    names = _ARGUMENTS[method]
+    out = _gpio_dll._invoke(method, *(values[name] for name in names))
+    return out[0], dict(zip(names, out[1:]))
+
+
+def _fail(result):
+    message, _ = _gpio_dll._invoke("Check_DllErrorCode", result)
+    return ModuleError(errno_for(result, _gpio_dll._module_present()), result, message)
+
+
+def _check_range(name, value, top):
+    if not isinstance(value, int) or isinstance(value, bool) or not 0 <= value <= top:
+        raise ValueError(f"{name} must be an int from 0 to {top:#x}, not {value!r}")
+    return value
+
+
+def _data(data, limit, what):
+    data = bytes(_check_range("a data byte", b, 0xFF) for b in data)
+    if len(data) > limit:
+        raise ValueError(f"{what}: {len(data)} bytes, the module takes at most {limit}")
+    return data
+
+
+def _unsupported(what):
+    return OSError(errno.EOPNOTSUPP, f"{what}: the module has no command for it")
+
+
+class i2c_msg:
+    """One message of an i2c_rdwr transfer, as smbus2's i2c_msg (addr, flags, len, buf)."""
+
+    def __init__(self, addr, flags, buf):
+        self.addr = addr
+        self.flags = flags
+        self.buf = bytearray(buf)
+        self.len = len(self.buf)
+
+    @staticmethod
+    def read(address, length):
+        """A read of `length` bytes from `address`."""
+        return i2c_msg(address, I2C_M_RD, bytes(length))
+
+    @staticmethod
+    def write(address, buf):
+        """A write of `buf` (bytes, a list of ints, or a str) to `address`."""
+        if isinstance(buf, str):
+            buf = buf.encode("latin-1")
+        return i2c_msg(address, 0, bytes(buf))
+
+    def __iter__(self):
+        return iter(self.buf[:self.len])
+
+    def __len__(self):
+        return self.len
+
+    def __bytes__(self):
+        return bytes(self.buf[:self.len])
+
+    def __repr__(self):
+        return f"i2c_msg({self.addr}, {self.flags}, {bytes(self)!r})"
+
+    def __str__(self):
+        return bytes(self).decode("latin-1")
+
+
+class SMBus:
+    """smbus2's SMBus over the USB HID bridge module.
+
+    SMBus() or SMBus(1)             the first module found (a bus number names no module here)
+    SMBus(device="/dev/hidraw3")    the module at that hidraw node (for the whole process)
+    SMBus(serial="A1B2C3")          the module with that serial number (per thread)
+    SMBus(simulated="2.0.19")       a new simulated module (for the whole process), as .simulated
+
+    Failures raise OSError (gpio_dll.ModuleError) with errno ENXIO for a slave that does not
+    acknowledge, ETIMEDOUT for a module that does not answer, EBADMSG for a wrong PEC byte,
+    ENODEV without a module, EIO otherwise; .result and .message carry the component's result
+    code and its text. A transfer the module cannot make raises OSError EOPNOTSUPP, and a
+    length over the module's limits ValueError, before anything is sent.
+    """
+
+    def __init__(self, bus=None, force=False, *, device=None, serial=None, simulated=None):
+        self.force = force
+        self.simulated = None
+        self._pec = False
+        self._token = None
+        self._serial = None
+        self._open(bus, device, serial, simulated)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, exc_type, exc_val, exc_tb):
+        self.close()
+
+    def open(self, bus):
+        """Opens the bus again: a bus number (the first module) or a hidraw path."""
+        self._open(bus, None, None, None)
+
+    def _open(self, bus, device, serial, simulated):
+        if isinstance(bus, str):
+            device = bus
+        elif bus is not None and not isinstance(bus, int):
+            raise TypeError(f"bus must be an int or a path, not {type(bus).__name__}")
+        if simulated is not None and simulated is not False:
+            self.simulated = _sim_install("2.0.19" if simulated is True else simulated)
+        if device is not None:
+            _gpio_dll.use_hidraw_device(device)
+        self._serial = serial
+        self._token = next(_tokens)
+
+    def close(self):
+        """Closes the calling thread's handles to the module; the bus can be opened again."""
+        if self._token is not None and getattr(_thread, "token", None) == self._token:
+            _gpio_dll._invoke("GPIO_ShutdownDLL")
+            _thread.token = None
+        self._token = None
+
+    def enable_pec(self, enable=True):
+        """Packet error checking on (or off) for the SMBus transfers from now on."""
+        self._pec = bool(enable)
+
+    @property
+    def pec(self):
+        """Whether packet error checking is on."""
+        return self._pec
+
+    @pec.setter
+    def pec(self, enable):
+        self.enable_pec(enable)
+
+    # The module state of this thread, identified for this bus.
+    def _firmware(self):
+        if self._token is None:
+            raise ValueError("the bus is closed; open() it first")
+        if getattr(_thread, "token", None) != self._token:
+            if self._serial is not None:
+                _gpio_dll.use_module_with_serial(self._serial)
+            else:
+                _gpio_dll.use_first_module()
+            result, out = _call("GPIO_FW_VER_Read", iDevFWver="", iVendorID="", iProductID="")
+            if result != 0:
+                raise _fail(result)
+            if out["iDevFWver"] not in _LIMITS:
+                raise ModuleError(errno.ENODEV, 133,
+                                  f"firmware {out['iDevFWver']!r} is not one the component knows")
+            _thread.token, _thread.firmware = self._token, out["iDevFWver"]
+        return _thread.firmware
+
+    def _limit(self, kind):
+        return _LIMITS[self._firmware()][kind]
+
+    def _target(self, i2c_addr, pec=True):
+        _check_range("i2c_addr", i2c_addr, 0x7F)
+        self._firmware()
+        return (i2c_addr << 1) | (1 if pec and self._pec else 0)
+
+    def _run(self, method, **values):
+        result, out = _call(method, **values)
+        if result != 0:
+            raise _fail(result)
+        return out
+
+    def write_quick(self, i2c_addr, force=None):
+        """Quick command: not a transfer the module makes (raises OSError EOPNOTSUPP)."""
+        _check_range("i2c_addr", i2c_addr, 0x7F)
+        raise _unsupported("write_quick")
+
+    def read_byte(self, i2c_addr, force=None):
+        """Receive Byte: a byte read without a register."""
+        out = self._run("GPIO_ReceiveSMBusByte", DataB=0, nTargetID=self._target(i2c_addr))
+        return out["DataB"]
+
+    def write_byte(self, i2c_addr, value, force=None):
+        """Send Byte: a byte written without a register."""
+        _check_range("value", value, 0xFF)
+        self._run("GPIO_SendSMBusByte", DataL=value, nTargetID=self._target(i2c_addr))
+
+    def read_byte_data(self, i2c_addr, register, force=None):
+        """Read Byte of a register."""
+        _check_range("register", register, 0xFF)
+        out = self._run("GPIO_ReadSMBusByte", iCmd=register, DataB=0,
+                        nTargetID=self._target(i2c_addr))
+        return out["DataB"]
+
+    def write_byte_data(self, i2c_addr, register, value, force=None):
+        """Write Byte to a register."""
+        _check_range("register", register, 0xFF)
+        _check_range("value", value, 0xFF)
+        self._run("GPIO_WriteSMBusByte", iCmd=register, DataL=value,
+                  nTargetID=self._target(i2c_addr))
+
+    def read_word_data(self, i2c_addr, register, force=None):
+        """Read Word of a register: the word as a number (low byte first on the bus)."""
+        _check_range("register", register, 0xFF)
+        out = self._run("GPIO_ReadSMBusWord", iCmd=register, DataH=0, DataL=0,
+                        nTargetID=self._target(i2c_addr))
+        return out["DataH"] << 8 | out["DataL"]
+
+    def write_word_data(self, i2c_addr, register, value, force=None):
+        """Write Word to a register (low byte first on the bus)."""
+        _check_range("register", register, 0xFF)
+        _check_range("value", value, 0xFFFF)
+        self._run("GPIO_WriteSMBusWord", iCmd=register, DataH=value >> 8, DataL=value & 0xFF,
+                  nTargetID=self._target(i2c_addr))
+
+    def process_call(self, i2c_addr, register, value, force=None):
+        """Process Call: writes a word to a register and returns the word the slave answers."""
+        _check_range("register", register, 0xFF)
+        _check_range("value", value, 0xFFFF)
+        out = self._run("GPIO_ProcessCall", iCmd=register, wDataH=value >> 8,
+                        wDataL=value & 0xFF, rDataH=0, rDataL=0,
+                        nTargetID=self._target(i2c_addr))
+        return out["rDataH"] << 8 | out["rDataL"]
+
+    def read_block_data(self, i2c_addr, register, force=None):
+        """Block Read: the block the slave sends, as a list of ints."""
+        _check_range("register", register, 0xFF)
+        out = self._run("GPIO_ReadSMBusBlock", iCmd=register, DataArray=b"", iNumBytesRd=0,
+                        nTargetID=self._target(i2c_addr))
+        return list(out["DataArray"][:out["iNumBytesRd"]])
+
+    def write_block_data(self, i2c_addr, register, data, force=None):
+        """Block Write of `data` (at most 60 bytes, 120 with firmware "2.0.19")."""
+        _check_range("register", register, 0xFF)
+        target = self._target(i2c_addr)
+        data = _data(data, self._limit("smbus_block"), "write_block_data")
+        self._run("GPIO_WriteSMBusBlock", iCmd=register, DataArray=data, iNumBytesWr=len(data),
+                  nTargetID=target)
+
+    def block_process_call(self, i2c_addr, register, data, force=None):
+        """Block write then block read: writes `data`, returns the block the slave answers."""
+        _check_range("register", register, 0xFF)
+        target = self._target(i2c_addr)
+        data = _data(data, self._limit("process_write"), "block_process_call")
+        # The component wants room for the count and the command beside the data.
+        out = self._run("GPIO_WriteReadSMBusBlock", iCmd=register, DataArrayW=data + bytes(2),
+                        DataArrayR=b"", iNumBytesWr=len(data), iNumBytesRd=0, nTargetID=target)
+        return list(out["DataArrayR"][:out["iNumBytesRd"]])
+
+    def read_i2c_block_data(self, i2c_addr, register, length, force=None):
+        """I2C block read: writes the register, then reads `length` bytes (1 to 60, 62 with
+        firmware "1.0.10")."""
+        _check_range("register", register, 0xFF)
+        target = self._target(i2c_addr, pec=False)
+        limit = self._limit("i2c_read")
+        if not isinstance(length, int) or not 1 <= length <= limit:
+            raise ValueError(f"read_i2c_block_data: length {length!r}, the module reads 1 to "
+                             f"{limit} bytes")
+        out = self._run("GPIO_ReadI2CBlock", iCmd=register, DataArray=b"", iNumBytesRd=length,
+                        nTargetID=target)
+        return list(out["DataArray"][:out["iNumBytesRd"]])
+
+    def write_i2c_block_data(self, i2c_addr, register, data, force=None):
+        """I2C block write: the register, then `data` (at most 60 bytes, 120 with "2.0.19")."""
+        _check_range("register", register, 0xFF)
+        target = self._target(i2c_addr, pec=False)
+        data = _data(data, self._limit("i2c_write"), "write_i2c_block_data")
+        self._run("GPIO_WriteI2CBlock", iCmd=register, DataArray=data, iNumBytesWr=len(data),
+                  nTargetID=target)
+
+    def i2c_rdwr(self, *i2c_msgs):
+        """Combined transfers the module has a command for: one write of at least one byte, or
+        such a write followed by a read from the same address (a repeated start between them).
+        The read message's buffer receives the bytes read."""
+        shapes = [(m.flags & I2C_M_RD, m.len) for m in i2c_msgs]
+        if any(m.flags & ~I2C_M_RD for m in i2c_msgs):
+            raise _unsupported("i2c_rdwr with flags other than I2C_M_RD")
+        if len(shapes) == 1 and shapes[0][0] == 0 and shapes[0][1] >= 1:
+            (w,) = i2c_msgs
+            target = self._target(w.addr, pec=False)
+            data = _data(bytes(w)[1:], self._limit("i2c_write"), "i2c_rdwr write")
+            self._run("GPIO_WriteI2CBlock", iCmd=w.buf[0], DataArray=data,
+                      iNumBytesWr=len(data), nTargetID=target)
+            return
+        if (len(shapes) == 2 and shapes[0][0] == 0 and shapes[0][1] >= 1 and shapes[1][0] and
+                i2c_msgs[0].addr == i2c_msgs[1].addr):
+            w, r = i2c_msgs
+            target = self._target(w.addr, pec=False)
+            data = _data(bytes(w)[1:], self._limit("rdwr_write"), "i2c_rdwr write")
+            if not 1 <= r.len <= _TRANSFER_READ_MAX:
+                raise ValueError(f"i2c_rdwr read: {r.len} bytes, the module reads 1 to "
+                                 f"{_TRANSFER_READ_MAX}")
+            out = self._run("GPIO_WriteReadI2CBlock", iCmd=w.buf[0], DataArrayW=data,
+                            DataArrayR=b"", iNumBytesWr=len(data), iNumBytesRd=r.len,
+                            nTargetID=target)
+            r.buf[:r.len] = out["DataArrayR"][:r.len]
+            return
+        raise _unsupported("i2c_rdwr of " + ", ".join(
+            f"{'read' if rd else 'write'} of {n}" for rd, n in shapes))
+
+
+def _sim_install(firmware):
+    from . import sim
+    return sim.install(firmware)

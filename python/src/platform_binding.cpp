@@ -1,0 +1,54 @@
+// Which HID access the component uses and which module a thread talks to.
+#include <pybind11/stl.h>
+
+#include "bindings.hpp"
+#include "gpio_dll/platform.hpp"
+
+namespace py = pybind11;
+
+namespace gpio_dll::python {
+
+void bind_platform(py::module_& m) {
+  py::class_<platform::HidDeviceInfo>(m, "HidDeviceInfo",
+                                      "A HID interface present on the current platform.")
+      .def_readonly("path", &platform::HidDeviceInfo::path)
+      .def_readonly("vendor_id", &platform::HidDeviceInfo::vendor_id)
+      .def_readonly("product_id", &platform::HidDeviceInfo::product_id)
+      .def_readonly("is_module", &platform::HidDeviceInfo::is_module)
+      .def_readonly("opened", &platform::HidDeviceInfo::opened)
+      .def_readonly("open_error", &platform::HidDeviceInfo::open_error)
+      .def_readonly("serial_number", &platform::HidDeviceInfo::serial_number)
+      .def_readonly("product_name", &platform::HidDeviceInfo::product_name)
+      .def("__repr__", [](const platform::HidDeviceInfo& d) {
+        return "HidDeviceInfo(path=" + std::string(py::repr(py::str(d.path))) +
+               ", is_module=" + (d.is_module ? "True" : "False") +
+               ", serial_number=" + std::string(py::repr(py::str(d.serial_number))) + ")";
+      });
+
+  m.def("use_system", &platform::use_system,
+        "Every following discovery uses the operating system's HID access (the default).");
+  m.def("system_available", &platform::system_available,
+        "Whether this build has HID access to real devices on this operating system.");
+  m.def("use_hidraw", &platform::use_hidraw, py::arg("class_dir"), py::arg("device_dir"),
+        "Every following discovery lists hidraw nodes in class_dir (like /sys/class/hidraw) and "
+        "opens them in device_dir (like /dev).");
+  m.def("use_hidraw_device", &platform::use_hidraw_device, py::arg("device_path"),
+        "Every following discovery uses the one hidraw node at device_path (a real /dev/hidrawN "
+        "or a node served by gpio-dll-sim serve).");
+  m.def("use_module_at", &platform::use_module_at, py::arg("device_path"),
+        "The calling thread uses the module at device_path from its next identification on.");
+  m.def("use_module_with_serial", &platform::use_module_with_serial, py::arg("serial_number"),
+        "The calling thread uses the module with this serial number from its next "
+        "identification on.");
+  m.def("use_first_module", &platform::use_first_module,
+        "The calling thread uses the first module found (the default).");
+  m.def(
+      "list_devices",
+      [] {
+        py::gil_scoped_release released;
+        return platform::list_devices();
+      },
+      "Every HID interface the current platform reports.");
+}
+
+}  // namespace gpio_dll::python

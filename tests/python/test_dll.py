@@ -1,0 +1,86 @@
+"""gpio_dll.Dll: the component's methods from Python, their result shapes and their errors."""
+import pytest
+
+import gpio_dll
+from gpio_dll._dll import OUTPUTS
+from gpio_dll._gpio_dll import _method_table
+
+BATTERY_TARGET = 0x16  # 0x0B as an 8-bit bus address
+
+
+@pytest.fixture
+def dll(module):
+    dll = gpio_dll.Dll()
+    result, firmware, vendor, product = dll.GPIO_FW_VER_Read("", "", "")
+    assert (result, firmware, vendor, product) == (0, module.firmware, "0451", "5F00")
+    return dll
+
+
+def test_every_method_of_the_table_is_there_with_its_arguments():
+    table = _method_table()
+    assert len(table) == 29
+    for name, _, arguments in table:
+        method = getattr(gpio_dll.Dll, name)
+        names = [a for a, _, _ in arguments]
+        assert list(method.__signature__.parameters)[1:] == names
+        assert set(OUTPUTS[name]) <= set(names), name
+        assert name in method.__doc__
+
+
+def test_word_read_returns_result_and_both_bytes(module, dll):
+    module.set_battery_word(0x0D, 0x0157)
+    assert dll.GPIO_ReadSMBusWord(0x0D, 0, 0, BATTERY_TARGET) == (0, 0x01, 0x57)
+
+
+def test_block_read_returns_bytes_and_count(module, dll):
+    module.set_battery_block(0x20, b"ACME")
+    assert dll.GPIO_ReadSMBusBlock(0x20, b"", 0, BATTERY_TARGET) == (0, b"ACME", 4)
+
+
+@pytest.mark.parametrize("data", [b"\x01\x02\x03", bytearray(b"\x01\x02\x03"), [1, 2, 3]],
+                         ids=["bytes", "bytearray", "list"])
+def test_byte_arrays_go_in_as_any_bytes_like_value(module, dll, data):
+    assert dll.GPIO_WriteSMBusBlock(0x44, data, 3, BATTERY_TARGET) == (0, 3)
+    assert module.battery_block(0x44) == b"\x01\x02\x03"
+
+
+def test_methods_without_outputs_return_the_result_alone(module, dll):
+    assert dll.GPIO_WriteSMBusWord(0x00, 0x12, 0x34, BATTERY_TARGET) == 0
+    assert module.battery_manufacturer_access() == 0x1234
+    assert dll.Check_DllErrorCode(0) == "OK."
+    assert dll.GPIO_ShutdownDLL() is None
+
+
+def test_module_eeprom_round_trip(module, dll):
+    image = bytes((i * 13) & 0xFF for i in range(8192))
+    assert dll.GPIO_FW_EEP_Write(module.firmware, image) == 0
+    assert dll.GPIO_FW_EEP_Read(module.firmware, b"") == (0, image)
+
+
+# (arguments of GPIO_WriteSMBusWord, automation error number)
+AUTOMATION_ERRORS = [
+    ((0, 0, -1, BATTERY_TARGET), 6),        # a byte value that comes out negative
+    ((0x10000, 0, 0, BATTERY_TARGET), 6),   # beyond a 16-bit argument
+    ((0, 0, 2 ** 40, BATTERY_TARGET), 6),   # beyond a 32-bit argument
+    (("x", 0, 0, BATTERY_TARGET), 13),      # a text that spells no number
+    ((0, 0, 1.5, BATTERY_TARGET), 13),      # a float
+]
+
+
+@pytest.mark.parametrize("args,number", AUTOMATION_ERRORS)
+def test_automation_errors_raise_with_their_number(module, dll, args, number):
+    with pytest.raises(gpio_dll.AutomationError) as raised:
+        dll.GPIO_WriteSMBusWord(*args)
+    assert raised.value.number == number and str(number) in str(raised.value)
+
+
+def test_wrong_argument_count_is_automation_error_450(dll):
+    with pytest.raises(gpio_dll.AutomationError) as raised:
+        dll.GPIO_ReadSMBusWord(0x09, 0, 0)
+    assert raised.value.number == 450
+
+
+def test_list_devices_on_the_simulated_platform(module):
+    devices = gpio_dll.list_devices()
+    assert [d.path for d in devices if d.is_module] == [module.device_path]
+    assert devices[0].serial_number == "SIM0001"

@@ -1,0 +1,97 @@
+"""The package through the kernel: the simulated module served as a hidraw node by
+gpio-dll-sim serve (FUSE). Needs root, /dev/fuse and fusermount3; without them the tests skip,
+unless GPIO_DLL_REQUIRE_SERVED_DEVICE is set, where they fail."""
+import errno
+import os
+import pathlib
+import selectors
+import shutil
+import subprocess
+import tempfile
+import threading
+
+import pytest
+
+import gpio_dll
+
+SIM = os.environ.get("GPIO_DLL_SIM", "gpio-dll-sim")
+
+
+def missing_prerequisite():
+    if os.geteuid() != 0:
+        return "needs root"
+    if not os.access("/dev/fuse", os.R_OK | os.W_OK):
+        return "needs /dev/fuse"
+    if not os.access("/usr/bin/fusermount3", os.X_OK):
+        return "needs fusermount3 (package fuse3)"
+    if shutil.which(SIM) is None:
+        return f"needs gpio-dll-sim ({SIM} not found)"
+    return None
+
+
+@pytest.fixture
+def served():
+    missing = missing_prerequisite()
+    if missing:
+        if os.environ.get("GPIO_DLL_REQUIRE_SERVED_DEVICE"):
+            pytest.fail(missing)
+        pytest.skip(f"served-device tests skipped: {missing}")
+    mount = pathlib.Path(tempfile.mkdtemp(prefix="gpio-dll-py-served."))
+    server = subprocess.Popen([SIM, "serve", "--fw", "2.0.19", "--mount", str(mount)],
+                              stdout=subprocess.PIPE, bufsize=0)
+    try:
+        # Ready once it has said where its control file is (at most 10 s for the mount).
+        selector = selectors.DefaultSelector()
+        selector.register(server.stdout, selectors.EVENT_READ)
+        said = ""
+        while "control:" not in said and selector.select(timeout=10):
+            chunk = os.read(server.stdout.fileno(), 4096)
+            if not chunk:
+                break
+            said += chunk.decode(errors="replace")
+        assert "control:" in said, f"gpio-dll-sim serve did not start: {said!r}"
+        gpio_dll.use_hidraw_device(str(mount / "dev" / "hidraw0"))
+        yield mount
+    finally:
+        gpio_dll.use_system()
+        server.terminate()
+        server.wait()
+        shutil.rmtree(mount, ignore_errors=True)
+
+
+def control(mount, command):
+    (mount / "control").write_text(command + "\n")
+
+
+def test_words_and_blocks_through_the_kernel(served):
+    control(served, "word 0x0d 42")
+    with gpio_dll.SMBus(device=str(served / "dev" / "hidraw0")) as bus:
+        assert bus.read_word_data(0x0B, 0x0D) == 42
+        bus.enable_pec()
+        assert bus.process_call(0x0B, 0x00, 0x00FF) == 0xFF00
+        bus.write_block_data(0x0B, 0x44, list(range(100)))
+        assert bus.read_block_data(0x0B, 0x44) == list(range(100))
+        with pytest.raises(OSError) as raised:
+            bus.read_word_data(0x0C, 0x09)
+        assert raised.value.errno == errno.ENXIO
+
+
+def test_two_threads_through_the_kernel(served):
+    control(served, "word 0x09 15000")
+    control(served, "word 0x0d 55")
+    bus = gpio_dll.SMBus()
+    results, failures = {}, []
+
+    def work(register):
+        try:
+            results[register] = {bus.read_word_data(0x0B, register) for _ in range(20)}
+        except OSError as e:
+            failures.append(e)
+
+    threads = [threading.Thread(target=work, args=(r,)) for r in (0x09, 0x0D)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert not failures
+    assert results == {0x09: {15000}, 0x0D: {55}}

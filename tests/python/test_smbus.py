@@ -1,0 +1,232 @@
+"""gpio_dll.SMBus against the simulated battery (0x0B) and I2C EEPROM (0x50), both generations."""
+import errno
+
+import pytest
+
+import gpio_dll
+from gpio_dll import SMBus, i2c_msg
+
+BATTERY, EEPROM = 0x0B, 0x50
+MANUFACTURER_ACCESS, VOLTAGE, BLOCK_ACCESS = 0x00, 0x09, 0x44
+
+
+def test_word_read_is_little_endian(module, bus):
+    module.set_battery_word(VOLTAGE, 0x3A98)
+    assert bus.read_word_data(BATTERY, VOLTAGE) == 0x3A98
+
+
+def test_word_write_reaches_the_slave_low_byte_first(module, bus):
+    bus.write_word_data(BATTERY, MANUFACTURER_ACCESS, 0x1234)
+    assert module.battery_manufacturer_access() == 0x1234
+
+
+def test_process_call_returns_the_slaves_answer(module, bus):
+    # The simulated battery answers ManufacturerAccess with the complement of the word written.
+    assert bus.process_call(BATTERY, MANUFACTURER_ACCESS, 0x1234) == 0xEDCB
+
+
+def test_byte_data_write_then_read(module, bus):
+    bus.write_byte_data(EEPROM, 0x20, 0x5A)
+    assert module.eeprom_byte(0x20) == 0x5A
+    assert bus.read_byte_data(EEPROM, 0x20) == 0x5A
+
+
+def test_send_byte_sets_the_pointer_that_receive_byte_reads_from(module, bus):
+    bus.write_byte_data(EEPROM, 0x30, 0xC3)
+    bus.write_byte(EEPROM, 0x30)
+    assert bus.read_byte(EEPROM) == 0xC3
+
+
+def test_block_read_gives_the_slaves_block(module, bus):
+    module.set_battery_block(0x21, b"PACK-7")
+    assert bus.read_block_data(BATTERY, 0x21) == list(b"PACK-7")
+
+
+@pytest.mark.parametrize("length", [1, 32, 60, 100, 120])
+def test_block_write_then_read_back(module, bus, length):
+    if module.firmware == "1.0.10" and length > 60:
+        pytest.skip("firmware 1.0.10 moves at most 60 bytes")
+    data = [(7 * i + 3) & 0xFF for i in range(length)]
+    bus.write_block_data(BATTERY, BLOCK_ACCESS, data)
+    assert module.battery_block(BLOCK_ACCESS) == bytes(data)
+    assert bus.read_block_data(BATTERY, BLOCK_ACCESS) == data
+
+
+def test_block_process_call(module, bus):
+    data = [0x10, 0x20, 0x30, 0x40]
+    assert bus.block_process_call(BATTERY, BLOCK_ACCESS, data) == data
+
+
+@pytest.mark.parametrize("length", [1, 16, 58])
+def test_i2c_block_write_then_read(module, bus, length):
+    data = [(0xA0 + i) & 0xFF for i in range(length)]
+    bus.write_i2c_block_data(EEPROM, 0x40, data)
+    assert [module.eeprom_byte(0x40 + i) for i in range(length)] == data
+    assert bus.read_i2c_block_data(EEPROM, 0x40, length) == data
+
+
+def test_i2c_rdwr_write_then_read(module, bus):
+    bus.i2c_rdwr(i2c_msg.write(EEPROM, [0x08, 1, 2, 3]))
+    assert [module.eeprom_byte(0x08 + i) for i in range(3)] == [1, 2, 3]
+    write, read = i2c_msg.write(EEPROM, [0x08]), i2c_msg.read(EEPROM, 3)
+    bus.i2c_rdwr(write, read)
+    assert list(read) == [1, 2, 3] and bytes(read) == b"\x01\x02\x03"
+
+
+# (expected errno, expected result by generation, how to provoke it)
+def _absent_slave(module, bus):
+    bus.read_word_data(0x0C, VOLTAGE)
+
+
+def _silent_module(module, bus):
+    module.set_silent(True)
+    bus.read_word_data(BATTERY, VOLTAGE)
+
+
+def _module_status(module, bus):
+    module.fail_request(0, 0x42)
+    bus.read_word_data(BATTERY, VOLTAGE)
+
+
+ERRNO_CASES = [
+    ("not acknowledged", _absent_slave, errno.ENXIO, {"1.0.10": 301, "2.0.19": 406}),
+    ("time-out", _silent_module, errno.ETIMEDOUT, {"1.0.10": 14, "2.0.19": 14}),
+    ("other status", _module_status, errno.EIO, {"1.0.10": 300 + 0x42, "2.0.19": 400 + 0x42}),
+]
+
+
+@pytest.mark.parametrize("provoke,code,results", [c[1:] for c in ERRNO_CASES],
+                         ids=[c[0] for c in ERRNO_CASES])
+def test_failures_raise_oserror_with_errno_and_result(module, bus, provoke, code, results):
+    bus.read_word_data(BATTERY, VOLTAGE)  # identified, PEC mode set: the next request is the read
+    before = module.now_ms()
+    with pytest.raises(OSError) as raised:
+        provoke(module, bus)
+    assert raised.value.errno == code
+    assert raised.value.result == results[module.firmware]
+    assert raised.value.message and raised.value.message in str(raised.value)
+    if code == errno.ETIMEDOUT:
+        assert module.now_ms() - before >= 6000  # the virtual clock, not real time
+
+
+def test_no_module_is_enodev():
+    gpio_dll.use_hidraw_device("/nonexistent/hidraw0")
+    try:
+        with pytest.raises(OSError) as raised:
+            SMBus().read_word_data(BATTERY, VOLTAGE)
+        assert raised.value.errno == errno.ENODEV and raised.value.result == 131
+    finally:
+        gpio_dll.use_system()
+
+
+@pytest.mark.parametrize("switch", ["enable_pec", "property"])
+def test_pec_makes_the_module_check_the_slaves_pec(module, bus, switch):
+    module.set_battery_wrong_pec(True)
+    assert bus.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)  # not checked
+    if switch == "enable_pec":
+        bus.enable_pec()
+    else:
+        bus.pec = True
+    assert bus.pec
+    with pytest.raises(OSError) as raised:
+        bus.read_word_data(BATTERY, VOLTAGE)
+    if module.firmware == "2.0.19":  # 1.0.10 reports every bus failure as one status
+        assert raised.value.errno == errno.EBADMSG and raised.value.result == 411
+    module.set_battery_wrong_pec(False)
+    assert bus.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)
+    bus.enable_pec(False)
+    assert not bus.pec
+
+
+# Transfers refused before anything is sent: (name, call, exception, generations)
+REFUSED = [
+    ("block write over 60", lambda b: b.write_block_data(BATTERY, 0x44, [0] * 61), ValueError,
+     ["1.0.10"]),
+    ("block write over 120", lambda b: b.write_block_data(BATTERY, 0x44, [0] * 121), ValueError,
+     ["1.0.10", "2.0.19"]),
+    ("i2c read over 60", lambda b: b.read_i2c_block_data(EEPROM, 0, 61), ValueError, ["2.0.19"]),
+    ("i2c read over 62", lambda b: b.read_i2c_block_data(EEPROM, 0, 63), ValueError,
+     ["1.0.10", "2.0.19"]),
+    ("i2c read of 0", lambda b: b.read_i2c_block_data(EEPROM, 0, 0), ValueError,
+     ["1.0.10", "2.0.19"]),
+    ("block process call over 58", lambda b: b.block_process_call(BATTERY, 0x44, [0] * 59),
+     ValueError, ["2.0.19"]),
+    ("byte value 256", lambda b: b.write_byte_data(EEPROM, 0, 256), ValueError,
+     ["1.0.10", "2.0.19"]),
+    ("negative word", lambda b: b.write_word_data(BATTERY, 0, -1), ValueError,
+     ["1.0.10", "2.0.19"]),
+    ("10-bit address", lambda b: b.read_byte(0x80), ValueError, ["1.0.10", "2.0.19"]),
+    ("quick command", lambda b: b.write_quick(BATTERY), OSError, ["1.0.10", "2.0.19"]),
+    ("read alone", lambda b: b.i2c_rdwr(i2c_msg.read(EEPROM, 2)), OSError, ["1.0.10", "2.0.19"]),
+    ("empty write", lambda b: b.i2c_rdwr(i2c_msg.write(EEPROM, [])), OSError,
+     ["1.0.10", "2.0.19"]),
+    ("two addresses", lambda b: b.i2c_rdwr(i2c_msg.write(EEPROM, [0]), i2c_msg.read(BATTERY, 2)),
+     OSError, ["1.0.10", "2.0.19"]),
+    ("rdwr read over 60",
+     lambda b: b.i2c_rdwr(i2c_msg.write(EEPROM, [0]), i2c_msg.read(EEPROM, 61)), ValueError,
+     ["1.0.10", "2.0.19"]),
+]
+
+
+@pytest.mark.parametrize("call,exception,generations", [r[1:] for r in REFUSED],
+                         ids=[r[0] for r in REFUSED])
+def test_refused_before_anything_is_sent(module, bus, call, exception, generations):
+    if module.firmware not in generations:
+        pytest.skip(f"within the limits of {module.firmware}")
+    bus.read_word_data(BATTERY, VOLTAGE)
+    sent = len(module.requests())
+    with pytest.raises(exception) as raised:
+        call(bus)
+    assert len(module.requests()) == sent
+    if exception is OSError:
+        assert raised.value.errno == errno.EOPNOTSUPP
+
+
+def test_context_manager_closes_the_threads_handles(module):
+    with SMBus(1) as bus:
+        bus.read_word_data(BATTERY, VOLTAGE)
+        assert module.open_handle_count() > 0
+    assert module.open_handle_count() == 0
+    with pytest.raises(ValueError):
+        bus.read_word_data(BATTERY, VOLTAGE)
+    bus.open(1)
+    assert bus.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)
+    bus.close()
+
+
+def test_simulated_constructor_installs_a_module():
+    try:
+        with SMBus(simulated="1.0.10") as bus:
+            bus.simulated.set_battery_word(0x0D, 77)
+            assert bus.read_word_data(BATTERY, 0x0D) == 77
+            assert bus.simulated.firmware == "1.0.10"
+    finally:
+        gpio_dll.use_system()
+
+
+def test_a_new_bus_learns_the_newly_installed_modules_limits():
+    try:
+        gpio_dll.sim.install("2.0.19")
+        with SMBus() as bus:
+            bus.write_block_data(BATTERY, BLOCK_ACCESS, [1] * 100)
+        gpio_dll.sim.install("1.0.10")
+        with SMBus() as bus, pytest.raises(ValueError):
+            bus.write_block_data(BATTERY, BLOCK_ACCESS, [1] * 100)
+    finally:
+        gpio_dll.use_system()
+
+
+@pytest.mark.parametrize("serial,found", [("RACK-7", True), ("OTHER", False)])
+def test_serial_number_chooses_the_module(serial, found):
+    module = gpio_dll.sim.install("2.0.19", serial_number="RACK-7")
+    try:
+        with SMBus(serial=serial) as bus:
+            if found:
+                assert bus.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)
+            else:
+                with pytest.raises(OSError) as raised:
+                    bus.read_word_data(BATTERY, VOLTAGE)
+                assert raised.value.errno == errno.ENODEV
+    finally:
+        gpio_dll.use_first_module()
+        gpio_dll.use_system()

@@ -1,0 +1,46 @@
+"""gpio_dll.SMBus has smbus2.SMBus's methods with the same parameters and defaults."""
+import inspect
+
+import pytest
+
+import gpio_dll
+
+smbus2 = pytest.importorskip("smbus2", reason="python3-smbus2 is not installed")
+
+
+def public_methods(cls):
+    return sorted(name for name, member in inspect.getmembers(cls)
+                  if not name.startswith("_") and (callable(member) or isinstance(member, property)))
+
+
+def test_every_smbus2_method_is_there():
+    assert set(public_methods(smbus2.SMBus)) <= set(public_methods(gpio_dll.SMBus))
+
+
+@pytest.mark.parametrize("name", ["__enter__", "__exit__"] + [
+    n for n in public_methods(smbus2.SMBus) if callable(getattr(smbus2.SMBus, n))])
+def test_same_signature(name):
+    assert (inspect.signature(getattr(gpio_dll.SMBus, name)) ==
+            inspect.signature(getattr(smbus2.SMBus, name)))
+
+
+def test_constructor_takes_smbus2s_arguments_first():
+    # Keyword-only choices of the module may follow; the positional part must be smbus2's.
+    ours = list(inspect.signature(gpio_dll.SMBus.__init__).parameters.values())
+    theirs = list(inspect.signature(smbus2.SMBus.__init__).parameters.values())
+    assert ours[:len(theirs)] == theirs
+    assert all(p.kind == p.KEYWORD_ONLY for p in ours[len(theirs):])
+
+
+@pytest.mark.parametrize("name", ["read", "write"])
+def test_i2c_msg_constructors(name):
+    assert (inspect.signature(getattr(gpio_dll.i2c_msg, name)) ==
+            inspect.signature(getattr(smbus2.i2c_msg, name)))
+
+
+def test_i2c_msg_reads_like_smbus2s():
+    ours, theirs = gpio_dll.i2c_msg.write(0x50, [1, 2, 3]), smbus2.i2c_msg.write(0x50, [1, 2, 3])
+    assert (ours.addr, ours.flags, ours.len, list(ours), bytes(ours)) == \
+        (theirs.addr, theirs.flags, theirs.len, list(theirs), bytes(theirs))
+    ours, theirs = gpio_dll.i2c_msg.read(0x50, 4), smbus2.i2c_msg.read(0x50, 4)
+    assert (ours.addr, ours.flags, ours.len) == (theirs.addr, theirs.flags, theirs.len)

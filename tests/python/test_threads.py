@@ -1,0 +1,106 @@
+"""Python threads and the module: each thread has its own module state, and a call waiting for
+the module releases the GIL."""
+import errno
+import threading
+
+import pytest
+
+import gpio_dll
+
+BATTERY, VOLTAGE, MANUFACTURER_ACCESS = 0x0B, 0x09, 0x00
+
+
+def test_two_threads_use_the_module_at_once(module):
+    module.set_battery_word(VOLTAGE, 14800)
+    bus = gpio_dll.SMBus()
+    results, failures = {}, []
+
+    def reader():
+        try:
+            results["voltages"] = {bus.read_word_data(BATTERY, VOLTAGE) for _ in range(200)}
+        except Exception as e:  # reported below, on the test's thread
+            failures.append(e)
+
+    def caller():
+        try:
+            results["answers"] = [bus.process_call(BATTERY, MANUFACTURER_ACCESS, v)
+                                  for v in range(200)]
+        except Exception as e:
+            failures.append(e)
+
+    threads = [threading.Thread(target=reader), threading.Thread(target=caller)]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert not failures
+    assert results["voltages"] == {14800}
+    assert results["answers"] == [~v & 0xFFFF for v in range(200)]
+
+
+def test_each_thread_identifies_for_itself(module):
+    dll = gpio_dll.Dll()
+    assert dll.GPIO_FW_VER_Read("", "", "")[0] == 0
+    assert dll.GPIO_ReadSMBusWord(VOLTAGE, 0, 0, 0x16)[0] == 0
+    fresh = []
+    thread = threading.Thread(target=lambda: fresh.append(dll.GPIO_ReadSMBusWord(VOLTAGE, 0, 0,
+                                                                                 0x16)))
+    thread.start()
+    thread.join()
+    assert fresh == [(131, 0, 0)]  # that thread has not identified the module
+
+
+def smbus_read(bus):
+    bus.read_word_data(BATTERY, VOLTAGE)
+
+
+def dll_read(dll):
+    result, _, _ = dll.GPIO_ReadSMBusWord(VOLTAGE, 0, 0, 0x16)
+    if result != 0:
+        raise OSError(errno.ETIMEDOUT if result == 14 else errno.EIO, f"result {result}")
+
+
+@pytest.mark.parametrize("make,call", [(gpio_dll.SMBus, smbus_read),
+                                       (gpio_dll.Dll, dll_read)], ids=["SMBus", "Dll"])
+def test_other_threads_run_while_a_call_waits_out_the_time_out(make, call):
+    # The module is silent, so the call waits out the 6 s read time-out, on the virtual clock.
+    # To keep that call in progress long enough to see, the module also holds the request at
+    # its door until this test's other thread releases it: the call cannot return before the
+    # other thread has run Python code, so it only returns at all (without the gate's own limit
+    # expiring) if it released the GIL while it waited.
+    module = gpio_dll.sim.install("2.0.19")
+    try:
+        caller = make()
+        if isinstance(caller, gpio_dll.Dll):
+            identify = lambda: caller.GPIO_FW_VER_Read("", "", "")
+        else:
+            identify = lambda: caller.read_word_data(BATTERY, VOLTAGE)
+        identified, ready, outcome = threading.Event(), threading.Event(), []
+
+        def waiting_call():
+            identify()
+            identified.set()
+            ready.wait()
+            try:
+                call(caller)
+            except OSError as e:
+                outcome.append(e.errno)
+
+        worker = threading.Thread(target=waiting_call)
+        worker.start()
+        identified.wait()
+        module.set_silent(True)
+        module.hold_answers()
+        before = module.now_ms()
+        ready.set()
+        assert module.wait_for_held_request(timeout=10)
+        progress = sum(range(100000))  # Python work while the call is in progress
+        assert module.held_requests() == 1
+        module.release_answers()
+        worker.join()
+        assert progress == 4999950000
+        assert module.gate_expired == 0
+        assert outcome == [errno.ETIMEDOUT]
+        assert module.now_ms() - before >= 6000
+    finally:
+        gpio_dll.use_system()
