@@ -2,7 +2,7 @@
 // arguments (whose dispatch identifiers are their positions) ahead of the positional ones.
 #pragma once
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <windows.h>
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 // and VBA's Err.Number come to show it.
 #pragma once
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <windows.h>
 
 #include <cstdint>

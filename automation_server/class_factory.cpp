@@ -8,6 +8,21 @@
 
 namespace gpio_dll::com {
 
+namespace {
+
+// Sets the platform up once; false when that failed.
+bool platform_prepared() {
+  static std::once_flag prepared;
+  try {
+    std::call_once(prepared, prepare_platform);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
+
 ClassFactory& ClassFactory::instance() {
   static ClassFactory factory;
   return factory;
@@ -39,12 +54,7 @@ HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-  static std::once_flag prepared;
-  try {
-    std::call_once(prepared, prepare_platform);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  if (!platform_prepared()) return E_UNEXPECTED;
   return DispatchObject::create(iid, out);
 }
 

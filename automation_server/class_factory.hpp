@@ -1,7 +1,7 @@
 // The class object of cls_GPIO_DLL, which DllGetClassObject hands out.
 #pragma once
 
-#include <unknwn.h>
+#include <ole2.h>
 #include <windows.h>
 
 namespace gpio_dll::com {

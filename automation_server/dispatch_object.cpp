@@ -52,6 +52,60 @@ Variant as_declared(const Variant& value, automation::ArgType type) {
   return value;
 }
 
+// The work of Invoke, once the interface identifier is checked.
+HRESULT invoke_method(cls_GPIO_DLL& object, DISPID id, WORD flags, DISPPARAMS* params,
+                      VARIANT* result, EXCEPINFO* exception, UINT* argument_error) {
+  const automation::MethodInfo* method = automation::find_method(static_cast<std::int32_t>(id));
+  if (method == nullptr || (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0)
+    return DISP_E_MEMBERNOTFOUND;
+  std::vector<BoundArgument> bound;
+  HRESULT hr = bind_arguments(params, method->arguments.size(), bound, argument_error);
+  if (FAILED(hr)) return hr;
+
+  try {
+    std::vector<Variant> args;
+    args.reserve(bound.size());
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+      try {
+        args.push_back(as_declared(read_argument(*bound[i].value), method->arguments[i].type));
+      } catch (const AutomationError& e) {
+        if (argument_error != nullptr) *argument_error = bound[i].index;
+        return report_error(e.number(), exception);
+      }
+    }
+
+    Variant value;
+    std::optional<std::int32_t> error;
+    try {
+      value = automation::Invoke(object, method->dispid, args);
+    } catch (const AutomationError& e) {
+      error = e.number();
+    }
+    // Every by-reference argument goes back, also after an error: what the method changed before
+    // it failed stays changed for the caller, as in a direct call.
+    for (std::size_t i = 0; i < bound.size(); ++i) {
+      if (method->arguments[i].direction != automation::Direction::InOut) continue;
+      try {
+        write_back(*bound[i].value, args[i]);
+      } catch (const AutomationError& e) {
+        if (!error) {
+          error = e.number();
+          if (argument_error != nullptr) *argument_error = bound[i].index;
+        }
+      }
+    }
+    if (error) return report_error(*error, exception);
+    if (result != nullptr) *result = to_variant(value);
+    return S_OK;
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (const std::exception& e) {
+    return report_failure(E_FAIL, e.what(), exception);
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
 }  // namespace
 
 DispatchObject::DispatchObject() {
@@ -131,55 +185,7 @@ HRESULT DispatchObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, L
 HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                                VARIANT* result, EXCEPINFO* exception, UINT* argument_error) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  const automation::MethodInfo* method = automation::find_method(static_cast<std::int32_t>(id));
-  if (method == nullptr || (flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) == 0)
-    return DISP_E_MEMBERNOTFOUND;
-  std::vector<BoundArgument> bound;
-  HRESULT hr = bind_arguments(params, method->arguments.size(), bound, argument_error);
-  if (FAILED(hr)) return hr;
-
-  try {
-    std::vector<Variant> args;
-    args.reserve(bound.size());
-    for (std::size_t i = 0; i < bound.size(); ++i) {
-      try {
-        args.push_back(as_declared(read_argument(*bound[i].value), method->arguments[i].type));
-      } catch (const AutomationError& e) {
-        if (argument_error != nullptr) *argument_error = bound[i].index;
-        return report_error(e.number(), exception);
-      }
-    }
-
-    Variant value;
-    std::optional<std::int32_t> error;
-    try {
-      value = automation::Invoke(object_, method->dispid, args);
-    } catch (const AutomationError& e) {
-      error = e.number();
-    }
-    // Every by-reference argument goes back, also after an error: what the method changed before
-    // it failed stays changed for the caller, as in a direct call.
-    for (std::size_t i = 0; i < bound.size(); ++i) {
-      if (method->arguments[i].direction != automation::Direction::InOut) continue;
-      try {
-        write_back(*bound[i].value, args[i]);
-      } catch (const AutomationError& e) {
-        if (!error) {
-          error = e.number();
-          if (argument_error != nullptr) *argument_error = bound[i].index;
-        }
-      }
-    }
-    if (error) return report_error(*error, exception);
-    if (result != nullptr) *result = to_variant(value);
-    return S_OK;
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (const std::exception& e) {
-    return report_failure(E_FAIL, e.what(), exception);
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
+  return invoke_method(object_, id, flags, params, result, exception, argument_error);
 }
 
 }  // namespace gpio_dll::com

@@ -3,7 +3,7 @@
 // VT_BYREF|VT_VARIANT) reaches the method and is written back.
 #pragma once
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <windows.h>
 
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "registration.hpp"
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <olectl.h>
 
 #include <string>

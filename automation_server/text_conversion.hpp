@@ -1,7 +1,7 @@
 // Texts between the library (UTF-8) and automation (BSTR, UTF-16).
 #pragma once
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <windows.h>
 
 #include <string>

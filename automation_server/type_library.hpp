@@ -1,7 +1,7 @@
 // The type library embedded in the server DLL as its TYPELIB resource 1.
 #pragma once
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <windows.h>
 
 namespace gpio_dll::com {

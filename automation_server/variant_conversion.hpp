@@ -6,7 +6,7 @@
 // numeric kinds are taken by value only, converted to a 32-bit integer.
 #pragma once
 
-#include <oleauto.h>
+#include <ole2.h>
 #include <windows.h>
 
 #include "gpio_dll/variant.hpp"

@@ -7,6 +7,11 @@ add_link_options(-static)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
 # gpio_dll.dll rather than libgpio_dll.dll.
 set(CMAKE_SHARED_LIBRARY_PREFIX "")
+# 32-bit code unwinds with DWARF-2 tables, and an exception whose handler GCC moved into a
+# function's cold part is never caught (std::terminate): keep functions in one piece.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  add_compile_options(-fno-reorder-blocks-and-partition)
+endif()
 # The Windows headers: no min/max macros, and the API of Windows 7 on.
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 
