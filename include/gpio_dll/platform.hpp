@@ -66,13 +66,7 @@ struct OpenFailure {
 
   // The process lacks the rights to the device: on Linux, the node's owner and mode, which the
   // udev rule that the library installs sets for the module.
-  bool permission_denied() const {
-#if defined(_WIN32)
-    // ERROR_ACCESS_DENIED, from the Windows HID backend.
-    if (error == 5) return true;
-#endif
-    return error == EACCES || error == EPERM;
-  }
+  bool permission_denied() const { return error == EACCES || error == EPERM; }
 };
 
 // Why the calling thread's most recent device discovery did not get to the module, as far as the
