@@ -15,11 +15,12 @@ void fill(EXCEPINFO* info, HRESULT code, const std::wstring& description) {
   info->scode = code;
 }
 
-}  // namespace
-
+// 0x800A0000 + number.
 HRESULT automation_error_code(std::int32_t number) {
   return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_CONTROL, static_cast<unsigned>(number) & 0xFFFF);
 }
+
+}  // namespace
 
 std::wstring automation_error_description(std::int32_t number) {
   switch (number) {

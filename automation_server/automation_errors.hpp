@@ -17,9 +17,6 @@ inline constexpr std::int32_t kArrayFixedOrLocked = 10;
 // Raised by a method for an array index outside its bounds.
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
 
-// 0x800A0000 + number.
-HRESULT automation_error_code(std::int32_t number);
-
 // The description a client shows for an automation error number ("Overflow", ...).
 std::wstring automation_error_description(std::int32_t number);
 

@@ -166,10 +166,6 @@ Variant read_argument(const VARIANT& argument) {
   }
 }
 
-bool is_by_reference(const VARIANT& argument) {
-  return (V_VT(&argument) & VT_BYREF) != 0;
-}
-
 void write_back(VARIANT& argument, const Variant& value) {
   const VARTYPE vt = V_VT(&argument);
   if ((vt & VT_BYREF) == 0) return;

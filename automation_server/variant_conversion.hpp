@@ -17,9 +17,6 @@ namespace gpio_dll::com {
 // an argument here, kOverflow for a number out of range.
 Variant read_argument(const VARIANT& argument);
 
-// Whether the method can write `argument` back (it is passed by reference).
-bool is_by_reference(const VARIANT& argument);
-
 // Writes `value` into a by-reference argument, in the argument's own kind (a variable held in a
 // VT_BYREF|VT_VARIANT takes the value's kind). Nothing happens to a by-value argument. Throws
 // AutomationError kOverflow when the value does not fit the argument's kind, and 10 when a fixed
