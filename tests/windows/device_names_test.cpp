@@ -1,6 +1,7 @@
 // The names the Windows backend derives from device paths and device texts.
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "transport/windows_hid/device_names.hpp"
@@ -27,6 +28,7 @@ struct Utf16Case {
   std::wstring text;
   std::size_t units;
   std::string utf8;
+  friend void PrintTo(const Utf16Case& c, std::ostream* os) { *os << c.name; }
 };
 
 class Utf8OfUtf16 : public ::testing::TestWithParam<Utf16Case> {};

@@ -60,6 +60,12 @@ class Pipe {
   HANDLE server_;
 };
 
+// Runs `body` on another thread: the device lock and a read belong to the thread that started them.
+template <class F>
+void on_other_thread(F body) {
+  std::thread(body).join();
+}
+
 std::shared_ptr<ReadRequest> request_of(std::size_t size) {
   auto request = std::make_shared<ReadRequest>();
   request->area.assign(size, 0);
@@ -193,10 +199,20 @@ TEST(WindowsHidBackend, ClosingAHandleWithAPendingReadEndsTheRead) {
   backend.destroy_event(event);
 }
 
-// Runs `body` on another thread: the device lock belongs to the thread that took it.
-template <class F>
-void on_other_thread(F body) {
-  std::thread(body).join();
+TEST(WindowsHidBackend, AReadStartedOnOneThreadIsEndedByACloseOnAnother) {
+  Pipe pipe;
+  ASSERT_TRUE(pipe.ok());
+  WindowsHidBackend backend;
+  const Handle h = backend.open(pipe.path(), true);
+  const EventHandle event = backend.create_event();
+  auto request = request_of(4);
+  backend.read(h, request, event);
+  // A close that cancelled only its own thread's reads would wait for this one forever.
+  on_other_thread([&] {
+    EXPECT_TRUE(backend.close(h));
+    backend.destroy_event(event);
+  });
+  EXPECT_FALSE(request->completed);
 }
 
 TEST(WindowsHidBackend, OneHolderOfADevicesLockAtATime) {

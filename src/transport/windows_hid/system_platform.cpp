@@ -19,13 +19,15 @@ bool system_platform_available() {
 
 namespace gpio_dll::platform {
 
-// hidraw is Linux's: on Windows these choose the system's HID access, which finds every module.
+// hidraw is Linux's: on Windows these choose the system's HID access, and a device path chooses
+// the module with that HID interface path.
 void use_hidraw(const std::string&, const std::string&) {
   transport::set_current_platform(transport::system_platform());
 }
 
-void use_hidraw_device(const std::string&) {
+void use_hidraw_device(const std::string& device_path) {
   transport::set_current_platform(transport::system_platform());
+  use_module_at(device_path);
 }
 
 }  // namespace gpio_dll::platform

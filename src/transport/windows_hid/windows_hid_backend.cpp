@@ -88,10 +88,7 @@ WindowsHidBackend::WindowsHidBackend()
 
 WindowsHidBackend::~WindowsHidBackend() {
   files_->for_each([](Handle, OpenFile& f) {
-    if (f.pending) {
-      CancelIo(f.file);
-      finish_pending(f.pending);
-    }
+    end_pending(f.pending);
     if (f.device_mutex != nullptr) CloseHandle(f.device_mutex);
     CloseHandle(f.file);
   });
@@ -307,6 +304,13 @@ void WindowsHidBackend::finish_pending(const std::shared_ptr<PendingRead>& pendi
   GetOverlappedResult(pending->file, &pending->overlapped, &transferred, TRUE);
 }
 
+void WindowsHidBackend::end_pending(const std::shared_ptr<PendingRead>& pending) {
+  if (!pending || pending->failed_at_once) return;
+  // The read may be another thread's: cancel it by its record, not by the calling thread.
+  CancelIoEx(pending->file, &pending->overlapped);
+  finish_pending(pending);
+}
+
 void WindowsHidBackend::forget_pending(const std::shared_ptr<PendingRead>& pending) {
   std::lock_guard lock(mutex_);
   files_->for_each([&](Handle, OpenFile& f) {
@@ -343,8 +347,7 @@ bool WindowsHidBackend::close(Handle handle) {
   }
   if (!f) return fail(ERROR_INVALID_HANDLE, false);
   if (f->pending) {
-    CancelIo(f->file);
-    finish_pending(f->pending);
+    end_pending(f->pending);
     forget_pending(f->pending);
   }
   if (f->device_mutex != nullptr) {
@@ -362,9 +365,8 @@ void WindowsHidBackend::destroy_event(EventHandle event) {
   }
   if (!e) return;
   // A read still pending signals this event when it ends: end it first.
-  if (e->pending && !e->pending->failed_at_once) {
-    CancelIo(e->pending->file);
-    finish_pending(e->pending);
+  if (e->pending) {
+    end_pending(e->pending);
     forget_pending(e->pending);
   }
   CloseHandle(e->event);
@@ -396,15 +398,11 @@ std::size_t WindowsHidBackend::flush_input(Handle handle) {
       continue;
     }
     if (GetLastError() != ERROR_IO_PENDING) break;
-    if (WaitForSingleObject(event, 0) == WAIT_OBJECT_0 &&
-        GetOverlappedResult(file, &overlapped, &transferred, FALSE)) {
-      ++discarded;
-      continue;
-    }
-    // Nothing waiting: take the read back. One that completed meanwhile still counts.
-    CancelIo(file);
-    if (GetOverlappedResult(file, &overlapped, &transferred, TRUE)) ++discarded;
-    break;
+    // Nothing waiting: take the read back. One that completed meanwhile still counts, and
+    // more may follow it.
+    if (WaitForSingleObject(event, 0) != WAIT_OBJECT_0) CancelIo(file);
+    if (!GetOverlappedResult(file, &overlapped, &transferred, TRUE)) break;
+    ++discarded;
   }
   CloseHandle(event);
   return ok(discarded);

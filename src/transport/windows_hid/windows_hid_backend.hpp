@@ -56,6 +56,8 @@ class WindowsHidBackend final : public PlatformPort {
   // Waits until the operating system has finished with a pending read (after cancelling it),
   // so that its area and overlapped record may go.
   static void finish_pending(const std::shared_ptr<PendingRead>& pending);
+  // Cancels a pending read, whichever thread started it, and waits until it has ended.
+  static void end_pending(const std::shared_ptr<PendingRead>& pending);
   // Forgets `pending` on whichever event still refers to it.
   void forget_pending(const std::shared_ptr<PendingRead>& pending);
 
