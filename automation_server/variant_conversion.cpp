@@ -107,6 +107,20 @@ void replace_array(SAFEARRAY** slot, const ByteArray& bytes, VARTYPE element) {
   *slot = fresh;
 }
 
+// What a VT_BYREF|VT_VARIANT argument refers to, through references to references (a script that
+// passes on its own by-reference parameter passes a reference to it); the argument itself for any
+// other kind.
+VARIANT* held_value(VARIANT& argument) {
+  constexpr int kMaxDepth = 8;
+  VARIANT* v = &argument;
+  for (int depth = 0; V_VT(v) == (VT_BYREF | VT_VARIANT); ++depth) {
+    if (depth == kMaxDepth) type_mismatch("references nested too deep");
+    v = V_VARIANTREF(v);
+    if (v == nullptr) type_mismatch("a null variable reference");
+  }
+  return v;
+}
+
 bool is_array(VARTYPE base) {
   return base == (VT_ARRAY | VT_UI1) || base == (VT_ARRAY | VT_VARIANT);
 }
@@ -114,12 +128,7 @@ bool is_array(VARTYPE base) {
 }  // namespace
 
 Variant read_argument(const VARIANT& argument) {
-  const VARIANT* v = &argument;
-  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) {
-    v = V_VARIANTREF(v);
-    if (v == nullptr) type_mismatch("a null variable reference");
-    if (V_VT(v) == (VT_BYREF | VT_VARIANT)) type_mismatch("a reference to a variable reference");
-  }
+  const VARIANT* v = held_value(const_cast<VARIANT&>(argument));
   const VARTYPE vt = V_VT(v);
   const bool by_reference = (vt & VT_BYREF) != 0;
   const VARTYPE base = vt & ~VT_BYREF;
@@ -166,50 +175,54 @@ Variant read_argument(const VARIANT& argument) {
   }
 }
 
+namespace {
+
+// Replaces what a variant variable holds.
+void replace_variable(VARIANT& variable, const Variant& value) {
+  // An array of variants stays one (VBScript can index no other array); any other variable takes
+  // the value's own kind.
+  VARIANT fresh;
+  if (V_VT(&variable) == (VT_ARRAY | VT_VARIANT) && value.type() == Variant::Type::Bytes) {
+    VariantInit(&fresh);
+    V_ARRAY(&fresh) = new_array(value.to_bytes(), VT_VARIANT);
+    V_VT(&fresh) = VT_ARRAY | VT_VARIANT;
+  } else {
+    fresh = to_variant(value);
+  }
+  if (FAILED(VariantClear(&variable))) {
+    VariantClear(&fresh);
+    throw AutomationError(kArrayFixedOrLocked);
+  }
+  variable = fresh;
+}
+
+}  // namespace
+
 void write_back(VARIANT& argument, const Variant& value) {
-  const VARTYPE vt = V_VT(&argument);
-  if ((vt & VT_BYREF) == 0) return;
-  const VARTYPE base = vt & ~VT_BYREF;
-  if (V_BYREF(&argument) == nullptr) type_mismatch("a null reference");
+  if ((V_VT(&argument) & VT_BYREF) == 0) return;
+  VARIANT& target = *held_value(argument);
+  if ((V_VT(&target) & VT_BYREF) == 0) return replace_variable(target, value);
+  if (V_BYREF(&target) == nullptr) type_mismatch("a null reference");
+  const VARTYPE base = V_VT(&target) & ~VT_BYREF;
   switch (base) {
-    case VT_VARIANT: {
-      VARIANT& variable = *V_VARIANTREF(&argument);
-      if ((V_VT(&variable) & VT_BYREF) != 0) return write_back(variable, value);
-      // An array of variants stays one (VBScript can index no other array); any other variable
-      // takes the value's own kind.
-      VARIANT fresh;
-      if (V_VT(&variable) == (VT_ARRAY | VT_VARIANT) && value.type() == Variant::Type::Bytes) {
-        VariantInit(&fresh);
-        V_VT(&fresh) = VT_ARRAY | VT_VARIANT;
-        V_ARRAY(&fresh) = new_array(value.to_bytes(), VT_VARIANT);
-      } else {
-        fresh = to_variant(value);
-      }
-      if (FAILED(VariantClear(&variable))) {
-        VariantClear(&fresh);
-        throw AutomationError(kArrayFixedOrLocked);
-      }
-      variable = fresh;
-      return;
-    }
     case VT_I2:
-      *V_I2REF(&argument) = value.to_int16();
+      *V_I2REF(&target) = value.to_int16();
       return;
     case VT_I4:
-      *V_I4REF(&argument) = value.to_int32();
+      *V_I4REF(&target) = value.to_int32();
       return;
     case VT_UI1:
-      *V_UI1REF(&argument) = value.to_uint8();
+      *V_UI1REF(&target) = value.to_uint8();
       return;
     case VT_BSTR: {
       BSTR fresh = to_bstr(value.to_text());
-      SysFreeString(*V_BSTRREF(&argument));
-      *V_BSTRREF(&argument) = fresh;
+      SysFreeString(*V_BSTRREF(&target));
+      *V_BSTRREF(&target) = fresh;
       return;
     }
     default:
       if (is_array(base))
-        return replace_array(V_ARRAYREF(&argument), value.to_bytes(), base & VT_TYPEMASK);
+        return replace_array(V_ARRAYREF(&target), value.to_bytes(), base & VT_TYPEMASK);
       type_mismatch("a variable of this kind cannot be written back");
   }
 }

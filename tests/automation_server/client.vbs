@@ -29,6 +29,15 @@ r = o.GPIO_ReadSMBusWord(cmd, hi2, lo2, target)
 Check hi2 = hi And lo2 = lo, "second word read"
 Check cmd = 9 And target = &H16, "inputs keep their values"
 
+' A Sub's ByRef parameters passed on reach the caller's variables.
+Sub ReadWordInto(ByRef h, ByRef l)
+  Dim c, t : c = 9 : t = &H16
+  Call o.GPIO_ReadSMBusWord(c, h, l, t)
+End Sub
+Dim ph, pl : ph = -1 : pl = -1
+ReadWordInto ph, pl
+Check ph = hi And pl = lo, "word read through a Sub's ByRef parameters " & ph & " " & pl
+
 ' What a word write puts into the battery's writable register a word read gives back.
 Dim wcmd, whi, wlo, rhi, rlo
 wcmd = 0 : whi = &H12 : wlo = &H34

@@ -130,6 +130,20 @@ TEST(WriteBack, AVariantVariableTakesTheDeclaredKindButAVariantArrayStaysOne) {
   EXPECT_EQ(testing::array_bytes(V_ARRAY(&array.v)), (ByteArray{3, 2, 1}));
 }
 
+TEST(WriteBack, GoesThroughAReferenceToAReference) {
+  // What a script passes for its own by-reference parameter.
+  Variable number(Variant(std::int16_t{1}), VT_VARIANT);
+  VARIANT inner = number.reference();
+  VARIANT outer;
+  V_VT(&outer) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&outer) = &inner;
+  EXPECT_EQ(read_argument(outer), Variant(std::int16_t{1}));
+  write_back(outer, Variant(std::int32_t{-7}));
+  EXPECT_EQ(number.value(), Variant(std::int32_t{-7}));
+  V_VARIANTREF(&outer) = &outer;  // a loop ends, too
+  EXPECT_THROW(read_argument(outer), AutomationError);
+}
+
 TEST(WriteBack, AFixedArrayIsFilledInPlaceOrRefusesANewLength) {
   SAFEARRAY* fixed = make_array({0, 0, 0});
   fixed->fFeatures |= FADF_FIXEDSIZE;
