@@ -52,8 +52,8 @@ TEST_F(CallTrace, AnApiTraceShowsTheSystemsTextForTheLastError) {
     state.last_error = 99999;
     transport::api_trace(state, "ReadFile");
     EXPECT_EQ(window.ListBox1.lines(),
-              (std::vector<std::string>{"", "CreateFile", "  Result = No such file or directory",
-                                        "", "ReadFile", "  Result = "}));
+              (std::vector<std::string>{"", "CreateFile", "  Result = " + system_error_text(2), "",
+                                        "ReadFile", "  Result = "}));
     EXPECT_EQ(window.ListBox1.selected(), 5);
   });
 }

@@ -71,11 +71,12 @@ TEST_F(Discovery, SkipsAnotherDeviceAndStopsAtTheModule) {
     const auto& lines = window.ListBox1.lines();
     EXPECT_TRUE(contains_run(lines, {"  DeviceInfoSet for device #0: ", "  cbSize = 28"}));
     EXPECT_TRUE(contains_run(lines, {"  Vendor ID: 46D", "  Product ID: C52B"}));
-    EXPECT_TRUE(contains_run(lines, {"", "CloseHandle", "  Result = Success"}));
+    EXPECT_TRUE(contains_run(lines, {"", "CloseHandle", "  Result = " + system_error_text(0)}));
     EXPECT_TRUE(contains_run(lines, {"  Version Number: 100", "  My device detected"}));
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "  DeviceInfoSet for device #2: "), 0);
-    EXPECT_TRUE(contains_run(lines, {"", "CreateFile, ReadHandle", "  Result = Success"}));
-    EXPECT_EQ(lines.back(), "  Result = Success");  // after "CreateEvent"
+    EXPECT_TRUE(
+        contains_run(lines, {"", "CreateFile, ReadHandle", "  Result = " + system_error_text(0)}));
+    EXPECT_EQ(lines.back(), "  Result = " + system_error_text(0));  // after "CreateEvent"
     EXPECT_EQ(lines[lines.size() - 2], "CreateEvent");
   });
 }
@@ -86,7 +87,7 @@ TEST_F(Discovery, TracesTheInterfaceTheWayTheWindowShowsIt) {
     auto& window = shown_window();
     ASSERT_TRUE(discover());
     const auto& lines = window.ListBox1.lines();
-    EXPECT_TRUE(contains_run(lines, {"", "GetHidGuid", "  Result = Success",
+    EXPECT_TRUE(contains_run(lines, {"", "GetHidGuid", "  Result = " + system_error_text(0),
                                      "  GUID for system HIDs: 4D1E55B2-F16F-11CF-88 CB 00 11 11 "
                                      "00 00 30 "}));
     EXPECT_TRUE(contains_run(
@@ -154,9 +155,9 @@ TEST_F(Discovery, ADeviceThatCannotBeOpenedIsSkipped) {
     auto& window = shown_window();
     EXPECT_TRUE(discover());
     EXPECT_EQ(opened_devices(), (std::vector<int>{locked, module, module}));
-    EXPECT_TRUE(contains_run(
-        window.ListBox1.lines(),
-        {"", "CreateFile", "  Result = Permission denied", "  Returned handle: FFFFFFFFh"}));
+    EXPECT_TRUE(contains_run(window.ListBox1.lines(),
+                             {"", "CreateFile", "  Result = " + system_error_text(EACCES),
+                              "  Returned handle: FFFFFFFFh"}));
     EXPECT_TRUE(
         contains_run(window.ListBox1.lines(), {"  Error in filling HIDD_ATTRIBUTES structure."}));
   });
@@ -239,7 +240,7 @@ TEST_P(DiscoveryOpenFailure, KeepsTheFailureWorthTelling) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->path, sim_->device_path(ids[static_cast<std::size_t>(c.failed_device)]));
     EXPECT_EQ(failure->error, c.error);
-    EXPECT_EQ(failure->text, std::strerror(c.error));
+    EXPECT_EQ(failure->text, system_error_text(c.error));
     EXPECT_EQ(failure->permission_denied(), c.error == EACCES || c.error == EPERM);
   });
 }
@@ -269,7 +270,7 @@ TEST_F(Discovery, TheOpenFailureIsTheCallingThreadsAndTheLatestDiscoverys) {
     std::string fw, vid, pid;
     EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), NO_DEV_DETECTED);
     ASSERT_TRUE(platform::last_open_failure().has_value());
-    EXPECT_EQ(platform::last_open_failure()->text, "Permission denied");
+    EXPECT_EQ(platform::last_open_failure()->text, system_error_text(EACCES));
     on_fresh_thread([] { EXPECT_FALSE(platform::last_open_failure().has_value()); });
 
     sim_->set_open_error(module, ENODEV);
@@ -290,7 +291,7 @@ TEST_F(Discovery, TheDeviceListSaysWhyADeviceCouldNotBeOpened) {
   const auto devices = platform::list_devices();
   ASSERT_EQ(devices.size(), 2u);
   EXPECT_FALSE(devices[0].opened);
-  EXPECT_EQ(devices[0].open_error, "Permission denied");
+  EXPECT_EQ(devices[0].open_error, system_error_text(EACCES));
   EXPECT_TRUE(devices[1].opened);
   EXPECT_EQ(devices[1].open_error, "");
 }

@@ -33,6 +33,7 @@ GPIO_DLL_API void use_hidraw(const std::string& class_dir, const std::string& de
 
 // Linux: the one hidraw node at `device_path` (a real /dev/hidrawN, or a served node such as
 // DIR/dev/hidraw0, whose sysfs-like tree DIR/sys/class/hidraw is used when it is there).
+// Windows: the module whose HID interface has this path (as `gpio-dll list` shows it).
 GPIO_DLL_API void use_hidraw_device(const std::string& device_path);
 
 // Which module the calling thread uses when several are present: the one at `device_path`, the

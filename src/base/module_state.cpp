@@ -2,6 +2,12 @@
 
 #include <atomic>
 
+#if defined(_WIN32)
+#include <pthread.h>
+
+#include <mutex>
+#endif
+
 namespace gpio_dll {
 
 namespace {
@@ -31,10 +37,37 @@ class UnseenWindow final : public DebugWindowSink {
 
 std::atomic<DebugWindowFactory> g_debug_window_factory{nullptr};
 
+#if defined(_WIN32)
+// mingw-w64 keeps thread_local variables in blocks that its runtime may free before it runs
+// their destructors at thread exit. The state's owner therefore lives on the heap, released
+// through a key of its own; the thread_local is a plain pointer with nothing to destroy.
+struct StateOwner {
+  std::shared_ptr<ModuleState> state = std::make_shared<ModuleState>();
+};
+
+pthread_key_t state_key() {
+  static pthread_key_t key;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    pthread_key_create(&key, [](void* owner) { delete static_cast<StateOwner*>(owner); });
+  });
+  return key;
+}
+
+const std::shared_ptr<ModuleState>& thread_state() {
+  thread_local StateOwner* owner = nullptr;
+  if (owner == nullptr) {
+    owner = new StateOwner;
+    pthread_setspecific(state_key(), owner);
+  }
+  return owner->state;
+}
+#else
 const std::shared_ptr<ModuleState>& thread_state() {
   thread_local const std::shared_ptr<ModuleState> state = std::make_shared<ModuleState>();
   return state;
 }
+#endif
 
 }  // namespace
 

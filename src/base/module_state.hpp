@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "base/platform_port.hpp"
 #include "base/thread_windows.hpp"
+#include "gpio_dll/platform.hpp"
 
 namespace gpio_dll {
 
@@ -54,6 +56,8 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
   std::uint8_t MaxBytesWr = 0;
   AccessGateState access_gate;
   ModuleChoice module_choice;
+  // Why the last discovery that found no module could not open a device, if it could not.
+  std::optional<platform::OpenFailure> last_open_failure;
 
   // The transaction in progress: while a method runs, the device lock taken at its first
   // exchange stays held until the method returns.

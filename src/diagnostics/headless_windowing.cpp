@@ -78,8 +78,7 @@ std::uint64_t HeadlessWindowing::now_ms() const {
 
 void HeadlessWindowing::set_local_time(const std::tm& local) {
   std::lock_guard lock(mutex_);
-  std::tm copy = local;
-  wall_base_ = timegm(&copy);
+  wall_base_ = seconds_of_utc(local);
   wall_base_ms_ = now_ms_;
 }
 
@@ -99,9 +98,7 @@ std::tm HeadlessWindowing::local_time() const {
   if (!wall_base_) return local_now();
   const auto elapsed = static_cast<std::time_t>((now_ms_ - wall_base_ms_) / 1000);
   const std::time_t seconds = *wall_base_ + elapsed;
-  std::tm local{};
-  gmtime_r(&seconds, &local);
-  return local;
+  return utc_of_seconds(seconds);
 }
 
 TimeOfDay HeadlessWindowing::time_of_day() {

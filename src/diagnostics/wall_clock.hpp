@@ -11,6 +11,9 @@ namespace gpio_dll::diagnostics {
 
 // The system's local time now.
 std::tm local_now();
+// Seconds since the epoch for a broken-down time read as UTC, and back.
+std::time_t seconds_of_utc(const std::tm& utc);
+std::tm utc_of_seconds(std::time_t seconds);
 
 TimeOfDay time_of_day_of(const std::tm& local);
 // The date and time in the platform's general format (the C library's "%x %X").

@@ -1,10 +1,8 @@
 #include "transport/open_failure.hpp"
 
-namespace gpio_dll::transport {
+#include "base/module_state.hpp"
 
-namespace {
-thread_local std::optional<platform::OpenFailure> t_last_open_failure;
-}  // namespace
+namespace gpio_dll::transport {
 
 void OpenFailureCollector::note(const std::string& path, std::int32_t error, std::string text) {
   platform::OpenFailure failure{path, error, std::move(text)};
@@ -14,7 +12,7 @@ void OpenFailureCollector::note(const std::string& path, std::int32_t error, std
 }
 
 void OpenFailureCollector::publish(bool module_found) const {
-  t_last_open_failure = module_found ? std::nullopt : kept_;
+  ModuleState::current().last_open_failure = module_found ? std::nullopt : kept_;
 }
 
 }  // namespace gpio_dll::transport
@@ -22,7 +20,7 @@ void OpenFailureCollector::publish(bool module_found) const {
 namespace gpio_dll::platform {
 
 std::optional<OpenFailure> last_open_failure() {
-  return transport::t_last_open_failure;
+  return ModuleState::current().last_open_failure;
 }
 
 }  // namespace gpio_dll::platform

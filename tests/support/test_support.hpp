@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/module_state.hpp"
+#include "base/system_error_text.hpp"
 #include "gpio_dll/gpio_dll.hpp"
 #include "simulated_module.hpp"
 #include "support/fresh_thread.hpp"

@@ -1,0 +1,96 @@
+' A VBScript client as the component's clients use it: late binding, ByRef variables.
+' Counts its own failures (cscript under wine reports no script error), prints the end
+' marker and quits with the count.
+Option Explicit
+Dim failures : failures = 0
+Sub Check(ok, what)
+  If Not ok Then
+    failures = failures + 1
+    WScript.Echo "FAILED: " & what
+  End If
+End Sub
+
+Dim o : Set o = CreateObject("GPIO_DLL.cls_GPIO_DLL")
+Dim r, version, vendor, product
+version = "" : vendor = "" : product = ""
+r = o.GPIO_FW_VER_Read(version, vendor, product)
+Check r = 0, "GPIO_FW_VER_Read gives " & r
+Check version = "2.0.19", "firmware version text [" & version & "]"
+Check Len(vendor) > 0 And Len(product) > 0, "vendor and product texts"
+
+' A word read writes both ByRef outputs; a second read gives the same word.
+Dim cmd, hi, lo, target, hi2, lo2
+cmd = 9 : hi = -1 : lo = -1 : target = &H16
+r = o.GPIO_ReadSMBusWord(cmd, hi, lo, target)
+Check r = 0, "word read gives " & r
+Check hi >= 0 And hi <= 255 And lo >= 0 And lo <= 255, "word bytes " & hi & " " & lo
+hi2 = -1 : lo2 = -1
+r = o.GPIO_ReadSMBusWord(cmd, hi2, lo2, target)
+Check hi2 = hi And lo2 = lo, "second word read"
+Check cmd = 9 And target = &H16, "inputs keep their values"
+
+' A Sub's ByRef parameters passed on reach the caller's variables.
+Sub ReadWordInto(ByRef h, ByRef l)
+  Dim c, t : c = 9 : t = &H16
+  Call o.GPIO_ReadSMBusWord(c, h, l, t)
+End Sub
+Dim ph, pl : ph = -1 : pl = -1
+ReadWordInto ph, pl
+Check ph = hi And pl = lo, "word read through a Sub's ByRef parameters " & ph & " " & pl
+
+' What a word write puts into the battery's writable register a word read gives back.
+Dim wcmd, whi, wlo, rhi, rlo
+wcmd = 0 : whi = &H12 : wlo = &H34
+r = o.GPIO_WriteSMBusWord(wcmd, whi, wlo, target)
+Check r = 0, "word write gives " & r
+rhi = 0 : rlo = 0
+r = o.GPIO_ReadSMBusWord(wcmd, rhi, rlo, target)
+Check r = 0 And rhi = whi And rlo = wlo, "word read back " & rhi & " " & rlo
+
+' A block read into a VBScript array (an array of variants) comes back as one.
+Dim block, count
+block = Array() : count = 0
+r = o.GPIO_ReadSMBusBlock(CInt(&H20), block, count, target)
+Check r = 0, "block read gives " & r
+Check IsArray(block), "block read gives an array"
+If IsArray(block) Then Check UBound(block) >= 0 And block(0) >= 0 And block(0) <= 255, _
+  "block bytes index like any VBScript array"
+
+' Result codes and messages: lcode stays as it was.
+Dim lcode, message : lcode = 131
+message = o.Check_DllErrorCode(lcode)
+Check lcode = 131, "Check_DllErrorCode leaves lcode"
+Check Len(message) > 0 And message <> o.Check_DllErrorCode(0), "message of 131 [" & message & "]"
+Check Len(o.GetErrString(5)) > 0, "GetErrString(5)"
+
+' An unknown target answers with a result code, not an error; the outputs read 0.
+Dim nobody : nobody = &H7E
+hi = 5 : lo = 5
+r = o.GPIO_ReadSMBusWord(cmd, hi, lo, nobody)
+Check r <> 0 And hi = 0 And lo = 0, "word read from nobody: " & r & " " & hi & " " & lo
+
+' Automation errors: a byte that comes out negative is an overflow, and the outputs the
+' method cleared before it failed come back cleared.
+On Error Resume Next
+Dim bad : bad = -5
+hi = 5 : lo = 5
+r = o.GPIO_ReadSMBusWord(bad, hi, lo, target)
+Check Err.Number = 6, "overflow gives error " & Err.Number & " " & Err.Description
+Check hi = 0 And lo = 0, "outputs after the overflow " & hi & " " & lo
+Err.Clear
+Dim line : line = 300
+r = o.GPIO_SetP0Line(line)
+Check Err.Number = 6, "300 for a byte gives error " & Err.Number
+Err.Clear
+r = o.GPIO_NoSuchMethod()
+Check Err.Number = 438, "unknown method gives error " & Err.Number
+Err.Clear
+On Error GoTo 0
+
+Dim shutdown : shutdown = o.GPIO_ShutdownDLL()
+Check IsEmpty(shutdown), "GPIO_ShutdownDLL gives " & TypeName(shutdown)
+Check o.ShowDbg("") = 0, "ShowDbg gives 0"
+
+WScript.Echo "client.vbs: " & failures & " failures"
+WScript.Echo "END OF CLIENT"
+WScript.Quit failures

@@ -1,0 +1,91 @@
+// A C++ client of the registered server (the test build, on the simulated module): created by its
+// programmatic identifier through COM, called through IDispatch with every kind of reference.
+// The library linked into this program, on a simulated module of its own, gives the expected
+// answers.
+#include <gtest/gtest.h>
+
+#include "com_test_support.hpp"
+#include "gpio_dll/automation_error.hpp"
+#include "simulated_module.hpp"
+
+namespace gpio_dll::com {
+namespace {
+
+using testing::call;
+using testing::call_library;
+using testing::ComCall;
+using I16 = std::int16_t;
+using I32 = std::int32_t;
+
+class ComClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(L"GPIO_DLL.cls_GPIO_DLL", &clsid), S_OK) << "not registered";
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                               reinterpret_cast<void**>(&object_)),
+              S_OK);
+    static const bool installed = (sim::install_simulated_module(), true);
+    (void)installed;
+    for (const bool as_variables : {false, true}) {
+      ComCall identified;
+      call(*object_, "GPIO_FW_VER_Read", {Variant(""), Variant(""), Variant("")}, as_variables,
+           identified);
+      ASSERT_EQ(identified.result, Variant(I32{0}));
+      ASSERT_EQ(identified.arguments, call_library("GPIO_FW_VER_Read", {"", "", ""}).arguments);
+    }
+  }
+  void TearDown() override {
+    if (object_ != nullptr) object_->Release();
+    CoUninitialize();
+  }
+  IDispatch* object_ = nullptr;
+};
+
+TEST_F(ComClient, ReadsWordsBytesAndBlocksThroughEveryKindOfReference) {
+  const std::pair<std::string_view, std::vector<Variant>> calls[] = {
+      {"GPIO_ReadSMBusWord",
+       {Variant(I16{9}), Variant(I32{0}), Variant(I32{0}), Variant(I16{0x16})}},
+      {"GPIO_ReadSMBusByte", {Variant(I16{0x0D}), Variant(I32{0}), Variant(I16{0x16})}},
+      {"GPIO_ReadSMBusBlock",
+       {Variant(I16{0x20}), Variant(ByteArray{}), Variant(I16{0}), Variant(I16{0x16})}},
+      {"GPIO_ReadI2CBlock",
+       {Variant(I16{0}), Variant(ByteArray(8)), Variant(I16{8}), Variant(I16{0xA0})}},
+      {"GPIO_FW_EEP_Read", {Variant("2.0.19"), Variant(ByteArray{})}},
+      {"GPIO_GetP0Line", {Variant(std::uint8_t{0})}},
+      {"Check_DllErrorCode", {Variant(I32{131})}},
+  };
+  for (const auto& [method, args] : calls) {
+    const testing::Expected expected = call_library(method, args);
+    for (const bool as_variables : {false, true}) {
+      ComCall got;
+      call(*object_, method, args, as_variables, got);
+      EXPECT_EQ(got.hr, S_OK) << method;
+      EXPECT_EQ(got.result, expected.result) << method;
+      EXPECT_EQ(got.arguments, expected.arguments) << method;
+    }
+  }
+}
+
+TEST_F(ComClient, AnOverflowReachesTheClientAsAutomationError6WithItsArgumentsWritten) {
+  const std::vector<Variant> args = {Variant(I16{-5}), Variant(I32{7}), Variant(I32{7}),
+                                     Variant(I16{0x16})};
+  const testing::Expected expected = call_library("GPIO_ReadSMBusWord", args);
+  ASSERT_EQ(expected.error, kOverflow);
+  ComCall got;
+  call(*object_, "GPIO_ReadSMBusWord", args, true, got);
+  EXPECT_EQ(got.hr, DISP_E_EXCEPTION);
+  EXPECT_EQ(static_cast<std::uint32_t>(got.exception.scode), 0x800A0006u);
+  EXPECT_EQ(got.arguments, expected.arguments);
+}
+
+TEST_F(ComClient, ShutdownGivesAnEmptyResult) {
+  ComCall got;
+  call(*object_, "GPIO_ShutdownDLL", {}, false, got);
+  EXPECT_EQ(got.hr, S_OK);
+  EXPECT_TRUE(got.result.is_empty());
+}
+
+}  // namespace
+}  // namespace gpio_dll::com

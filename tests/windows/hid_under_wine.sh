@@ -1,0 +1,100 @@
+#!/bin/sh
+# The Windows tool through the Windows HID backend under wine, against the served simulated
+# module: wine's HID bus (winebus, through udev) finds the served node as /dev/hidraw0 in a
+# private mount namespace whose /sys holds the sysfs entries libudev expects for it. Then
+# `gpio-dll.exe identify` and a word written and read back go through SetupDi, HidD_* and
+# overlapped ReadFile to the module.
+#
+# usage: hid_under_wine.sh GPIO_DLL_SIM GPIO_DLL_EXE WINE_LOADER PREFIX
+# Exit 77 (skipped) without root, /dev/fuse, unshare or the host's gpio-dll-sim, unless
+# GPIO_DLL_REQUIRE_SERVED_DEVICE is set.
+set -eu
+sim=$1 tool=$2 loader=$3 prefix=$4
+
+skip() {
+  echo "HID under wine skipped: $1"
+  [ -n "${GPIO_DLL_REQUIRE_SERVED_DEVICE:-}" ] && exit 1
+  exit 77
+}
+[ "$(id -u)" = 0 ] && [ -e /dev/fuse ] && command -v unshare >/dev/null ||
+  skip "needs root, /dev/fuse and unshare"
+[ -x "$sim" ] || skip "needs the Linux gpio-dll-sim (configure with -DGPIO_DLL_HOST_SIM=PATH)"
+
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+unset DISPLAY
+# A prefix of this test's own, whose wine server and device services start in the namespace.
+if [ ! -f "$prefix/system.reg" ]; then
+  "$loader" wineboot --init >/dev/null 2>&1 || true
+  # Without SDL wine 8 enumerates HID devices through udev.
+  "$loader" reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v 'Enable SDL' \
+    /t REG_DWORD /d 0 /f >/dev/null 2>&1
+fi
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+/usr/lib/wine/wineserver -w 2>/dev/null || true
+
+dir=$(mktemp -d /tmp/gpio-dll-wine.XXXXXX)
+"$sim" serve --fw 2.0.19 --mount "$dir/mnt" >"$dir/log" 2>&1 &
+server=$!
+cleanup() {
+  WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+  kill $server 2>/dev/null || true
+  wait $server 2>/dev/null || true
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+i=0
+until grep -q '^control:' "$dir/log" 2>/dev/null; do
+  i=$((i + 1))
+  [ $i -gt 100 ] && { echo "gpio-dll-sim did not start:"; cat "$dir/log"; exit 1; }
+  sleep 0.1
+done
+
+# The HID device's uevent (HID_ID, HID_NAME, HID_UNIQ) comes from the served tree.
+cp "$dir/mnt/sys/class/hidraw/hidraw0/device/uevent" "$dir/hid-uevent"
+
+SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
+  set -e
+  mkdir -p '$dir/host-dev'
+  mount --bind /dev '$dir/host-dev'
+  mount -t tmpfs gpio-dll-dev /dev
+  for node in null zero random urandom full tty; do
+    touch /dev/\$node
+    mount --bind '$dir/host-dev'/\$node /dev/\$node
+  done
+  mkdir /dev/shm && mount -t tmpfs gpio-dll-shm /dev/shm
+  touch /dev/hidraw0
+  mount --bind '$dir/mnt/dev/hidraw0' /dev/hidraw0
+
+  # /sys/devices/virtual holds the HID device and its hidraw node; /sys/class and /sys/bus
+  # the links that name their subsystems.
+  mount -t tmpfs gpio-dll-devices /sys/devices/virtual
+  mount -t tmpfs gpio-dll-class /sys/class
+  mount -t tmpfs gpio-dll-bus /sys/bus
+  hid=/sys/devices/virtual/gpio-dll/0003:0451:5F00.0001
+  mkdir -p /sys/class/hidraw /sys/bus/hid/devices \$hid/hidraw/hidraw0
+  cp '$dir/hid-uevent' \$hid/uevent
+  ln -s /sys/bus/hid \$hid/subsystem
+  printf 'MAJOR=240\nMINOR=0\nDEVNAME=hidraw0\n' > \$hid/hidraw/hidraw0/uevent
+  echo 240:0 > \$hid/hidraw/hidraw0/dev
+  ln -s /sys/class/hidraw \$hid/hidraw/hidraw0/subsystem
+  ln -s \$hid \$hid/hidraw/hidraw0/device
+  ln -s \$hid/hidraw/hidraw0 /sys/class/hidraw/hidraw0
+  ln -s \$hid /sys/bus/hid/devices/0003:0451:5F00.0001
+
+  # Wine's HID bus may list the device only a moment after wine starts: retry for a while.
+  tries=0
+  until out=\$('$loader' '$tool' identify 2>&1); do
+    tries=\$((tries + 1))
+    if [ \$tries -ge 10 ]; then echo \"identify failed: \$out\"; exit 1; fi
+    sleep 1
+  done
+  echo \"\$out\"
+  echo \"\$out\" | grep -q '^firmware: 2.0.19' || { echo 'wrong firmware'; exit 1; }
+  echo \"\$out\" | grep -q '^vendor: *0451' || { echo 'wrong vendor'; exit 1; }
+
+  '$loader' '$tool' smbus write-word 0x0b 0x01 0x1234
+  word=\$('$loader' '$tool' smbus read-word 0x0b 0x01 | tr -d '\\r')
+  echo \"read-word: \$word\"
+  [ \"\$word\" = 0x1234 ] || { echo 'the word read back differs from the word written'; exit 1; }
+  echo 'HID under wine: passed'
+"
