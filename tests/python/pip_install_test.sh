@@ -10,8 +10,12 @@ work=$(mktemp -d /tmp/gpio-dll-pip.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
 mkdir "$work/src"
-(cd "$source_dir" && cp -a CMakeLists.txt README.md pyproject.toml setup.py cmake include src sim \
-  cli examples python udev "$work/src/")
+# What a clone holds: the files git tracks, or the whole folder but its builds outside a clone.
+if git -C "$source_dir" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  (cd "$source_dir" && git ls-files -z | xargs -0 cp --parents -t "$work/src")
+else
+  (cd "$source_dir" && tar --exclude='./build*' -cf - . | tar -xf - -C "$work/src")
+fi
 "$python" -m venv --system-site-packages "$work/venv"
 (cd "$work/src" && GPIO_DLL_BUILD_JOBS=2 "$work/venv/bin/python3" -m pip install -q \
   --no-build-isolation --no-index .)
