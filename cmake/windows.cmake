@@ -26,15 +26,20 @@ if(CMAKE_CROSSCOMPILING)
 
   # Header-only packages of the build machine: only their own headers, never the rest of its
   # /usr/include, reach the cross compiler.
-  find_path(GPIO_DLL_HOST_NLOHMANN_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
-            NO_DEFAULT_PATH)
-  if(NOT GPIO_DLL_HOST_NLOHMANN_DIR)
-    message(FATAL_ERROR "nlohmann/json.hpp not found (Debian package nlohmann-json3-dev)")
-  endif()
   file(MAKE_DIRECTORY ${PROJECT_BINARY_DIR}/host_headers)
-  file(CREATE_LINK ${GPIO_DLL_HOST_NLOHMANN_DIR}/nlohmann ${PROJECT_BINARY_DIR}/host_headers/nlohmann
-       SYMBOLIC)
-  add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
-  target_include_directories(nlohmann_json::nlohmann_json SYSTEM INTERFACE
-                             ${PROJECT_BINARY_DIR}/host_headers)
+  # gpio_dll_host_headers(TARGET HEADER FOLDER PACKAGE): TARGET sees FOLDER of the build
+  # machine's /usr/include, found by HEADER inside it.
+  function(gpio_dll_host_headers target header folder package)
+    find_path(GPIO_DLL_HOST_${folder}_DIR ${folder}/${header} PATHS /usr/include
+              NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+    if(NOT GPIO_DLL_HOST_${folder}_DIR)
+      message(FATAL_ERROR "${folder}/${header} not found (Debian package ${package})")
+    endif()
+    file(CREATE_LINK ${GPIO_DLL_HOST_${folder}_DIR}/${folder}
+         ${PROJECT_BINARY_DIR}/host_headers/${folder} SYMBOLIC)
+    add_library(${target} INTERFACE IMPORTED GLOBAL)
+    target_include_directories(${target} SYSTEM INTERFACE ${PROJECT_BINARY_DIR}/host_headers)
+  endfunction()
+  gpio_dll_host_headers(nlohmann_json::nlohmann_json json.hpp nlohmann nlohmann-json3-dev)
+  gpio_dll_host_headers(CLI11::CLI11 CLI.hpp CLI libcli11-dev)
 endif()
