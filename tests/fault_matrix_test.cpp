@@ -159,20 +159,20 @@ const std::vector<Operation>& operations() {
     m.battery().set_block(0x44, ByteArray(120, 0x3C));
   };
   // clang-format off
-  static const std::vector<Operation> table = {
-    // name                     firmware  arguments
+  static const std::vector<Operation> rows = {
+    // name                     firmware ("": both) arguments
     //   exchanges                         written: what a failure leaves       zero answer
-    {"GPIO_SendSMBusByte",       "1.0.10", {I32(0x55), I16(kBattery)},
+    {"GPIO_SendSMBusByte",       "",       {I32(0x55), I16(kBattery)},
        {R::PecMode, R::Checked}},
-    {"GPIO_WriteSMBusByte",      "1.0.10", {I16(0x17), I32(7), I16(kBattery)},
+    {"GPIO_WriteSMBusByte",      "",       {I16(0x17), I32(7), I16(kBattery)},
        {R::PecMode, R::Checked}},
-    {"GPIO_WriteSMBusWord",      "1.0.10", {I16(0x00), I32(0x12), I32(0x34), I16(kBattery)},
+    {"GPIO_WriteSMBusWord",      "",       {I16(0x00), I32(0x12), I32(0x34), I16(kBattery)},
        {R::PecMode, R::Checked}},
     {"GPIO_ReceiveSMBusByte",    "1.0.10", {I32(9), I16(kBattery)},
        {R::PecMode, R::Checked},           {{0, I32(0)}}},
-    {"GPIO_ReadSMBusByte",       "1.0.10", {I16(0x0D), I32(9), I16(kBatteryNoPec)},
+    {"GPIO_ReadSMBusByte",       "",       {I16(0x0D), I32(9), I16(kBatteryNoPec)},
        {R::PecMode, R::Checked},           {{1, I32(0)}}},
-    {"GPIO_ReadSMBusWord",       "1.0.10", {I16(0x09), I32(9), I32(9), I16(kBattery)},
+    {"GPIO_ReadSMBusWord",       "",       {I16(0x09), I32(9), I32(9), I16(kBattery)},
        {R::PecMode, R::Checked},           {{1, I32(0)}, {2, I32(0)}}},
     {"GPIO_ProcessCall",         "1.0.10", {I16(0), I32(1), I32(2), I32(9), I32(9), I16(kBattery)},
        {R::PecMode, R::Checked},           {{3, I32(0)}, {4, I32(0)}}},
@@ -188,19 +188,19 @@ const std::vector<Operation>& operations() {
        {R::Checked},                       {{1, kAny}, {2, I16(0)}}},
     {"GPIO_WriteReadI2CBlock",   "1.0.10", {I16(0x10), Bytes(2, 7), Bytes(0), I16(2), I16(8), I16(kEeprom)},
        {R::Checked},                       {{2, kAny}, {4, I16(0)}}},
-    {"GPIO_Test",                "1.0.10", {},
+    {"GPIO_Test",                "",       {},
        {R::Checked}},
     {"GPIO_GetP0Line",           "1.0.10", {U8(0x55)},
        {R::Unchecked},                     {{0, U8(0x55)}}},
-    {"GPIO_SetP0Line",           "1.0.10", {U8(0x03)},
+    {"GPIO_SetP0Line",           "",       {U8(0x03)},
        {R::Checked}},
     {"GPIO_ReadWriteP0Line",     "1.0.10", {U8(0xFF), U8(0x03)},
        {R::Checked},                       {{1, U8(0)}}},
     {"GPIO_GetPMBusLine",        "1.0.10", {U8(0x55)},
        {R::Unchecked},                     {{0, U8(0x55)}}},
-    {"GPIO_SetPMBusLine",        "1.0.10", {U8(0x01)},
+    {"GPIO_SetPMBusLine",        "",       {U8(0x01)},
        {R::Checked}},
-    {"GPIO_SetP1Line",           "1.0.10", {U8(1), U8(2), U8(3)},
+    {"GPIO_SetP1Line",           "",       {U8(1), U8(2), U8(3)},
        {R::Checked}},
     {"GPIO_CheckSdaSclLine",     "1.0.10", {},
        {R::Unchecked},                     {},                                  GPIO_SDA_SCL_LOW},
@@ -210,22 +210,12 @@ const std::vector<Operation>& operations() {
        chunks()},
     {"GPIO_DMA",                 "1.0.10", {Bytes(64, 0x7F), Bytes(0)},
        {R::Raw},                           {{0, kAny}, {1, kAny}}},
-    {"GPIO_FW_VER_Read",         "1.0.10", {Text("x"), Text("x"), Text("x")},
+    {"GPIO_FW_VER_Read",         "",       {Text("x"), Text("x"), Text("x")},
        {R::Preliminary, R::Version},       {{0, Text("")}, {1, kAny}, {2, kAny}}},
 
-    {"GPIO_SendSMBusByte",       "2.0.19", {I32(0x55), I16(kBattery)},
-       {R::PecMode, R::Checked}},
-    {"GPIO_WriteSMBusByte",      "2.0.19", {I16(0x17), I32(7), I16(kBattery)},
-       {R::PecMode, R::Checked}},
-    {"GPIO_WriteSMBusWord",      "2.0.19", {I16(0x00), I32(0x12), I32(0x34), I16(kBattery)},
-       {R::PecMode, R::Checked}},
     // The PEC byte arrives as data and is checked here: zeros are no valid PEC.
     {"GPIO_ReceiveSMBusByte",    "2.0.19", {I32(9), I16(kBattery)},
        {R::PecMode, R::Checked},           {{0, I32(0)}},                       ERROR_PEC},
-    {"GPIO_ReadSMBusByte",       "2.0.19", {I16(0x0D), I32(9), I16(kBatteryNoPec)},
-       {R::PecMode, R::Checked},           {{1, I32(0)}}},
-    {"GPIO_ReadSMBusWord",       "2.0.19", {I16(0x09), I32(9), I32(9), I16(kBattery)},
-       {R::PecMode, R::Checked},           {{1, I32(0)}, {2, I32(0)}}},
     {"GPIO_ProcessCall",         "2.0.19", {I16(0), I32(1), I32(2), I32(9), I32(9), I16(kBattery)},
        {R::PecMode, R::Checked},           {{3, I32(0)}, {4, I32(0)}},          ERROR_PEC},
     // 120 bytes: two segments.
@@ -242,21 +232,13 @@ const std::vector<Operation>& operations() {
        {R::PecMode, R::Checked},           {{1, kAny}, {2, I16(0)}}},
     {"GPIO_WriteReadI2CBlock",   "2.0.19", {I16(0x10), Bytes(2, 7), Bytes(0), I16(2), I16(8), I16(kEeprom)},
        {R::PecMode, R::Checked},           {{2, kAny}, {4, I16(0)}}},
-    {"GPIO_Test",                "2.0.19", {},
-       {R::Checked}},
     {"GPIO_GetP0Line",           "2.0.19", {U8(0x55)},
        {R::Checked},                       {{0, U8(0x55)}}},
-    {"GPIO_SetP0Line",           "2.0.19", {U8(0x03)},
-       {R::Checked}},
     // Not in this generation: no exchange at all.
     {"GPIO_ReadWriteP0Line",     "2.0.19", {U8(0xFF), U8(0x03)},
        {}},
     {"GPIO_GetPMBusLine",        "2.0.19", {U8(0x55)},
        {R::Checked},                       {{0, U8(0x55)}}},
-    {"GPIO_SetPMBusLine",        "2.0.19", {U8(0x01)},
-       {R::Checked}},
-    {"GPIO_SetP1Line",           "2.0.19", {U8(1), U8(2), U8(3)},
-       {R::Checked}},
     {"GPIO_CheckSdaSclLine",     "2.0.19", {},
        {R::Checked},                       {},                                  GPIO_SDA_SCL_LOW},
     {"GPIO_FW_EEP_Read",         "2.0.19", {Text("2.0.19"), Bytes(0)},
@@ -265,10 +247,18 @@ const std::vector<Operation>& operations() {
        chunks()},
     {"GPIO_DMA",                 "2.0.19", {Bytes(64, 0x07), Bytes(0)},
        {R::Raw},                           {{0, kAny}, {1, kAny}}},
-    {"GPIO_FW_VER_Read",         "2.0.19", {Text("x"), Text("x"), Text("x")},
-       {R::Preliminary, R::Version},       {{0, Text("")}, {1, kAny}, {2, kAny}}},
   };
   // clang-format on
+  static const std::vector<Operation> table = [] {
+    std::vector<Operation> both;
+    for (const Operation& row : rows)
+      for (const char* firmware : {"1.0.10", "2.0.19"})
+        if (row.firmware.empty() || row.firmware == firmware) {
+          both.push_back(row);
+          both.back().firmware = firmware;
+        }
+    return both;
+  }();
   return table;
 }
 
