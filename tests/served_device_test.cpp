@@ -79,29 +79,24 @@ class ServedDevice : public ServedFolder {
   }
 };
 
-TEST_F(ServedDevice, IdentifiesAndReadsAndWritesWords) {
+TEST_F(ServedDevice, MovesWordsTwoSegmentBlocksAndAWholeEepromImage) {
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
     std::string fw, vid, pid;
     ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
     EXPECT_EQ(fw + " " + vid + " " + pid, "2.0.19 0451 5F00");
-    std::int16_t cmd = 0x00, target = 0x17;
+    std::int16_t cmd = 0x00, target = 0x17;  // with PEC
     std::int32_t high = 0x12, low = 0x34;
     ASSERT_EQ(dll.GPIO_WriteSMBusWord(cmd, high, low, target), OK);
     EXPECT_EQ(read_word(dll, cmd, target), 0x1234);
-  });
-}
 
-TEST_F(ServedDevice, MovesTwoSegmentBlocksAndAWholeEepromImage) {
-  testing::on_fresh_thread([&] {
-    cls_GPIO_DLL dll;
-    std::string fw = identify(dll);
-    ASSERT_EQ(fw, "2.0.19");
     ByteArray block(100), image(8192), read;
     for (std::size_t i = 0; i < image.size(); ++i)
       image[i] = static_cast<std::uint8_t>(i * 7 + 1);
     std::copy_n(image.begin(), block.size(), block.begin());
-    std::int16_t cmd = 0x44, target = 0x16, count = 100, got = 0;
+    std::int16_t count = 100, got = 0;
+    cmd = 0x44;
+    target = 0x16;
     ASSERT_EQ(dll.GPIO_WriteSMBusBlock(cmd, block, count, target), OK);
     ASSERT_EQ(dll.GPIO_ReadSMBusBlock(cmd, read, got, target), OK);
     EXPECT_EQ(read, block);
@@ -184,31 +179,6 @@ INSTANTIATE_TEST_SUITE_P(Module, ServerKilled, ::testing::Values(true, false),
                          [](const auto& param_info) {
                            return std::string(param_info.param ? "Silent" : "AtFullSpeed");
                          });
-
-TEST_F(ServedDevice, AnyProgramCanUseItWithWritePollAndRead) {
-  const int fd = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR);
-  ASSERT_GE(fd, 0);
-  hidraw_devinfo info{};
-  ASSERT_EQ(ioctl(fd, HIDIOCGRAWINFO, &info), 0);
-  EXPECT_EQ(info.bustype, 3);
-  EXPECT_EQ(static_cast<std::uint16_t>(info.vendor), 0x0451);
-  EXPECT_EQ(static_cast<std::uint16_t>(info.product), 0x5F00);
-  int size = 0;
-  ASSERT_EQ(ioctl(fd, HIDIOCGRDESCSIZE, &size), 0);
-  EXPECT_EQ(size, 25);
-  char name[128] = {};
-  EXPECT_GT(ioctl(fd, HIDIOCGRAWNAME(sizeof name), name), 0);
-  EXPECT_NE(std::string(name).find("USB-GPIO"), std::string::npos);
-
-  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // report id 0, version query
-  ASSERT_EQ(write(fd, report, sizeof report), 65);
-  pollfd p{fd, POLLIN, 0};
-  ASSERT_EQ(poll(&p, 1, 2000), 1);
-  std::uint8_t answer[64] = {};
-  ASSERT_EQ(read(fd, answer, sizeof answer), 64);  // no identifier byte, as hidraw
-  EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 4), bytes({0x01, 2, 0, 19}));
-  close(fd);
-}
 
 // A node that hands back sizes and lengths of its own making: the library neither reads nor
 // writes past what it asked for, and goes on with what it got or gives up cleanly.
@@ -353,23 +323,35 @@ TEST_F(ServedFolder, WithoutASerialTheModulesAreNumberedAndControlIsTheFirstModu
   EXPECT_EQ(values, (std::vector<int>{7, 87, 9}));  // 87: the battery's own value
 }
 
-// Through the bare nodes: an answer from module 1 reaches hidraw1's files, never hidraw0's.
-TEST_F(ServedFolder, AnOpenFileReceivesOnlyItsOwnModulesReports) {
+// Any program can use the nodes with ioctl, write, poll and read; an answer from module 1 reaches
+// hidraw1's files, never hidraw0's.
+TEST_F(ServedFolder, AnyProgramCanUseTheNodesAndGetsOnlyItsOwnModulesReports) {
   ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 2));
   const int first = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR | O_NONBLOCK);
   const int second = open((dir_ + "/dev/hidraw1").c_str(), O_RDWR | O_NONBLOCK);
   ASSERT_GE(first, 0);
   ASSERT_GE(second, 0);
-  char serial[64] = {};
-  ASSERT_GT(ioctl(second, HIDIOCGRAWUNIQ(sizeof serial), serial), 0);
-  EXPECT_STREQ(serial, "SIM0002");
-  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // version query
+  hidraw_devinfo info{};
+  ASSERT_EQ(ioctl(second, HIDIOCGRAWINFO, &info), 0);
+  EXPECT_EQ(info.bustype, 3);
+  EXPECT_EQ(static_cast<std::uint16_t>(info.vendor), 0x0451);
+  EXPECT_EQ(static_cast<std::uint16_t>(info.product), 0x5F00);
+  int size = 0;
+  ASSERT_EQ(ioctl(second, HIDIOCGRDESCSIZE, &size), 0);
+  EXPECT_EQ(size, 25);
+  char text[128] = {};
+  EXPECT_GT(ioctl(second, HIDIOCGRAWNAME(sizeof text), text), 0);
+  EXPECT_NE(std::string(text).find("USB-GPIO"), std::string::npos);
+  ASSERT_GT(ioctl(second, HIDIOCGRAWUNIQ(sizeof text), text), 0);
+  EXPECT_STREQ(text, "SIM0002");
+
+  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // report id 0, version query
   ASSERT_EQ(write(second, report, sizeof report), 65);
   pollfd p{second, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 2000), 1);
   std::uint8_t answer[64] = {};
-  EXPECT_EQ(read(second, answer, sizeof answer), 64);
-  EXPECT_EQ(answer[0], 0x01);
+  ASSERT_EQ(read(second, answer, sizeof answer), 64);  // no identifier byte, as hidraw
+  EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 4), bytes({0x01, 2, 0, 19}));
   errno = 0;
   EXPECT_EQ(read(first, answer, sizeof answer), -1);
   EXPECT_EQ(errno, EAGAIN);
