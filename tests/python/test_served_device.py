@@ -62,10 +62,11 @@ def control(mount, command):
     (mount / "control").write_text(command + "\n")
 
 
-def test_words_and_blocks_through_the_kernel(served):
-    control(served, "word 0x0d 42")
+def test_words_blocks_and_two_threads_through_the_kernel(served):
+    control(served, "word 0x09 15000")
+    control(served, "word 0x0d 55")
     with gpio_dll.SMBus(device=str(served / "dev" / "hidraw0")) as bus:
-        assert bus.read_word_data(0x0B, 0x0D) == 42
+        assert bus.read_word_data(0x0B, 0x0D) == 55
         bus.enable_pec()
         assert bus.process_call(0x0B, 0x00, 0x00FF) == 0xFF00
         bus.write_block_data(0x0B, 0x44, list(range(100)))
@@ -73,12 +74,7 @@ def test_words_and_blocks_through_the_kernel(served):
         with pytest.raises(OSError) as raised:
             bus.read_word_data(0x0C, 0x09)
         assert raised.value.errno == errno.ENXIO
-
-
-def test_two_threads_through_the_kernel(served):
-    control(served, "word 0x09 15000")
-    control(served, "word 0x0d 55")
-    bus = gpio_dll.SMBus()
+    bus = gpio_dll.SMBus()  # the node the fixture chose, from two threads
     with ThreadPoolExecutor(2) as pool:  # result() raises what the thread raised
         reads = {r: pool.submit(lambda r=r: {bus.read_word_data(0x0B, r) for _ in range(20)})
                  for r in (0x09, 0x0D)}
