@@ -6,11 +6,10 @@
 #include <gtest/gtest.h>
 #include <linux/hidraw.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -27,14 +26,26 @@ using Clock = std::chrono::steady_clock;
 using testing::bytes;
 using testing::Server;
 
-class ServedDevice : public ::testing::Test {
+// The firmware version of the module identified on the calling thread; empty on a failure.
+std::string identify(cls_GPIO_DLL& dll) {
+  std::string fw, vid, pid;
+  return dll.GPIO_FW_VER_Read(fw, vid, pid) == OK ? fw : "";
+}
+
+// The battery's word at `reg`, or -1 on a failure.
+int read_word(cls_GPIO_DLL& dll, std::int16_t reg, std::int16_t target = 0x16) {
+  std::int32_t high = 0, low = 0;
+  return dll.GPIO_ReadSMBusWord(reg, high, low, target) == OK ? high << 8 | low : -1;
+}
+
+// A fresh folder to serve modules at, and the platform looking there for them.
+class ServedFolder : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_SERVED_DEVICE();
     char pattern[] = "/tmp/gpio-dll-served.XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    ASSERT_TRUE(server_.start(dir_));
     platform::use_hidraw(dir_ + "/sys/class/hidraw", dir_ + "/dev");
   }
   void TearDown() override {
@@ -42,60 +53,63 @@ class ServedDevice : public ::testing::Test {
     server_.stop();
     if (!dir_.empty()) std::filesystem::remove_all(dir_);
   }
-  void control(const std::string& command) { std::ofstream(dir_ + "/control") << command; }
+  bool control(const std::string& command, const std::string& file = "control") {
+    std::ofstream out(dir_ + "/" + file);
+    out << command << std::flush;
+    return out.good();
+  }
+  std::vector<std::string> listed_serials() {
+    std::vector<std::string> serials;
+    for (const auto& device : platform::list_devices())
+      serials.push_back(device.serial_number);
+    return serials;
+  }
 
   std::string dir_;
   Server server_;
 };
 
-TEST_F(ServedDevice, IdentifiesAndReadsAndWritesWords) {
+// One module served there.
+class ServedDevice : public ServedFolder {
+ protected:
+  void SetUp() override {
+    ServedFolder::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    ASSERT_TRUE(server_.start(dir_));
+  }
+};
+
+TEST_F(ServedDevice, MovesWordsTwoSegmentBlocksAndAWholeEepromImage) {
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
     std::string fw, vid, pid;
     ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
-    EXPECT_EQ(fw, "2.0.19");
-    EXPECT_EQ(vid, "0451");
-    EXPECT_EQ(pid, "5F00");
-    std::int16_t cmd = 0x00, target = 0x17;
+    EXPECT_EQ(fw + " " + vid + " " + pid, "2.0.19 0451 5F00");
+    std::int16_t cmd = 0x00, target = 0x17;  // with PEC
     std::int32_t high = 0x12, low = 0x34;
     ASSERT_EQ(dll.GPIO_WriteSMBusWord(cmd, high, low, target), OK);
-    high = low = 0;
-    ASSERT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK);
-    EXPECT_EQ(high, 0x12);
-    EXPECT_EQ(low, 0x34);
-  });
-}
+    EXPECT_EQ(read_word(dll, cmd, target), 0x1234);
 
-TEST_F(ServedDevice, MovesTwoSegmentBlocksAndAWholeEepromImage) {
-  testing::on_fresh_thread([&] {
-    cls_GPIO_DLL dll;
-    std::string fw, vid, pid;
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
-    ByteArray block(100);
-    for (std::size_t i = 0; i < block.size(); ++i)
-      block[i] = static_cast<std::uint8_t>(3 * i);
-    std::int16_t cmd = 0x44, target = 0x16, count = 100;
-    ASSERT_EQ(dll.GPIO_WriteSMBusBlock(cmd, block, count, target), OK);
-    ByteArray read;
-    std::int16_t got = 0;
-    ASSERT_EQ(dll.GPIO_ReadSMBusBlock(cmd, read, got, target), OK);
-    EXPECT_EQ(read, block);
-
-    ByteArray image(8192);
+    ByteArray block(100), image(8192), read;
     for (std::size_t i = 0; i < image.size(); ++i)
       image[i] = static_cast<std::uint8_t>(i * 7 + 1);
+    std::copy_n(image.begin(), block.size(), block.begin());
+    std::int16_t count = 100, got = 0;
+    cmd = 0x44;
+    target = 0x16;
+    ASSERT_EQ(dll.GPIO_WriteSMBusBlock(cmd, block, count, target), OK);
+    ASSERT_EQ(dll.GPIO_ReadSMBusBlock(cmd, read, got, target), OK);
+    EXPECT_EQ(read, block);
     ASSERT_EQ(dll.GPIO_FW_EEP_Write(fw, image), OK);
-    ByteArray back;
-    ASSERT_EQ(dll.GPIO_FW_EEP_Read(fw, back), OK);
-    EXPECT_EQ(back, image);
+    ASSERT_EQ(dll.GPIO_FW_EEP_Read(fw, read), OK);
+    EXPECT_EQ(read, image);
   });
 }
 
 TEST_F(ServedDevice, ASilentModuleTimesOutAfterSixSeconds) {
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
-    std::string fw, vid, pid;
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    ASSERT_EQ(identify(dll), "2.0.19");
     control("silent");
     std::uint8_t lines = 0;
     const auto start = Clock::now();
@@ -112,8 +126,7 @@ TEST_F(ServedDevice, ASilentModuleTimesOutAfterSixSeconds) {
 TEST_F(ServedDevice, AModuleThatGoesAwayAndComesBackIsFoundAgain) {
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
-    std::string fw, vid, pid;
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    ASSERT_EQ(identify(dll), "2.0.19");
     server_.stop();  // unplugged
     std::uint8_t lines = 0;
     const auto start = Clock::now();
@@ -126,87 +139,46 @@ TEST_F(ServedDevice, AModuleThatGoesAwayAndComesBackIsFoundAgain) {
   });
 }
 
-// The server killed (SIGKILL) while the module is mid-way through an EEPROM image: the call that
-// was waiting for a chunk fails at once instead of waiting out its 6 s time-out, and a server
-// started again at the same mount is identified and read as before.
-TEST_F(ServedDevice, AServerKilledDuringAnEepromReadFailsTheReadAndCanBeStartedAgain) {
+// The server killed (SIGKILL) while an EEPROM image is read, with the module gone silent after a
+// few chunks or answering at full speed (images read one after another): the read fails at once
+// instead of waiting out its 6 s time-out, and a server started again at the same mount is
+// identified and read as before.
+class ServerKilled : public ServedDevice, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ServerKilled, DuringAnEepromReadFailsTheReadAndCanBeStartedAgain) {
+  const bool silent = GetParam();
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
-    std::string fw, vid, pid;
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
-    control("silent-after 5");  // a few chunks answered, then the read waits for the next
+    std::string fw = identify(dll);
+    ASSERT_EQ(fw, "2.0.19");
+    if (silent) control("silent-after 5");  // a few chunks answered, then the read waits
     std::int32_t result = OK;
-    ByteArray image;
-    const auto start = Clock::now();
-    std::thread reader([&] { result = dll.GPIO_FW_EEP_Read(fw, image); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    Clock::time_point ended;
+    std::thread reader([&] {
+      ByteArray image;
+      while ((result = dll.GPIO_FW_EEP_Read(fw, image)) == OK && !silent) {
+      }
+      ended = Clock::now();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(silent ? 300 : 100));
+    const auto killed = Clock::now();
     server_.kill_hard();
     reader.join();
-    const auto waited = Clock::now() - start;
     EXPECT_TRUE(result == FATAL_ERROR || result == NO_DEV_DETECTED) << result;
-    EXPECT_LT(waited, std::chrono::seconds(3));  // not the 6 s time-out
+    EXPECT_LT(ended - killed, std::chrono::seconds(3));  // not the 6 s time-out
 
     ASSERT_TRUE(server_.start(dir_));
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
-    EXPECT_EQ(fw, "2.0.19");
+    ASSERT_EQ(identify(dll), "2.0.19");
+    ByteArray image;
     ASSERT_EQ(dll.GPIO_FW_EEP_Read(fw, image), OK);
     EXPECT_EQ(image.size(), 8192u);
   });
 }
 
-// The same with the module answering at full speed: reads of whole images one after another,
-// the server killed while one of them is under way.
-TEST_F(ServedDevice, AServerKilledWhileImagesAreReadEndsTheReadsWithAFailure) {
-  testing::on_fresh_thread([&] {
-    cls_GPIO_DLL dll;
-    std::string fw, vid, pid;
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
-    std::int32_t result = OK;
-    int images = 0;
-    Clock::time_point ended;
-    std::thread reader([&] {
-      ByteArray image;
-      while ((result = dll.GPIO_FW_EEP_Read(fw, image)) == OK)
-        ++images;
-      ended = Clock::now();
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const auto killed = Clock::now();
-    server_.kill_hard();
-    reader.join();
-    EXPECT_TRUE(result == FATAL_ERROR || result == NO_DEV_DETECTED) << result;
-    EXPECT_LT(ended - killed, std::chrono::seconds(3));
-    ASSERT_TRUE(server_.start(dir_));
-    ByteArray image;
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
-    EXPECT_EQ(dll.GPIO_FW_EEP_Read(fw, image), OK);
-  });
-}
-
-TEST_F(ServedDevice, AnyProgramCanUseItWithWritePollAndRead) {
-  const int fd = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR);
-  ASSERT_GE(fd, 0);
-  hidraw_devinfo info{};
-  ASSERT_EQ(ioctl(fd, HIDIOCGRAWINFO, &info), 0);
-  EXPECT_EQ(info.bustype, 3);
-  EXPECT_EQ(static_cast<std::uint16_t>(info.vendor), 0x0451);
-  EXPECT_EQ(static_cast<std::uint16_t>(info.product), 0x5F00);
-  int size = 0;
-  ASSERT_EQ(ioctl(fd, HIDIOCGRDESCSIZE, &size), 0);
-  EXPECT_EQ(size, 25);
-  char name[128] = {};
-  EXPECT_GT(ioctl(fd, HIDIOCGRAWNAME(sizeof name), name), 0);
-  EXPECT_NE(std::string(name).find("USB-GPIO"), std::string::npos);
-
-  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // report id 0, version query
-  ASSERT_EQ(write(fd, report, sizeof report), 65);
-  pollfd p{fd, POLLIN, 0};
-  ASSERT_EQ(poll(&p, 1, 2000), 1);
-  std::uint8_t answer[64] = {};
-  ASSERT_EQ(read(fd, answer, sizeof answer), 64);  // no identifier byte, as hidraw
-  EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 4), bytes({0x01, 2, 0, 19}));
-  close(fd);
-}
+INSTANTIATE_TEST_SUITE_P(Module, ServerKilled, ::testing::Values(true, false),
+                         [](const auto& param_info) {
+                           return std::string(param_info.param ? "Silent" : "AtFullSpeed");
+                         });
 
 // A node that hands back sizes and lengths of its own making: the library neither reads nor
 // writes past what it asked for, and goes on with what it got or gives up cleanly.
@@ -227,10 +199,9 @@ TEST_P(HostileNode, CannotMakeTheLibraryReadOrWritePastItsBuffers) {
     std::string fw, vid, pid;
     EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), c.identified);
     EXPECT_EQ(fw, c.firmware);
-    if (c.identified != OK || fw != "2.0.19") return;
-    std::int16_t cmd = 0x0D, target = 0x16;
-    std::int32_t high = 0, low = 0;
-    EXPECT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK);
+    if (fw == "2.0.19") {
+      EXPECT_EQ(read_word(dll, 0x0D), 87);
+    }
   });
 }
 
@@ -266,7 +237,7 @@ TEST_F(ServedDevice, ANodeThatRefusesToOpenIsNamedWithTheSystemsReason) {
     EXPECT_EQ(failure->text, "Permission denied");
     EXPECT_TRUE(failure->permission_denied());
     control("open-error 0");
-    EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
+    EXPECT_EQ(identify(dll), "2.0.19");
     EXPECT_FALSE(platform::last_open_failure().has_value());
   });
 }
@@ -279,31 +250,17 @@ TEST(DefaultPaths, TheBackendFindsTheModuleWhereTheKernelPutsIt) {
   platform::use_system();
   testing::on_fresh_thread([] {
     cls_GPIO_DLL dll;
-    std::string fw, vid, pid;
-    ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
-    EXPECT_EQ(fw, "2.0.19");
-    std::int16_t cmd = 0x0D, target = 0x16;
-    std::int32_t high = 0, low = 0;
-    ASSERT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK);
-    EXPECT_EQ(low, 87);
+    ASSERT_EQ(identify(dll), "2.0.19");
+    EXPECT_EQ(read_word(dll, 0x0D), 87);
   });
 }
 
-}  // namespace
-}  // namespace gpio_dll
-
-namespace gpio_dll {
-namespace {
-
-// Two served modules listed as hidraw0 and hidraw1 of one tree: each thread picks its module by
-// the serial number the node reports through the kernel.
-TEST(TwoServedModules, EachThreadPicksItsModuleBySerialNumber) {
-  REQUIRE_SERVED_DEVICE();
-  char pattern[] = "/tmp/gpio-dll-rack.XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::filesystem::path rack = pattern;
-  testing::Server first, second;
-  ASSERT_TRUE(first.start(rack / "a", "2.0.19", "RACK-A"));
+// Two served modules listed as hidraw0 and hidraw1 of one tree of symbolic links, as the kernel
+// lists them: each thread picks its module by the serial number the node reports.
+TEST_F(ServedFolder, EachThreadPicksOneOfTwoServersModulesBySerialNumber) {
+  const std::filesystem::path rack = dir_;
+  Server second;
+  ASSERT_TRUE(server_.start(rack / "a", "2.0.19", "RACK-A"));
   ASSERT_TRUE(second.start(rack / "b", "1.0.10", "RACK-B"));
   std::filesystem::create_directories(rack / "sys/class/hidraw");
   std::filesystem::create_directories(rack / "dev");
@@ -312,136 +269,89 @@ TEST(TwoServedModules, EachThreadPicksItsModuleBySerialNumber) {
                                               rack / "sys/class/hidraw" / name);
     std::filesystem::create_symlink(rack / served / "dev/hidraw0", rack / "dev" / name);
   }
-  platform::use_hidraw(rack / "sys/class/hidraw", rack / "dev");
-
-  std::vector<std::string> serials;
-  for (const auto& device : platform::list_devices())
-    serials.push_back(device.serial_number);
-  EXPECT_EQ(serials, (std::vector<std::string>{"RACK-A", "RACK-B"}));
+  EXPECT_EQ(listed_serials(), (std::vector<std::string>{"RACK-A", "RACK-B"}));
   for (const auto& [serial, firmware] :
        {std::pair{"RACK-B", "1.0.10"}, std::pair{"RACK-A", "2.0.19"}}) {
     testing::on_fresh_thread([&, serial = serial, firmware = firmware] {
       platform::use_module_with_serial(serial);
-      std::string version, vid, pid;
-      EXPECT_EQ(cls_GPIO_DLL().GPIO_FW_VER_Read(version, vid, pid), OK);
-      EXPECT_EQ(version, firmware) << serial;
+      cls_GPIO_DLL dll;
+      EXPECT_EQ(identify(dll), firmware) << serial;
     });
   }
-  platform::use_system();
-  first.stop();
   second.stop();
-  std::filesystem::remove_all(rack);
 }
 
-}  // namespace
-}  // namespace gpio_dll
-
-namespace gpio_dll {
-namespace {
-
-// One server with --modules 2: two nodes, two modules with state of their own.
-class SeveralServedModules : public ::testing::Test {
- protected:
-  void SetUp() override {
-    REQUIRE_SERVED_DEVICE();
-    char pattern[] = "/tmp/gpio-dll-modules.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    platform::use_system();
-    server_.stop();
-    if (!dir_.empty()) std::filesystem::remove_all(dir_);
-  }
-  bool control(const std::string& file, const std::string& command) {
-    std::ofstream out(dir_ + "/" + file);
-    out << command << std::flush;
-    return out.good();
-  }
-  std::vector<std::string> listed_serials() {
-    std::vector<std::string> serials;
-    for (const auto& device : platform::list_devices())
-      serials.push_back(device.serial_number);
-    return serials;
-  }
-
-  std::string dir_;
-  testing::Server server_;
-};
-
-TEST_F(SeveralServedModules, EachThreadReadsTheRegistersOfItsOwnModule) {
+// One server with --modules N: N nodes, N modules with state of their own.
+TEST_F(ServedFolder, EachThreadReadsTheRegistersOfItsOwnModule) {
   ASSERT_TRUE(server_.start(dir_, "2.0.19", "RACK", 2));
-  platform::use_hidraw(dir_ + "/sys/class/hidraw", dir_ + "/dev");
   EXPECT_EQ(listed_serials(), (std::vector<std::string>{"RACK-1", "RACK-2"}));
-  ASSERT_TRUE(control("control-hidraw0", "word 0x0D 11"));
-  ASSERT_TRUE(control("control-hidraw1", "word 0x0D 22"));
+  ASSERT_TRUE(control("word 0x0D 11", "control-hidraw0"));
+  ASSERT_TRUE(control("word 0x0D 22", "control-hidraw1"));
 
   // Both threads at once, many reads each: a report delivered to the other module's files would
   // hand one of them the wrong value.
-  std::int32_t seen[2] = {-1, -1};
-  int failures[2] = {0, 0};
+  int wrong[2] = {0, 0};
   std::vector<std::thread> threads;
   for (int k = 0; k < 2; ++k)
     threads.emplace_back([&, k] {
       platform::use_module_with_serial(k == 0 ? "RACK-1" : "RACK-2");
       cls_GPIO_DLL dll;
-      std::string fw, vid, pid;
-      if (dll.GPIO_FW_VER_Read(fw, vid, pid) != OK) return void(++failures[k]);
-      for (int i = 0; i < 200; ++i) {
-        std::int16_t cmd = 0x0D, target = 0x16;
-        std::int32_t high = -1, low = -1;
-        if (dll.GPIO_ReadSMBusWord(cmd, high, low, target) != OK) ++failures[k];
-        if (i == 0) seen[k] = high << 8 | low;
-        if ((high << 8 | low) != seen[k]) ++failures[k];
-      }
+      if (identify(dll).empty()) return void(++wrong[k]);
+      for (int i = 0; i < 200; ++i)
+        wrong[k] += read_word(dll, 0x0D) != 11 * (k + 1);
     });
   for (auto& t : threads)
     t.join();
-  EXPECT_EQ(failures[0], 0);
-  EXPECT_EQ(failures[1], 0);
-  EXPECT_EQ(seen[0], 11);
-  EXPECT_EQ(seen[1], 22);
+  EXPECT_EQ(wrong[0], 0);
+  EXPECT_EQ(wrong[1], 0);
 }
 
-TEST_F(SeveralServedModules, WithoutASerialTheyAreNumberedAndControlIsTheFirstModules) {
+TEST_F(ServedFolder, WithoutASerialTheModulesAreNumberedAndControlIsTheFirstModules) {
   ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 3));
-  platform::use_hidraw(dir_ + "/sys/class/hidraw", dir_ + "/dev");
   EXPECT_EQ(listed_serials(), (std::vector<std::string>{"SIM0001", "SIM0002", "SIM0003"}));
-  ASSERT_TRUE(control("control", "word 0x0D 7"));
-  ASSERT_TRUE(control("control-hidraw2", "word 0x0D 9"));
-  EXPECT_FALSE(control("control-hidraw1", "no-such-command"));
-  std::vector<std::int32_t> values;
+  ASSERT_TRUE(control("word 0x0D 7"));
+  ASSERT_TRUE(control("word 0x0D 9", "control-hidraw2"));
+  EXPECT_FALSE(control("no-such-command", "control-hidraw1"));
+  std::vector<int> values;
   for (const char* serial : {"SIM0001", "SIM0002", "SIM0003"})
     testing::on_fresh_thread([&] {
       platform::use_module_with_serial(serial);
       cls_GPIO_DLL dll;
-      std::string fw, vid, pid;
-      ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK) << serial;
-      std::int16_t cmd = 0x0D, target = 0x16;
-      std::int32_t high = 0, low = 0;
-      ASSERT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK) << serial;
-      values.push_back(high << 8 | low);
+      ASSERT_EQ(identify(dll), "2.0.19") << serial;
+      values.push_back(read_word(dll, 0x0D));
     });
-  EXPECT_EQ(values, (std::vector<std::int32_t>{7, 87, 9}));  // 87: the battery's own value
+  EXPECT_EQ(values, (std::vector<int>{7, 87, 9}));  // 87: the battery's own value
 }
 
-// Through the bare nodes: an answer from module 1 reaches hidraw1's files, never hidraw0's.
-TEST_F(SeveralServedModules, AnOpenFileReceivesOnlyItsOwnModulesReports) {
+// Any program can use the nodes with ioctl, write, poll and read; an answer from module 1 reaches
+// hidraw1's files, never hidraw0's.
+TEST_F(ServedFolder, AnyProgramCanUseTheNodesAndGetsOnlyItsOwnModulesReports) {
   ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 2));
   const int first = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR | O_NONBLOCK);
   const int second = open((dir_ + "/dev/hidraw1").c_str(), O_RDWR | O_NONBLOCK);
   ASSERT_GE(first, 0);
   ASSERT_GE(second, 0);
-  char serial[64] = {};
-  ASSERT_GT(ioctl(second, HIDIOCGRAWUNIQ(sizeof serial), serial), 0);
-  EXPECT_STREQ(serial, "SIM0002");
-  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // version query
+  hidraw_devinfo info{};
+  ASSERT_EQ(ioctl(second, HIDIOCGRAWINFO, &info), 0);
+  EXPECT_EQ(info.bustype, 3);
+  EXPECT_EQ(static_cast<std::uint16_t>(info.vendor), 0x0451);
+  EXPECT_EQ(static_cast<std::uint16_t>(info.product), 0x5F00);
+  int size = 0;
+  ASSERT_EQ(ioctl(second, HIDIOCGRDESCSIZE, &size), 0);
+  EXPECT_EQ(size, 25);
+  char text[128] = {};
+  EXPECT_GT(ioctl(second, HIDIOCGRAWNAME(sizeof text), text), 0);
+  EXPECT_NE(std::string(text).find("USB-GPIO"), std::string::npos);
+  ASSERT_GT(ioctl(second, HIDIOCGRAWUNIQ(sizeof text), text), 0);
+  EXPECT_STREQ(text, "SIM0002");
+
+  std::uint8_t report[65] = {0x00, 0x01, 0x00};  // report id 0, version query
   ASSERT_EQ(write(second, report, sizeof report), 65);
   pollfd p{second, POLLIN, 0};
   ASSERT_EQ(poll(&p, 1, 2000), 1);
   std::uint8_t answer[64] = {};
-  EXPECT_EQ(read(second, answer, sizeof answer), 64);
-  EXPECT_EQ(answer[0], 0x01);
+  ASSERT_EQ(read(second, answer, sizeof answer), 64);  // no identifier byte, as hidraw
+  EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 4), bytes({0x01, 2, 0, 19}));
   errno = 0;
   EXPECT_EQ(read(first, answer, sizeof answer), -1);
   EXPECT_EQ(errno, EAGAIN);

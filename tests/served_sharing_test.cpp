@@ -69,6 +69,17 @@ struct Counts {
   int wrong = 0;
   int failed = 0;
   int transactions = 0;
+  // One transaction: whether the call succeeded and, if it did, whether its answer was right.
+  void add(bool succeeded, bool right) {
+    ++transactions;
+    failed += !succeeded;
+    wrong += succeeded && !right;
+  }
+  void add(const Counts& other) {
+    wrong += other.wrong;
+    failed += other.failed;
+    transactions += other.transactions;
+  }
 };
 
 // Blocks until the other end of `fd` is closed.
@@ -93,26 +104,16 @@ Counts run_user(int user, std::atomic<int>& ready, const std::atomic<bool>& star
   const ByteArray block = block_of(user);
   for (int round = 0; round < kRounds; ++round) {
     const int value = read_word(dll, word_register(user));
-    counts.transactions += 1;
-    if (value < 0)
-      ++counts.failed;
-    else if (value != word_of(user))
-      ++counts.wrong;
+    counts.add(value >= 0, value == word_of(user));
     std::int16_t cmd = block_register(user), count = 0, target = kBattery;
     ByteArray got;
-    counts.transactions += 1;
-    if (dll.GPIO_ReadSMBusBlock(cmd, got, count, target) != OK)
-      ++counts.failed;
-    else if (got != block)
-      ++counts.wrong;
+    const bool read = dll.GPIO_ReadSMBusBlock(cmd, got, count, target) == OK;
+    counts.add(read, got == block);
     if (round == user % kRounds) {
       std::string fw = "2.0.19";
       ByteArray image;
-      counts.transactions += 1;
-      if (dll.GPIO_FW_EEP_Read(fw, image) != OK)
-        ++counts.failed;
-      else if (image != eeprom_image())
-        ++counts.wrong;
+      const bool read_image = dll.GPIO_FW_EEP_Read(fw, image) == OK;
+      counts.add(read_image, image == eeprom_image());
     }
   }
   return counts;
@@ -144,11 +145,7 @@ TEST(ServedSharingWorker, Run) {
       wait_for_close(go_fd);
       for (int i = 0; i < 10; ++i) {
         const int value = read_word(dll, word_register(index));
-        ++counts.transactions;
-        if (value < 0)
-          ++counts.failed;
-        else if (value != word_of(index))
-          ++counts.wrong;
+        counts.add(value >= 0, value == word_of(index));
       }
     });
     report(result_fd, counts);
@@ -169,9 +166,7 @@ TEST(ServedSharingWorker, Run) {
   Counts total;
   for (int t = 0; t < kThreads; ++t) {
     threads[t].join();
-    total.wrong += results[t].wrong;
-    total.failed += results[t].failed;
-    total.transactions += results[t].transactions;
+    total.add(results[t]);
   }
   report(result_fd, total);
 }

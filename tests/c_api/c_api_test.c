@@ -1,5 +1,5 @@
-/* The C interface, compiled as C11, against the simulated module. Exits 1 on the first failed
- * check group with the failures printed. */
+/* The C interface, compiled as C11, against the simulated module. Exits 1 when a check failed,
+ * with the failures and their groups printed. */
 #include <stdio.h>
 #include <string.h>
 
@@ -8,22 +8,14 @@
 
 static int failures = 0;
 
-#define CHECK(cond)                                                     \
-  do {                                                                  \
-    if (!(cond)) {                                                      \
-      fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      ++failures;                                                       \
-    }                                                                   \
-  } while (0)
-
-#define CHECK_EQ(a, b)                                                              \
-  do {                                                                              \
-    long long va_ = (long long)(a), vb_ = (long long)(b);                           \
-    if (va_ != vb_) {                                                               \
-      fprintf(stderr, "%s:%d: %s is %lld, expected %lld\n", __FILE__, __LINE__, #a, va_, vb_); \
-      ++failures;                                                                   \
-    }                                                                               \
-  } while (0)
+static void check_eq(long long a, long long b, const char *file, int line, const char *text) {
+  if (a != b) {
+    fprintf(stderr, "%s:%d: %s is %lld, expected %lld\n", file, line, text, a, b);
+    ++failures;
+  }
+}
+#define CHECK_EQ(a, b) check_eq((long long)(a), (long long)(b), __FILE__, __LINE__, #a)
+#define CHECK(cond) check_eq((cond) != 0, 1, __FILE__, __LINE__, #cond)
 
 /* Installs a module with `firmware` and identifies it on this thread. */
 static void identify(const char *firmware) {

@@ -12,11 +12,9 @@ lib = ctypes.CDLL(LIB_PATH)
 sim = ctypes.CDLL(SIM_PATH)
 
 i16, i32, size = ctypes.c_int16, ctypes.c_int32, ctypes.c_size_t
-lib.gpio_dll_GPIO_FW_VER_Read.restype = i32
-lib.gpio_dll_GPIO_ReadSMBusWord.restype = i32
-lib.gpio_dll_Check_DllErrorCode.restype = i32
-lib.gpio_dll_GPIO_WriteSMBusWord.restype = i32
-lib.gpio_dll_last_automation_error.restype = i32
+for name in ["GPIO_FW_VER_Read", "GPIO_ReadSMBusWord", "Check_DllErrorCode", "GPIO_WriteSMBusWord",
+             "last_automation_error"]:
+    getattr(lib, "gpio_dll_" + name).restype = i32
 sim.gpio_dll_sim_install.restype = i32
 sim.gpio_dll_sim_install.argtypes = [ctypes.c_char_p]
 
@@ -31,6 +29,7 @@ def text_buffer(n=256):
 class FromPython(unittest.TestCase):
     def setUp(self):
         self.assertEqual(sim.gpio_dll_sim_install(b"2.0.19"), 0)
+        self.assertEqual(self.identify(), (0, b"2.0.19", b"0451", b"5F00"))
 
     def identify(self):
         version, version_size = text_buffer()
@@ -41,18 +40,13 @@ class FromPython(unittest.TestCase):
             product, ctypes.byref(product_size))
         return result, version.value, vendor.value, product.value
 
-    def test_identify(self):
-        self.assertEqual(self.identify(), (0, b"2.0.19", b"0451", b"5F00"))
-
     def test_battery_word(self):
-        self.identify()
         cmd, high, low, target = i16(0x09), i32(0), i32(0), i16(0x16)
         self.assertEqual(lib.gpio_dll_GPIO_ReadSMBusWord(
             ctypes.byref(cmd), ctypes.byref(high), ctypes.byref(low), ctypes.byref(target)), 0)
         self.assertEqual(high.value * 256 + low.value, 12345)
 
     def test_overflow_is_not_a_result_code(self):
-        self.identify()
         cmd, high, low, target = i16(0), i32(0), i32(-1), i16(0x16)
         self.assertEqual(lib.gpio_dll_GPIO_WriteSMBusWord(
             ctypes.byref(cmd), ctypes.byref(high), ctypes.byref(low), ctypes.byref(target)),

@@ -1,26 +1,10 @@
 """An smbus2 battery script runs on the module with only its import changed."""
 import ast
-import contextlib
-import io
 import pathlib
+import runpy
 import sys
 
-import gpio_dll
-
 SCRIPT = pathlib.Path(__file__).with_name("battery_report.py")
-
-
-def run_script(argv):
-    code = compile(SCRIPT.read_text(), str(SCRIPT), "exec")
-    out = io.StringIO()
-    saved = sys.argv
-    sys.argv = [str(SCRIPT)] + argv
-    try:
-        with contextlib.redirect_stdout(out):
-            exec(code, {"__name__": "__main__"})
-    finally:
-        sys.argv = saved
-    return out.getvalue()
 
 
 def test_only_the_import_names_this_package():
@@ -31,13 +15,14 @@ def test_only_the_import_names_this_package():
     assert modules == {"sys", "gpio_dll"}
 
 
-def test_the_script_reports_the_simulated_battery(module):
+def test_the_script_reports_the_battery(module, monkeypatch, capsys):
     module.set_battery_word(0x09, 16234)
     module.set_battery_word(0x0A, 0x10000 - 1500)  # discharging
     module.set_battery_word(0x0D, 63)
     module.set_battery_block(0x20, b"Contoso")
     module.set_battery_block(0x21, b"CB-4S2P")
-    report = run_script(["1"])
-    assert report.splitlines() == ["Battery:  Contoso CB-4S2P", "Voltage:  16234 mV",
-                                   "Current:  -1500 mA", "Charge:   63 %"]
+    monkeypatch.setattr(sys, "argv", [str(SCRIPT), "1"])
+    runpy.run_path(str(SCRIPT), run_name="__main__")
+    assert capsys.readouterr().out.splitlines() == [
+        "Battery:  Contoso CB-4S2P", "Voltage:  16234 mV", "Current:  -1500 mA", "Charge:   63 %"]
 

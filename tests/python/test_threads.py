@@ -2,6 +2,7 @@
 the module releases the GIL."""
 import errno
 import threading
+from concurrent.futures import ThreadPoolExecutor
 
 import pytest
 
@@ -13,41 +14,20 @@ BATTERY, VOLTAGE, MANUFACTURER_ACCESS = 0x0B, 0x09, 0x00
 def test_two_threads_use_the_module_at_once(module):
     module.set_battery_word(VOLTAGE, 14800)
     bus = gpio_dll.SMBus()
-    results, failures = {}, []
-
-    def reader():
-        try:
-            results["voltages"] = {bus.read_word_data(BATTERY, VOLTAGE) for _ in range(200)}
-        except Exception as e:  # reported below, on the test's thread
-            failures.append(e)
-
-    def caller():
-        try:
-            results["answers"] = [bus.process_call(BATTERY, MANUFACTURER_ACCESS, v)
-                                  for v in range(200)]
-        except Exception as e:
-            failures.append(e)
-
-    threads = [threading.Thread(target=reader), threading.Thread(target=caller)]
-    for t in threads:
-        t.start()
-    for t in threads:
-        t.join()
-    assert not failures
-    assert results["voltages"] == {14800}
-    assert results["answers"] == [~v & 0xFFFF for v in range(200)]
+    with ThreadPoolExecutor(2) as pool:  # result() raises what the thread raised
+        voltages = pool.submit(lambda: {bus.read_word_data(BATTERY, VOLTAGE) for _ in range(200)})
+        answers = pool.submit(lambda: [bus.process_call(BATTERY, MANUFACTURER_ACCESS, v)
+                                       for v in range(200)])
+    assert voltages.result() == {14800}
+    assert answers.result() == [~v & 0xFFFF for v in range(200)]
 
 
 def test_each_thread_identifies_for_itself(module):
     dll = gpio_dll.Dll()
     assert dll.GPIO_FW_VER_Read("", "", "")[0] == 0
     assert dll.GPIO_ReadSMBusWord(VOLTAGE, 0, 0, 0x16)[0] == 0
-    fresh = []
-    thread = threading.Thread(target=lambda: fresh.append(dll.GPIO_ReadSMBusWord(VOLTAGE, 0, 0,
-                                                                                 0x16)))
-    thread.start()
-    thread.join()
-    assert fresh == [(131, 0, 0)]  # that thread has not identified the module
+    with ThreadPoolExecutor(1) as pool:  # that thread has not identified the module
+        assert pool.submit(dll.GPIO_ReadSMBusWord, VOLTAGE, 0, 0, 0x16).result() == (131, 0, 0)
 
 
 def smbus_read(bus):
@@ -63,22 +43,18 @@ def dll_read(dll):
 @pytest.mark.parametrize("make,call", [(gpio_dll.SMBus, smbus_read),
                                        (gpio_dll.Dll, dll_read)], ids=["SMBus", "Dll"])
 def test_other_threads_run_while_a_call_waits_out_the_time_out(make, call):
-    # The module is silent, so the call waits out the 6 s read time-out, on the virtual clock.
-    # To keep that call in progress long enough to see, the module also holds the request at
-    # its door until this test's other thread releases it: the call cannot return before the
-    # other thread has run Python code, so it only returns at all (without the gate's own limit
-    # expiring) if it released the GIL while it waited.
+    # The silent module makes the call wait out the 6 s time-out on the virtual clock, and holds
+    # the request until this thread, running Python code meanwhile, releases it: the call only
+    # returns (before the gate's own limit) if it released the GIL while it waited.
     module = gpio_dll.sim.install("2.0.19")
     try:
         caller = make()
-        if isinstance(caller, gpio_dll.Dll):
-            identify = lambda: caller.GPIO_FW_VER_Read("", "", "")
-        else:
-            identify = lambda: caller.read_word_data(BATTERY, VOLTAGE)
         identified, ready, outcome = threading.Event(), threading.Event(), []
 
         def waiting_call():
-            identify()
+            if make is gpio_dll.Dll:
+                caller.GPIO_FW_VER_Read("", "", "")
+            call(caller)  # identified, the PEC mode set: the next request is the read
             identified.set()
             ready.wait()
             try:
