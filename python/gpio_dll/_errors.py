@@ -38,6 +38,7 @@ class ModuleError(OSError):
 NOT_ACKNOWLEDGED = (406, 301)
 BAD_PEC = (61, 411)
 NO_MODULE = 131
+UNKNOWN_FIRMWARE = 133
 FATAL_ERROR = 14
 
 
@@ -47,7 +48,7 @@ def errno_for(result, module_present):
         return errno.ENXIO
     if result in BAD_PEC:
         return errno.EBADMSG
-    if result == NO_MODULE:
+    if result in (NO_MODULE, UNKNOWN_FIRMWARE):
         return errno.ENODEV
     # A read that times out closes the module and marks it absent; a short answer leaves it open.
     if result == FATAL_ERROR and not module_present:

@@ -15,14 +15,12 @@ from ._errors import ModuleError, errno_for
 
 I2C_M_RD = 0x0001
 
-# Block limits of the module's command sets, by firmware generation.
-_LIMITS = {
-    "1.0.10": {"smbus_block": 60, "i2c_write": 60, "i2c_read": 62, "process_write": 60,
-               "rdwr_write": 58},
-    "2.0.19": {"smbus_block": 120, "i2c_write": 120, "i2c_read": 60, "process_write": 58,
-               "rdwr_write": 59},
-}
-_TRANSFER_READ_MAX = 60  # reads that come back in one answer (block process call, i2c_rdwr)
+# The component refuses a count over its firmware's block limits with these results before it
+# sends anything, and records the limit in the thread's module state.
+_READ_OVER_LIMIT, _WRITE_OVER_LIMIT = 138, 139
+# Counts go in as at most this: every limit is below it, and a larger count would overflow the
+# component's 16-bit count or, in a combined write, wrap round to a small one.
+_COUNT_CAP = 255
 
 _ARGUMENTS = {name: [arg for arg, _, _ in arguments]
               for name, _, arguments in _gpio_dll._method_table()}
@@ -48,11 +46,23 @@ def _check_range(name, value, top):
     return value
 
 
-def _data(data, limit, what):
-    data = bytes(_check_range("a data byte", b, 0xFF) for b in data)
-    if len(data) > limit:
-        raise ValueError(f"{what}: {len(data)} bytes, the module takes at most {limit}")
-    return data
+def _data(data):
+    return bytes(_check_range("a data byte", b, 0xFF) for b in data)
+
+
+def _count(n):
+    return min(n, _COUNT_CAP)
+
+
+def _over_limit(result, what, written, read):
+    """The ValueError for a count that the component refused as over the module's limit."""
+    max_read, max_write = _gpio_dll._block_limits()
+    if result == _READ_OVER_LIMIT:
+        return ValueError(f"{what}: {read} bytes to read, the module reads 1 to {max_read}")
+    if written <= max_write:  # the new firmware's block write-block read: the limit holds both
+        return ValueError(f"{what}: {written} bytes, the module takes at most {max_write} with "
+                          f"the count and command byte")
+    return ValueError(f"{what}: {written} bytes, the module takes at most {max_write}")
 
 
 def _unsupported(what):
@@ -162,7 +172,7 @@ class SMBus:
         self.enable_pec(enable)
 
     # The module state of this thread, identified for this bus.
-    def _firmware(self):
+    def _identify(self):
         if self._token is None:
             raise ValueError("the bus is closed; open() it first")
         if getattr(_thread, "token", None) != self._token:
@@ -170,25 +180,29 @@ class SMBus:
                 _gpio_dll.use_module_with_serial(self._serial)
             else:
                 _gpio_dll.use_first_module()
-            result, out = _call("GPIO_FW_VER_Read", iDevFWver="", iVendorID="", iProductID="")
+            result, _ = _call("GPIO_FW_VER_Read", iDevFWver="", iVendorID="", iProductID="")
             if result != 0:
                 raise _fail(result)
-            if out["iDevFWver"] not in _LIMITS:
-                raise ModuleError(errno.ENODEV, 133,
-                                  f"firmware {out['iDevFWver']!r} is not one the component knows")
-            _thread.token, _thread.firmware = self._token, out["iDevFWver"]
-        return _thread.firmware
-
-    def _limit(self, kind):
-        return _LIMITS[self._firmware()][kind]
+            _thread.token = self._token
 
     def _target(self, i2c_addr, pec=True):
         _check_range("i2c_addr", i2c_addr, 0x7F)
-        self._firmware()
+        self._identify()
         return (i2c_addr << 1) | (1 if pec and self._pec else 0)
 
     def _run(self, method, **values):
         result, out = _call(method, **values)
+        if result != 0:
+            raise _fail(result)
+        return out
+
+    def _block(self, method, what, written=None, read=None, **values):
+        """Runs a block method with a write count `written` and/or a read count `read`; a count
+        the component refuses as over the module's limit (nothing sent) raises ValueError."""
+        result, out = _call(method, **values)
+        if ((result == _WRITE_OVER_LIMIT and written is not None) or
+                (result == _READ_OVER_LIMIT and read is not None)):
+            raise _over_limit(result, what, written, read)
         if result != 0:
             raise _fail(result)
         return out
@@ -256,18 +270,20 @@ class SMBus:
         """Block Write of `data` (at most 60 bytes, 120 with firmware "2.0.19")."""
         _check_range("register", register, 0xFF)
         target = self._target(i2c_addr)
-        data = _data(data, self._limit("smbus_block"), "write_block_data")
-        self._run("GPIO_WriteSMBusBlock", iCmd=register, DataArray=data, iNumBytesWr=len(data),
-                  nTargetID=target)
+        data = _data(data)
+        self._block("GPIO_WriteSMBusBlock", "write_block_data", written=len(data), iCmd=register,
+                    DataArray=data, iNumBytesWr=_count(len(data)), nTargetID=target)
 
     def block_process_call(self, i2c_addr, register, data, force=None):
         """Block write then block read: writes `data`, returns the block the slave answers."""
         _check_range("register", register, 0xFF)
         target = self._target(i2c_addr)
-        data = _data(data, self._limit("process_write"), "block_process_call")
-        # The component wants room for the count and the command beside the data.
-        out = self._run("GPIO_WriteReadSMBusBlock", iCmd=register, DataArrayW=data + bytes(2),
-                        DataArrayR=b"", iNumBytesWr=len(data), iNumBytesRd=0, nTargetID=target)
+        data = _data(data)
+        # The component wants room for the count and the command beside the data. A read count
+        # over the limit here is the slave's answer, a failed transfer, not a refusal.
+        out = self._block("GPIO_WriteReadSMBusBlock", "block_process_call", written=len(data),
+                          iCmd=register, DataArrayW=data + bytes(2), DataArrayR=b"",
+                          iNumBytesWr=_count(len(data)), iNumBytesRd=0, nTargetID=target)
         return list(out["DataArrayR"][:out["iNumBytesRd"]])
 
     def read_i2c_block_data(self, i2c_addr, register, length, force=None):
@@ -275,21 +291,22 @@ class SMBus:
         firmware "1.0.10")."""
         _check_range("register", register, 0xFF)
         target = self._target(i2c_addr, pec=False)
-        limit = self._limit("i2c_read")
-        if not isinstance(length, int) or not 1 <= length <= limit:
-            raise ValueError(f"read_i2c_block_data: length {length!r}, the module reads 1 to "
-                             f"{limit} bytes")
-        out = self._run("GPIO_ReadI2CBlock", iCmd=register, DataArray=b"", iNumBytesRd=length,
-                        nTargetID=target)
+        # The component takes 0 for its whole limit, and sends a negative count as it is.
+        if not isinstance(length, int) or length < 1:
+            raise ValueError(f"read_i2c_block_data: length {length!r}, the module reads at "
+                             f"least 1 byte")
+        out = self._block("GPIO_ReadI2CBlock", "read_i2c_block_data", read=length, iCmd=register,
+                          DataArray=b"", iNumBytesRd=_count(length), nTargetID=target)
         return list(out["DataArray"][:out["iNumBytesRd"]])
 
     def write_i2c_block_data(self, i2c_addr, register, data, force=None):
         """I2C block write: the register, then `data` (at most 60 bytes, 120 with "2.0.19")."""
         _check_range("register", register, 0xFF)
         target = self._target(i2c_addr, pec=False)
-        data = _data(data, self._limit("i2c_write"), "write_i2c_block_data")
-        self._run("GPIO_WriteI2CBlock", iCmd=register, DataArray=data, iNumBytesWr=len(data),
-                  nTargetID=target)
+        data = _data(data)
+        self._block("GPIO_WriteI2CBlock", "write_i2c_block_data", written=len(data),
+                    iCmd=register, DataArray=data, iNumBytesWr=_count(len(data)),
+                    nTargetID=target)
 
     def i2c_rdwr(self, *i2c_msgs):
         """Combined transfers the module has a command for: one write of at least one byte, or
@@ -301,21 +318,22 @@ class SMBus:
         if len(shapes) == 1 and shapes[0][0] == 0 and shapes[0][1] >= 1:
             (w,) = i2c_msgs
             target = self._target(w.addr, pec=False)
-            data = _data(bytes(w)[1:], self._limit("i2c_write"), "i2c_rdwr write")
-            self._run("GPIO_WriteI2CBlock", iCmd=w.buf[0], DataArray=data,
-                      iNumBytesWr=len(data), nTargetID=target)
+            data = _data(bytes(w)[1:])
+            self._block("GPIO_WriteI2CBlock", "i2c_rdwr write", written=len(data),
+                        iCmd=w.buf[0], DataArray=data, iNumBytesWr=_count(len(data)),
+                        nTargetID=target)
             return
         if (len(shapes) == 2 and shapes[0][0] == 0 and shapes[0][1] >= 1 and shapes[1][0] and
                 i2c_msgs[0].addr == i2c_msgs[1].addr):
             w, r = i2c_msgs
             target = self._target(w.addr, pec=False)
-            data = _data(bytes(w)[1:], self._limit("rdwr_write"), "i2c_rdwr write")
-            if not 1 <= r.len <= _TRANSFER_READ_MAX:
-                raise ValueError(f"i2c_rdwr read: {r.len} bytes, the module reads 1 to "
-                                 f"{_TRANSFER_READ_MAX}")
-            out = self._run("GPIO_WriteReadI2CBlock", iCmd=w.buf[0], DataArrayW=data,
-                            DataArrayR=b"", iNumBytesWr=len(data), iNumBytesRd=r.len,
-                            nTargetID=target)
+            data = _data(bytes(w)[1:])
+            if r.len < 1:  # the component would send a read of nothing
+                raise ValueError("i2c_rdwr read: 0 bytes, the module reads at least 1")
+            out = self._block("GPIO_WriteReadI2CBlock", "i2c_rdwr", written=len(data),
+                              read=r.len, iCmd=w.buf[0], DataArrayW=data, DataArrayR=b"",
+                              iNumBytesWr=_count(len(data)), iNumBytesRd=_count(r.len),
+                              nTargetID=target)
             r.buf[:r.len] = out["DataArrayR"][:r.len]
             return
         raise _unsupported("i2c_rdwr of " + ", ".join(

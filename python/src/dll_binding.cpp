@@ -144,6 +144,14 @@ void bind_dll(py::module_& m) {
       "_module_present", [] { return ModuleState::current().module_present; },
       "Whether the calling thread holds the module open (false after a read that timed out).");
   m.def(
+      "_block_limits",
+      [] {
+        const ModuleState& state = ModuleState::current();
+        return py::make_tuple(int{state.MaxBytesRd}, int{state.MaxBytesWr});
+      },
+      "(read, write): the block limits that the calling thread's last block method recorded, "
+      "as it refused a count over them.");
+  m.def(
       "_automation_description",
       [](std::int32_t number) { return AutomationError::description(number); },
       "The description of an automation error number.");

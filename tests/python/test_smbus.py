@@ -151,6 +151,78 @@ def test_refused_before_anything_is_sent(module, bus, call, exception, generatio
         assert raised.value.errno == errno.EOPNOTSUPP
 
 
+# Each block count one past the limit of each generation: (name, call(bus, count), limits by
+# generation). The ValueError names the method and the limit.
+BLOCK_LIMITS = [
+    ("write_block_data", lambda b, n: b.write_block_data(BATTERY, 0x44, [0] * n),
+     {"1.0.10": 60, "2.0.19": 120}),
+    ("write_i2c_block_data", lambda b, n: b.write_i2c_block_data(EEPROM, 0, [0] * n),
+     {"1.0.10": 60, "2.0.19": 120}),
+    ("read_i2c_block_data", lambda b, n: b.read_i2c_block_data(EEPROM, 0, n),
+     {"1.0.10": 62, "2.0.19": 60}),
+    ("block_process_call", lambda b, n: b.block_process_call(BATTERY, 0x44, [0] * n),
+     {"1.0.10": 59, "2.0.19": 58}),
+    ("i2c_rdwr write", lambda b, n: b.i2c_rdwr(i2c_msg.write(EEPROM, [0] * (n + 1))),
+     {"1.0.10": 60, "2.0.19": 120}),
+    ("i2c_rdwr", lambda b, n: b.i2c_rdwr(i2c_msg.write(EEPROM, [0] * (n + 1)),
+                                         i2c_msg.read(EEPROM, 1)),
+     {"1.0.10": 58, "2.0.19": 59}),
+    ("i2c_rdwr", lambda b, n: b.i2c_rdwr(i2c_msg.write(EEPROM, [0]), i2c_msg.read(EEPROM, n)),
+     {"1.0.10": 60, "2.0.19": 60}),
+]
+
+
+@pytest.mark.parametrize("name,call,limits", BLOCK_LIMITS,
+                         ids=[f"{r[0]} {i}" for i, r in enumerate(BLOCK_LIMITS)])
+def test_a_count_over_the_limit_is_refused_naming_the_limit(module, bus, name, call, limits):
+    limit = limits[module.firmware]
+    call(bus, limit)
+    sent = len(module.requests())
+    with pytest.raises(ValueError) as raised:
+        call(bus, limit + 1)
+    assert len(module.requests()) == sent
+    message = str(raised.value)
+    assert message.startswith(name + ":") and str(limit + 1) in message
+    # The new firmware records its whole segment for a block process call, the count and the
+    # command byte in it.
+    shown = 60 if (name, module.firmware) == ("block_process_call", "2.0.19") else limit
+    assert f"{shown}" in message.split(",", 1)[1]
+
+
+# Counts far past a byte: they neither overflow the component's 16-bit count nor wrap round.
+@pytest.mark.parametrize("count", [256, 260, 40000])
+@pytest.mark.parametrize("name,call,limits", BLOCK_LIMITS,
+                         ids=[f"{r[0]} {i}" for i, r in enumerate(BLOCK_LIMITS)])
+def test_a_count_beyond_a_byte_is_refused(module, bus, name, call, limits, count):
+    bus.read_word_data(BATTERY, VOLTAGE)
+    sent = len(module.requests())
+    with pytest.raises(ValueError, match=f"^{name}: {count} bytes"):
+        call(bus, count)
+    assert len(module.requests()) == sent
+
+
+@pytest.mark.parametrize("call", [
+    lambda b: b.read_i2c_block_data(EEPROM, 0, -1),
+    lambda b: b.read_i2c_block_data(EEPROM, 0, 2.0),
+    lambda b: b.i2c_rdwr(i2c_msg.write(EEPROM, [0]), i2c_msg.read(EEPROM, 0)),
+], ids=["negative i2c read", "float i2c read", "rdwr read of 0"])
+def test_reads_of_less_than_a_byte_are_refused(module, bus, call):
+    bus.read_word_data(BATTERY, VOLTAGE)
+    sent = len(module.requests())
+    with pytest.raises(ValueError):
+        call(bus)
+    assert len(module.requests()) == sent
+
+
+def test_a_firmware_the_component_does_not_know_is_enodev():
+    try:
+        with SMBus(simulated="3.0.0") as bus, pytest.raises(OSError) as raised:
+            bus.write_block_data(BATTERY, BLOCK_ACCESS, [1] * 100)
+        assert raised.value.errno == errno.ENODEV and raised.value.result == 133
+    finally:
+        gpio_dll.use_system()
+
+
 def test_context_manager_closes_the_threads_handles(module):
     with SMBus(1) as bus:
         bus.read_word_data(BATTERY, VOLTAGE)
