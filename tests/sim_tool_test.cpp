@@ -2,13 +2,9 @@
 // The serving tests need root, /dev/fuse and fusermount3; elsewhere they skip (see
 // served_module.hpp).
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -17,98 +13,15 @@
 #include <vector>
 
 #include "support/served_module.hpp"
+#include "support/tool_process.hpp"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using gpio_dll::testing::Process;
+using gpio_dll::testing::run_tool;
+using gpio_dll::testing::ToolRun;
 
-// One run of a program with its standard output and error on pipes. A run that does not end
-// within the deadline is killed and reported with status -1, so that an argument the program
-// wrongly accepts (and then serves on) fails the test instead of hanging it.
-class Process {
- public:
-  Process(const std::string& program, const std::vector<std::string>& args) {
-    int out_pipe[2], err_pipe[2];
-    if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(out_pipe[1], STDOUT_FILENO);
-      dup2(err_pipe[1], STDERR_FILENO);
-      close(out_pipe[0]);
-      close(err_pipe[0]);
-      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-      for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
-      _exit(127);
-    }
-    close(out_pipe[1]);
-    close(err_pipe[1]);
-    out_fd_ = out_pipe[0];
-    err_fd_ = err_pipe[0];
-  }
-  ~Process() {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
-    if (out_fd_ >= 0) close(out_fd_);
-    if (err_fd_ >= 0) close(err_fd_);
-  }
-
-  // Reads standard output until it holds `text`; false if it ends or the deadline passes first.
-  bool wait_for(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(10)) {
-    const auto deadline = Clock::now() + limit;
-    while (out.find(text) == std::string::npos && Clock::now() < deadline)
-      if (!read_some(100)) return out.find(text) != std::string::npos;
-    return out.find(text) != std::string::npos;
-  }
-
-  // Stops the program with `signal` (0: lets it end by itself), reads both pipes to their end,
-  // which waits for every process that holds them too, and returns the exit status.
-  int finish(int signal = 0, std::chrono::seconds limit = std::chrono::seconds(10)) {
-    if (signal != 0) kill(pid_, signal);
-    const auto deadline = Clock::now() + limit;
-    while ((out_fd_ >= 0 || err_fd_ >= 0) && Clock::now() < deadline)
-      read_some(100);
-    if (out_fd_ >= 0 || err_fd_ >= 0) kill(pid_, SIGKILL);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) && out_fd_ < 0 && err_fd_ < 0 ? WEXITSTATUS(status) : -1;
-  }
-
-  std::string out, err;
-
- private:
-  // One poll of both pipes; false once both have ended.
-  bool read_some(int timeout_ms) {
-    pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
-    if (poll(fds, 2, timeout_ms) <= 0) return out_fd_ >= 0 || err_fd_ >= 0;
-    drain(fds[0], out_fd_, out);
-    drain(fds[1], err_fd_, err);
-    return out_fd_ >= 0 || err_fd_ >= 0;
-  }
-  static void drain(const pollfd& p, int& fd, std::string& into) {
-    if (fd < 0 || (p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) return;
-    char buffer[4096];
-    const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n > 0) return void(into.append(buffer, static_cast<std::size_t>(n)));
-    close(fd);
-    fd = -1;
-  }
-
-  pid_t pid_ = -1;
-  int out_fd_ = -1, err_fd_ = -1;
-};
-
-struct SimRun {
-  int status;
-  std::string out, err;
-};
-
-SimRun run_sim(const std::vector<std::string>& args) {
+ToolRun run_sim(const std::vector<std::string>& args) {
   Process run(GPIO_DLL_SIM, args);
   const int status = run.finish();
   return {status, run.out, run.err};
@@ -153,7 +66,7 @@ TEST(SimTool, RefusesBadArgumentsNamingThemAndWhy) {
       {{"serve", "--mount", ""}, "--mount: empty folder name"},
   };
   for (const auto& row : table) {
-    const SimRun r = run_sim(row.args);
+    const ToolRun r = run_sim(row.args);
     const std::string shown = row.args.empty() ? "(none)" : row.args.back();
     EXPECT_EQ(r.status, 1) << shown;
     EXPECT_EQ(r.err, "gpio-dll-sim: " + row.message + "\n") << shown;
@@ -164,7 +77,7 @@ TEST(SimTool, RefusesBadArgumentsNamingThemAndWhy) {
 // Every option the help text (and so the man page and the completion) names is one the parser
 // takes: it may want a value, but is never unknown.
 TEST(SimTool, TakesEveryOptionItsHelpNames) {
-  const SimRun run = run_sim({"--help"});
+  const ToolRun run = run_sim({"--help"});
   ASSERT_EQ(run.status, 0);
   const std::string& help = run.out;
   EXPECT_EQ(help.rfind("Usage: gpio-dll-sim serve", 0), 0u) << help;
@@ -178,7 +91,7 @@ TEST(SimTool, TakesEveryOptionItsHelpNames) {
     const std::string err = run_sim({"serve", option, "1", "--modules=0"}).err;
     EXPECT_EQ(err.find("unknown option"), std::string::npos) << option << ": " << err;
   }
-  const SimRun version = run_sim({"serve", "-V"});
+  const ToolRun version = run_sim({"serve", "-V"});
   EXPECT_EQ(version.status, 0);
   EXPECT_EQ(version.out.rfind("gpio-dll-sim ", 0), 0u) << version.out;
 }
@@ -231,7 +144,7 @@ TEST_F(SimServing, RefusesAMountFolderInUse) {
   const std::string folder = base_ + "/in use";
   Process first(GPIO_DLL_SIM, {"serve", "--mount", folder, "--serial", "FIRST"});
   ASSERT_TRUE(first.wait_for("control:")) << first.err;
-  const SimRun second = run_sim({"serve", "--mount", folder, "--serial", "SECOND"});
+  const ToolRun second = run_sim({"serve", "--mount", folder, "--serial", "SECOND"});
   EXPECT_EQ(second.status, 1);
   EXPECT_EQ(second.err, "gpio-dll-sim: cannot serve at " + folder +
                             ": already in use: gpio-dll-sim (fuse) is mounted there (stop its "
@@ -247,7 +160,7 @@ TEST_F(SimServing, RefusesAMountFolderInUse) {
   // A plain file is no folder to mount at.
   const std::string file = base_ + "/file";
   std::ofstream(file) << "x";
-  const SimRun not_folder = run_sim({"serve", "--mount", file});
+  const ToolRun not_folder = run_sim({"serve", "--mount", file});
   EXPECT_EQ(not_folder.status, 1);
   EXPECT_EQ(not_folder.err, "gpio-dll-sim: cannot serve at " + file + ": not a folder\n");
 }
@@ -257,13 +170,13 @@ TEST_F(SimServing, RefusesAMountFolderInUse) {
 TEST_F(SimServing, ServesAnUnknownFirmwareWhenAskedTo) {
   Process server(GPIO_DLL_SIM, {"serve", "--mount", base_, "--fw", "3.0.0", "--allow-unknown-fw"});
   ASSERT_TRUE(server.wait_for("control:")) << server.err;
-  const std::string device = base_ + "/dev/hidraw0";
-  Process identify(GPIO_DLL_TOOL, {"--device", device, "identify"});
-  EXPECT_EQ(identify.finish(), 0) << identify.err;
+  const std::string device = "--device " + base_ + "/dev/hidraw0 ";
+  const ToolRun identify = run_tool(device + "identify");
+  EXPECT_EQ(identify.status, 0) << identify.err;
   EXPECT_EQ(identify.out.rfind("firmware: 3.0.0\n", 0), 0u) << identify.out;
-  Process read_word(GPIO_DLL_TOOL, {"--device", device, "smbus", "read-word", "0x0b", "0x0d"});
-  EXPECT_EQ(read_word.finish(), 2);
-  EXPECT_NE(read_word.err.find("133"), std::string::npos) << read_word.err;
+  const ToolRun read_word = run_tool(device + "smbus read-word 0x0b 0x0d");
+  EXPECT_EQ(read_word.status, 2);
+  EXPECT_EQ(read_word.err, "gpio-dll: 133: GPIO Firmware Version is not supported.\n");
   EXPECT_EQ(server.finish(SIGTERM), 0);
 }
 
