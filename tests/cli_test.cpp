@@ -50,8 +50,6 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
       {"--sim 2.0.19 --serial SIM0001 identify", 0, kIdentified},
       {"--sim 2.0.19 --serial SIM0002 identify", 2, "", kNotDetected},
       {"identify", 2, "", kNotDetected},  // no module on the build machine: hidraw finds none
-      {"--device /nonexistent/hidraw identify", 2, "",
-       kNotDetected + ("gpio-dll: " + kNoNode + "\n")},
       {"--json --device /nonexistent/hidraw smbus read-word 0x0b 0x0d", 2,
        R"({"command":"identify","result":131,"message":"USB device not detected.","reason":")" +
            kNoNode + "\"}\n",
@@ -61,17 +59,12 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
       {"--sim 2.0.19 list", 0,
        std::string("/simulated/hidraw0  0451:5F00  module  serial SIM0001  ") + kSimulatedName +
            "\n"},
-      {"--version", 0, "gpio-dll 1.0.0\n"},
       {"message 305", 0, "Unknown GPIO Error. <305>\n"},
-      {"message 0X131", 0, "Unknown GPIO Error. <305>\n"},
-      {"message 0x12D", 0, "Error (without explanation).\n"},
       {"message 139", 0, "Maximum write size exceeded (>0 bytes).\n"},
-      {"message +0", 0, "OK.\n"},
       {"message -0x80000000", 0, "Unknown Error. <-2147483648>\n"},
       {"--json message -1", 0,
        R"({"command":"message","result":0,"message":"Unknown Error. <-1>","code":-1})"
        "\n"},
-      {"--sim 2.0.19 smbus read-byte 0x0b 13", 0, "0x57\n"},
       {"--sim 2.0.19 smbus read-word 0x21 0x0d", 2, "", "gpio-dll: 406: Error Write.\n"},
       {"--sim 1.0.10 --json smbus read-word 0x21 0x0d", 2,
        R"({"command":"smbus read-word","result":301,"message":"Error (without explanation).","address":33,"pec":false,"cmd":13,"value":0})"
@@ -111,10 +104,6 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
        R"({"method":"Check_DllErrorCode","automation_error":13,"message":"Type mismatch"})"
        "\n",
        "gpio-dll: automation error 13: Type mismatch\n"},
-      {"--sim 2.0.19 --json call Check_DllErrorCode -+13", 2,
-       R"({"method":"Check_DllErrorCode","automation_error":13,"message":"Type mismatch"})"
-       "\n",
-       "gpio-dll: automation error 13: Type mismatch\n"},
       // A batch runs on one thread (the dispatching methods work after identification) and goes
       // on after an automation error.
       {"--sim 2.0.19 --json batch", 2,
@@ -136,6 +125,7 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
     EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
     EXPECT_EQ(r.out, c.out) << c.args;
     EXPECT_EQ(r.err, c.err) << c.args;
+    if (c.args.find("--json") != std::string::npos) json_lines(r.out, c.args);
   }
 }
 
@@ -254,22 +244,21 @@ TEST(Tool, WorksAgainstTheServedDevice) {
   EXPECT_TRUE(run_tool(device + "eeprom read -").out == image);
   const ToolRun dump = run_tool(device + "eeprom dump");
   EXPECT_EQ(dump.status, 0) << dump.err;
-  for (int a : {0x0000, 0x0001, 0x00ff, 0x1000, 0x1ffe, 0x1fff}) {
-    char cell[16];
-    std::snprintf(cell, sizeof cell, "\n%04x: ", a & ~0xF);
-    const auto row = dump.out.find(cell);
-    ASSERT_NE(row, std::string::npos) << a;
-    std::snprintf(cell, sizeof cell, "%02x", static_cast<unsigned char>(image[a]));
-    EXPECT_EQ(dump.out.substr(row + 7 + static_cast<std::size_t>(a % 16) * 3, 2), cell) << a;
-  }
-  // The ASCII column of row 0x0000: printable bytes as themselves, others as '.'.
-  std::string ascii;
-  for (int a = 0; a < 16; ++a) {
-    const auto b = static_cast<unsigned char>(image[a]);
-    ascii += b >= 0x20 && b < 0x7f ? static_cast<char>(b) : '.';
-  }
-  EXPECT_NE(dump.out.find("   " + ascii + "\n0010: "), std::string::npos)
-      << dump.out.substr(0, 300);
+  // Rows of 16 bytes in hex, then printable ones as themselves and others as '.'.
+  const auto row = [&](int at) {
+    char cell[8];
+    std::snprintf(cell, sizeof cell, "%04x: ", at);
+    std::string hex = cell, ascii;
+    for (int a = at; a < at + 16; ++a) {
+      const auto b = static_cast<unsigned char>(image[a]);
+      std::snprintf(cell, sizeof cell, "%02x ", b);
+      hex += cell;
+      ascii += b >= 0x20 && b < 0x7f ? static_cast<char>(b) : '.';
+    }
+    return hex + "   " + ascii + "\n";
+  };
+  for (int at : {0x0000, 0x00f0, 0x1000, 0x1ff0})
+    EXPECT_NE(dump.out.find(row(at)), std::string::npos) << row(at) << dump.out.substr(0, 300);
   EXPECT_EQ(run_tool(device + "eeprom dump " + dir + ".table").status, 0);
   std::ifstream table(dir + ".table");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(table), {}), dump.out);
@@ -314,14 +303,11 @@ std::string text_bytes(const nlohmann::json& text) {
 
 TEST(ToolJson, EveryLineParses) {
   const std::vector<std::pair<std::string, std::size_t>> cases = {
-      {"--sim 2.0.19 identify", 1},
       {"--sim 1.0.10 list", 1},
-      {"message 305", 1},
       {"--sim 2.0.19 scan", 1},
       {"--sim 2.0.19 battery", 1},
       {"--sim 2.0.19 battery 0x0c", 1},
       {"--sim 2.0.19 smbus read-block 0x0b 0x20", 1},
-      {"--sim 1.0.10 smbus read-word 0x21 0x0d", 1},
       {"--sim 2.0.19 lines get p0", 1},
       {"--sim 2.0.19 dma 2BFF", 1},
       {"--sim 2.0.19 call ShowDbg \"\"", 1},
