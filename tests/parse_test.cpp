@@ -19,30 +19,27 @@ using gpio_dll::parse::ParseError;
 constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 
-struct NumberCase {
-  const char* word;
-  std::int64_t min;
-  std::int64_t max;
-  std::int64_t value;
-};
-
 TEST(ParseNumber, TakesDecimalAndHexWithOneSign) {
-  const std::vector<NumberCase> cases = {
-      {"0", 0, 255, 0},
-      {"255", 0, 255, 255},
-      {"0xff", 0, 255, 255},
-      {"0XFF", 0, 255, 255},
-      {"0x0b", 3, 0x77, 11},
-      {"0x00ff", 0, 255, 255},  // zeros after 0x are hex, not octal
-      {"+7", 0, 255, 7},
-      {"-0", 0, 255, 0},
-      {"-0x10", -16, 0, -16},
-      {"-9223372036854775808", kMin, kMax, kMin},
-      {"-0x8000000000000000", kMin, kMax, kMin},
-      {"9223372036854775807", kMin, kMax, kMax},
+  const std::vector<std::pair<const char*, std::int64_t>> cases = {
+      {"0", 0},
+      {"255", 255},
+      {"0xff", 255},
+      {"0XFF", 255},
+      {"0x0b", 11},
+      {"0x00ff", 255},  // zeros after 0x are hex, not octal
+      {"+7", 7},
+      {"-0", 0},
+      {"-0x10", -16},
+      {"-9223372036854775808", kMin},
+      {"-0x8000000000000000", kMin},
+      {"9223372036854775807", kMax},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(parse_number(c.word, c.min, c.max), c.value) << c.word;
+  for (const auto& [word, value] : cases)
+    EXPECT_EQ(parse_number(word, kMin, kMax), value) << word;
+  // The bounds themselves are in range.
+  EXPECT_EQ(parse_number("0", 0, 255), 0);
+  EXPECT_EQ(parse_number("0xff", 0, 255), 255);
+  EXPECT_EQ(parse_number("-0x10", -16, 0), -16);
 }
 
 // The reason a word is refused for, after checking the error names the word.
