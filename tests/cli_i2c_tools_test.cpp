@@ -1,15 +1,14 @@
-// The gpio-dll tool's i2c-tools commands, run as processes: dump, transfer, scan ranges, the
-// firmware's limits, the module's EEPROM as files and tables, the battery report and call
-// --identify.
+// The gpio-dll tool's i2c-tools commands, run as processes: dump, transfer, scan, the firmware's
+// limits and the module's EEPROM as files.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "support/served_module.hpp"
 #include "support/tool_process.hpp"
 
 namespace {
@@ -44,7 +43,7 @@ TEST(ToolDump, ByteCellsAreTheRegistersAsReadByteReadsThem) {
   }
 }
 
-TEST(ToolDump, AsciiColumnAndRangeLeaveTheRestBlank) {
+TEST(ToolDump, BlankOutsideTheRangeAndXXWhereNothingAnswers) {
   const ToolRun r = run_tool("--sim 2.0.19 dump 0x0b 0x0d 0x11");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(byte_cell(r.out, 0x0c), "  ");
@@ -53,16 +52,12 @@ TEST(ToolDump, AsciiColumnAndRangeLeaveTheRestBlank) {
   // 0x57 is 'W'; registers outside the range are blank in the ASCII column too.
   EXPECT_NE(r.out.find("\n00: " + std::string(13 * 3, ' ')), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("   " + std::string(13, ' ') + "W"), std::string::npos) << r.out;
-}
-
-TEST(ToolDump, RegistersThatDoNotAnswerShowXX) {
-  const ToolRun r = run_tool("--sim 2.0.19 dump 0x0c 0 0x0f");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("00: " + std::string() +
-                       "XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX "
-                       "   XXXXXXXXXXXXXXXX\n"),
-            std::string::npos)
-      << r.out;
+  const ToolRun absent = run_tool("--sim 2.0.19 dump 0x0c 0 0x0f");
+  EXPECT_EQ(absent.status, 0) << absent.err;
+  EXPECT_NE(
+      absent.out.find("00: XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX XX    XXXXXXXXXXXXXXXX\n"),
+      std::string::npos)
+      << absent.out;
   const auto json = only_json(run_tool("--json --sim 2.0.19 dump 0x0c 0 3"), "absent");
   EXPECT_EQ(json["values"], nlohmann::json::parse("[null,null,null,null]"));
 }
@@ -103,19 +98,10 @@ TEST(ToolTransfer, MapsOntoTheModulesTransactions) {
       EXPECT_EQ(a.err, b.err) << fw << " " << transfer;
     }
   }
-  const auto json = only_json(run_tool("--json --sim 2.0.19 transfer w1@0x0b 0x0d r2"), "json");
-  EXPECT_EQ(json["command"], "transfer");
-  EXPECT_EQ(json["result"], 0);
-  EXPECT_EQ(json["address"], 0x0b);
-  EXPECT_EQ(json["data"], "5700");
+  EXPECT_EQ(only_json(run_tool("--json --sim 2.0.19 transfer w1@0x0b 0x0d r2"), "json"),
+            nlohmann::json::parse(
+                R"({"command":"transfer","result":0,"message":"OK.","address":11,"data":"5700"})"));
 }
-
-struct LimitCase {
-  std::string fw;
-  std::string args;
-  int status;
-  std::string error;  // the start of standard error
-};
 
 std::string bytes(int count) {
   std::string words;
@@ -124,46 +110,53 @@ std::string bytes(int count) {
   return words;
 }
 
+// The reports a traced run wrote to the module.
+std::size_t writes(const std::string& trace) {
+  std::size_t n = 0;
+  for (auto at = trace.find("WriteFile"); at != std::string::npos;
+       at = trace.find("WriteFile", at + 1))
+    ++n;
+  return n;
+}
+
 // The firmware's limits are refused as usage errors that name them, before the bus transaction.
 TEST(ToolLimits, EachFirmwareGenerationsCountsAreCheckedUpFront) {
-  const std::vector<LimitCase> cases = {
-      {"2.0.19", "i2c read 0x50 0 60", 0, ""},
-      {"2.0.19", "i2c read 0x50 0 61", 1,
+  const std::vector<std::tuple<std::string, std::string, std::string>> cases = {
+      {"2.0.19", "i2c read 0x50 0 60", ""},
+      {"2.0.19", "i2c read 0x50 0 61",
        "gpio-dll: read count above what firmware 2.0.19 takes in one i2c read: at most 60"},
-      {"1.0.10", "i2c read 0x50 0 62", 0, ""},
-      {"1.0.10", "i2c read 0x50 0 63", 1,
+      {"1.0.10", "i2c read 0x50 0 62", ""},
+      {"1.0.10", "i2c read 0x50 0 63",
        "gpio-dll: read count above what firmware 1.0.10 takes in one i2c read: at most 62"},
-      {"1.0.10", "i2c write 0x50 0" + bytes(60), 0, ""},
-      {"1.0.10", "i2c write 0x50 0" + bytes(61), 1,
+      {"1.0.10", "i2c write 0x50 0" + bytes(60), ""},
+      {"1.0.10", "i2c write 0x50 0" + bytes(61),
        "gpio-dll: write count above what firmware 1.0.10 takes in one i2c write: at most 60"},
-      {"2.0.19", "i2c write 0x50 0" + bytes(61), 0, ""},
-      {"2.0.19", "i2c write-read 0x50 0 61", 1, "gpio-dll: read count above"},
-      {"2.0.19", "transfer w1@0x50 0 r61", 1, "gpio-dll: read count above"},
-      {"2.0.19", "transfer w62@0x50 0" + bytes(61) + " r1", 1, "gpio-dll: write count above"},
-      {"1.0.10", "transfer w62@0x50 0" + bytes(61), 1,
+      {"2.0.19", "i2c write 0x50 0" + bytes(61), ""},
+      {"2.0.19", "i2c write-read 0x50 0 61", "gpio-dll: read count above"},
+      {"2.0.19", "transfer w1@0x50 0 r61", "gpio-dll: read count above"},
+      {"2.0.19", "transfer w62@0x50 0" + bytes(61) + " r1", "gpio-dll: write count above"},
+      {"1.0.10", "transfer w62@0x50 0" + bytes(61),
        "gpio-dll: write count above what firmware 1.0.10 takes in one i2c write: at most 60"},
   };
-  for (const auto& c : cases) {
-    const std::string args = "--sim " + c.fw + " --trace " + c.args;
+  for (const auto& [fw, command, error] : cases) {
+    const std::string args = "--sim " + fw + " --trace " + command;
     const ToolRun r = run_tool(args);
-    EXPECT_EQ(r.status, c.status) << args << ": " << r.err.substr(r.err.rfind("gpio-dll:") + 0);
-    if (c.status == 0) continue;
-    EXPECT_NE(r.err.find(c.error), std::string::npos) << args;
-    // Identification reached the module, the refused transaction did not: one report written
-    // for each of the two version queries and their preliminaries, none more.
-    const ToolRun identify_only = run_tool("--sim " + c.fw + " --trace identify");
-    const auto writes = [](const std::string& trace) {
-      std::size_t n = 0;
-      for (auto at = trace.find("WriteFile"); at != std::string::npos;
-           at = trace.find("WriteFile", at + 1))
-        ++n;
-      return n;
-    };
-    EXPECT_EQ(writes(r.err), writes(identify_only.err)) << args;
+    EXPECT_EQ(r.status, error.empty() ? 0 : 1) << args;
+    if (error.empty()) continue;
+    EXPECT_NE(r.err.find(error), std::string::npos) << args;
+    // Identification reached the module (a report for each of the two version queries and their
+    // preliminaries), the refused transaction did not.
+    EXPECT_EQ(writes(r.err), writes(run_tool("--sim " + fw + " --trace identify").err)) << args;
   }
 }
 
-TEST(ToolScan, ProbesOnlyTheRangeGiven) {
+TEST(ToolScan, PrintsAGridOfTheAnsweringAddressesInTheRangeGiven) {
+  const ToolRun grid = run_tool("--sim 2.0.19 scan");
+  EXPECT_EQ(grid.status, 0) << grid.err;
+  EXPECT_TRUE(grid.out.starts_with("     0  1  2  3  4  5  6  7  8  9  a  b  c  d  e  f\n"));
+  EXPECT_NE(grid.out.find("\n00:          -- -- -- -- -- -- -- -- 0b -- -- -- --\n"),
+            std::string::npos);
+  EXPECT_NE(grid.out.find("\n50: 50 -- --"), std::string::npos);
   const auto all = only_json(run_tool("--json --sim 2.0.19 scan"), "all");
   EXPECT_EQ(all["devices"], nlohmann::json::parse("[11,80]"));
   const std::vector<std::pair<std::string, std::string>> ranges = {
@@ -177,34 +170,6 @@ TEST(ToolScan, ProbesOnlyTheRangeGiven) {
             std::string::npos)
       << part.out;
   EXPECT_NE(part.out.find("\n50:" + std::string(48, ' ') + "\n"), std::string::npos) << part.out;
-}
-
-TEST(ToolBattery, AnotherDeviceIsNotReadAsABattery) {
-  const ToolRun eeprom = run_tool("--sim 2.0.19 battery 0x50");
-  EXPECT_EQ(eeprom.status, 2);
-  EXPECT_EQ(eeprom.out, "");
-  EXPECT_NE(eeprom.err.find("the device at 0x50 does not answer like a smart battery"),
-            std::string::npos)
-      << eeprom.err;
-  EXPECT_EQ(eeprom.err.find("6280.4 degrees C\n"), std::string::npos);
-  const auto json = only_json(run_tool("--json --sim 1.0.10 battery 0x50"), "battery 0x50");
-  EXPECT_EQ(json["result"], "not a smart battery");
-  EXPECT_EQ(json["address"], 0x50);
-  EXPECT_EQ(run_tool("--sim 1.0.10 battery 0x0b").status, 0);
-}
-
-TEST(ToolCall, IdentifyFirstMakesAFreshRunWork) {
-  const std::string call = "--json --sim 2.0.19 call ";
-  const auto bare = only_json(run_tool(call + "GPIO_ReadSMBusWord 0x0d 0 0 0x16"), "bare");
-  EXPECT_EQ(bare["result"], 131);
-  const auto identified =
-      only_json(run_tool(call + "--identify GPIO_ReadSMBusWord 0x0d 0 0 0x16"), "identified");
-  EXPECT_EQ(identified["result"], 0);
-  EXPECT_EQ(identified["args"]["DataL"], 0x57);
-  // A module that cannot be identified: the identification's failure, the method not called.
-  const ToolRun absent = run_tool("--json --device /nonexistent/hidraw call --identify GPIO_Test");
-  EXPECT_EQ(absent.status, 2);
-  EXPECT_EQ(only_json(absent, "absent")["command"], "identify");
 }
 
 // A script for the simulated "2.0.19" module: identification (the window's start-up, then the
@@ -252,7 +217,8 @@ TEST(ToolEeprom, AFileThatCannotBeWrittenFailsBeforeTheRead) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
-TEST(ToolEeprom, JsonNeverCarriesTheBinaryImage) {
+// The image goes through files, or standard output without --json; JSON never carries it.
+TEST(ToolEeprom, ImagesGoThroughFiles) {
   const std::string file = tool_temp_path("json_image");
   const ToolRun r = run_tool("--json --sim 2.0.19 eeprom read " + file);
   EXPECT_EQ(r.status, 0) << r.err;
@@ -260,46 +226,14 @@ TEST(ToolEeprom, JsonNeverCarriesTheBinaryImage) {
   EXPECT_EQ(json["bytes"], 8192);
   EXPECT_EQ(json["file"], file);
   EXPECT_EQ(std::filesystem::file_size(file), 8192u);
+  EXPECT_EQ(run_tool("--sim 2.0.19 eeprom read -").out.size(), 8192u);
+  EXPECT_EQ(run_tool("--json --sim 2.0.19 eeprom read -").err,
+            "gpio-dll: --json keeps standard output for JSON: give a FILE for the image\n");
+  std::ofstream(file, std::ios::trunc) << "short";
+  const ToolRun short_image = run_tool("--sim 1.0.10 -y eeprom write " + file);
+  EXPECT_EQ(short_image.status, 1);
+  EXPECT_EQ(short_image.err, "gpio-dll: " + file + " holds 5 bytes, not 8192\n");
   std::remove(file.c_str());
-}
-
-TEST(ToolEeprom, DumpShowsTheImageAsHexAndAscii) {
-  REQUIRE_SERVED_DEVICE();
-  char pattern[] = "/tmp/gpio-dll-eeprom-dump.XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
-  gpio_dll::testing::Server server;
-  ASSERT_TRUE(server.start(dir));
-  const std::string device = "--device " + dir + "/dev/hidraw0 ";
-  std::string image;
-  for (int i = 0; i < 8192; ++i)
-    image += static_cast<char>(i * 7 + 3);
-  std::ofstream(dir + ".image", std::ios::binary) << image;
-  ASSERT_EQ(run_tool(device + "eeprom write " + dir + ".image").status, 0);
-  const ToolRun dump = run_tool(device + "eeprom dump");
-  EXPECT_EQ(dump.status, 0) << dump.err;
-  for (int a : {0x0000, 0x0001, 0x00ff, 0x1000, 0x1ffe, 0x1fff}) {
-    char hex[4];
-    std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned char>(image[a]));
-    EXPECT_EQ(byte_cell(dump.out, a, 4), hex) << a;
-  }
-  // The ASCII column of row 0x0000: printable bytes as themselves, others as '.'.
-  std::string ascii;
-  for (int a = 0; a < 16; ++a) {
-    const auto b = static_cast<unsigned char>(image[a]);
-    ascii += b >= 0x20 && b < 0x7f ? static_cast<char>(b) : '.';
-  }
-  EXPECT_NE(dump.out.find("\n0000: "), std::string::npos);
-  EXPECT_NE(dump.out.find("   " + ascii + "\n0010: "), std::string::npos)
-      << dump.out.substr(0, 300);
-  // To a file: the same table.
-  EXPECT_EQ(run_tool(device + "eeprom dump " + dir + ".table").status, 0);
-  std::ifstream table(dir + ".table");
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(table), {}), dump.out);
-  server.stop();
-  std::filesystem::remove_all(dir);
-  std::filesystem::remove(dir + ".image");
-  std::filesystem::remove(dir + ".table");
 }
 
 }  // namespace

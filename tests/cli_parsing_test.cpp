@@ -100,32 +100,14 @@ TEST(ToolCommandLine, OptionsStandAnywhereOnTheLine) {
   }
 }
 
-TEST(ToolCommandLine, UnknownOptionsAreNamed) {
-  const std::vector<std::pair<std::string, std::string>> cases = {
-      {"--jsn identify", "--jsn"},
-      {"--sim 2.0.19 identify --frob", "--frob"},
-      {"--sim 2.0.19 smbus read-word 0x0b 0 --pecc", "--pecc"},
-      {"-x identify", "-x"},
-      {"--sim 2.0.19 lines get p0 -w", "-w"},  // -w is dump's
-      {"--sim 2.0.19 call --bogus GPIO_Test", "--bogus"},
-      {"--sim 2.0.19 battery --identify", "--identify"},  // call's
-  };
-  for (const auto& [args, option] : cases) {
-    const ToolRun r = run_tool(args);
-    EXPECT_EQ(r.status, 1) << args;
-    EXPECT_EQ(r.err, "gpio-dll: unknown option " + option + "\n") << args;
-    EXPECT_EQ(r.out, "") << args;
-  }
-}
-
 struct UsageCase {
-  std::string args;     // after --sim 2.0.19 --json
-  std::string command;  // the "command" field: the command word, "" before one is known
+  std::string args;     // after --sim 2.0.19 --trace
+  std::string command;  // the JSON "command" field: the command word, "" before one is known
   std::string message;  // the start of the message
 };
 
-// Every usage error of every command: exit status 1, the text on standard error and one JSON
-// object on standard output with the same message.
+// Every usage error of every command and option: exit status 1, the module never reached; as
+// text, the message alone on standard error; with --json, the same and one JSON object with it.
 TEST(ToolCommandLine, EveryUsageErrorAsTextAndJson) {
   const std::vector<UsageCase> cases = {
       {"", "", "no command given"},
@@ -174,7 +156,6 @@ TEST(ToolCommandLine, EveryUsageErrorAsTextAndJson) {
       {"eeprom read", "eeprom", "usage: gpio-dll eeprom read FILE"},
       {"eeprom write /nonexistent/image", "eeprom",
        "cannot read /nonexistent/image: No such file or directory"},
-      {"eeprom read -", "eeprom", "--json keeps standard output for JSON"},
       {"eeprom dump a b", "eeprom", "usage: gpio-dll eeprom dump [FILE]"},
       {"dma", "dma", "usage: gpio-dll dma HEX"},
       {"dma 2BF", "dma", "HEX: odd number of digits"},
@@ -192,27 +173,41 @@ TEST(ToolCommandLine, EveryUsageErrorAsTextAndJson) {
       {"batch x", "batch", "usage: gpio-dll batch"},
       {"debug-window x", "debug-window", "usage: gpio-dll debug-window"},
       {"--device /dev/hidraw0 identify", "identify", "--sim and --device exclude each other"},
+      {"smbus read-word 0x78 0x0d", "smbus", "address out of range (3 to 119): 0x78"},
+      {"smbus read-word 0x0b 256", "smbus", "command out of range (0 to 255): 256"},
+      {"smbus write-word 0x0b 0 0x10000", "smbus", "data out of range (0 to 65535): 0x10000"},
+      {"smbus read-byte 0x0b 015", "smbus", "command has a leading 0"},
+      {"message 010", "message", "CODE has a leading 0 (write decimal without it, or 0x for hex)"},
+      {"message 0x80000000", "message", "CODE out of range (-2147483648 to 2147483647)"},
+      {"message -- --5", "message", "CODE is not a number: --5"},
+      {"message --5", "message", "unknown option --5"},  // an option's form, as getopt reads it
+      {"call Check_DllErrorCode 010", "call", "lcode has a leading 0"},
+      {"--jsn identify", "identify", "unknown option --jsn"},
+      {"identify --frob", "identify", "unknown option --frob"},
+      {"smbus read-word 0x0b 0 --pecc", "smbus", "unknown option --pecc"},
+      {"-x identify", "identify", "unknown option -x"},
+      {"lines get p0 -w", "lines", "unknown option -w"},  // dump's
+      {"call --bogus GPIO_Test", "call", "unknown option --bogus"},
+      {"battery --identify", "battery", "unknown option --identify"},  // call's
+      {"--bogus", "", "unknown option --bogus"},
+      {"--sim", "", "--sim needs a value"},
+      {"--sim 9 identify", "identify", "not a version text: 9"},
+      {"call --identify --device", "call", "--device needs a value"},
   };
   for (const auto& c : cases) {
-    const std::string args = "--sim 2.0.19 --json " + c.args;
-    const ToolRun r = run_tool(args);
-    EXPECT_EQ(r.status, 1) << args;
-    EXPECT_TRUE(r.err.starts_with("gpio-dll: " + c.message)) << args << ": " << r.err;
-    const auto object = only_json(r, args);
+    const std::string args = "--sim 2.0.19 --trace " + c.args;  // the trace shows any exchange
+    const ToolRun text = run_tool(args);
+    EXPECT_EQ(text.status, 1) << args;
+    EXPECT_TRUE(text.err.starts_with("gpio-dll: " + c.message)) << args << ": " << text.err;
+    EXPECT_EQ(text.out, "") << args;
+    const ToolRun json = run_tool("--json " + args);
+    EXPECT_EQ(json.status, 1) << args;
+    EXPECT_EQ(json.err, text.err) << args;
+    const auto object = only_json(json, args);
     EXPECT_EQ(object.value("command", "?"), c.command) << args;
     EXPECT_EQ(object.value("result", "?"), "usage") << args;
-    EXPECT_EQ("gpio-dll: " + object.value("message", "?") + "\n", r.err) << args;
+    EXPECT_EQ("gpio-dll: " + object.value("message", "?") + "\n", text.err) << args;
   }
-}
-
-TEST(ToolCommandLine, OptionErrorsBeforeTheCommandComeAsJsonToo) {
-  for (const char* args : {"--json --sim", "--json --sim 9 identify", "--json --bogus"}) {
-    const ToolRun r = run_tool(args);
-    EXPECT_EQ(r.status, 1) << args;
-    EXPECT_EQ(only_json(r, args).value("result", "?"), "usage") << args;
-  }
-  EXPECT_EQ(run_tool("--sim").err, "gpio-dll: --sim needs a value\n");
-  EXPECT_EQ(run_tool("call --identify --device").err, "gpio-dll: --device needs a value\n");
 }
 
 }  // namespace

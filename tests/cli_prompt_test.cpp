@@ -1,10 +1,6 @@
 // The confirmation before writes and the progress bar, with the tool on a pseudo-terminal: asked
 // only on a terminal without -y, never in a pipe.
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -15,52 +11,21 @@
 
 namespace {
 
+using gpio_dll::testing::Process;
 using gpio_dll::testing::run_tool;
 using gpio_dll::testing::tool_temp_path;
-
-struct TerminalRun {
-  int status = -1;
-  std::string screen;  // standard output and standard error as the terminal got them
-};
+using gpio_dll::testing::ToolRun;
 
 constexpr const char* kQuestion = "Continue? [Y/n] ";
 
-// Runs the tool on a pseudo-terminal; types `answer` when the question shows. The wait for the
-// child is bounded (a tool that blocks fails the test) but never a sleep.
-TerminalRun run_on_terminal(const std::string& args, const std::string& answer) {
-  TerminalRun run;
-  int master = -1;
-  const pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
-  if (child < 0) return run;
-  if (child == 0) {
-    setenv("PAGER", "sed s/^/paged:/", 1);
-    const std::string command = std::string(GPIO_DLL_TOOL) + " " + args;
-    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  bool answered = false;
-  for (;;) {
-    pollfd fd{master, POLLIN, 0};
-    if (poll(&fd, 1, 20000) <= 0) {
-      ADD_FAILURE() << args << ": no output for 20 s:\n" << run.screen;
-      kill(child, SIGKILL);
-      break;
-    }
-    char buffer[4096];
-    const ssize_t n = read(master, buffer, sizeof buffer);
-    if (n <= 0) break;  // EIO once the child has closed the terminal
-    run.screen.append(buffer, static_cast<std::size_t>(n));
-    if (!answered && run.screen.find(kQuestion) != std::string::npos) {
-      answered = true;
-      const std::string typed = answer + "\n";
-      EXPECT_EQ(write(master, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-    }
-  }
-  close(master);
-  int status = 0;
-  waitpid(child, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+// The tool on a pseudo-terminal, with `answer` typed when the question shows; `out` holds all
+// the terminal got. The pager marks each line it shows.
+ToolRun run_on_terminal(const std::string& args, const std::string& answer = "") {
+  Process tool("/bin/sh",
+               {"-c", "PAGER='sed s/^/paged:/' " + std::string(GPIO_DLL_TOOL) + " " + args}, true);
+  if (tool.wait_for(kQuestion)) tool.type(answer + "\n");
+  const int status = tool.finish();
+  return {status, tool.out, ""};
 }
 
 struct PromptCase {
@@ -94,13 +59,13 @@ TEST(ToolPrompt, WritesAskOnATerminalUnlessToldNotTo) {
   };
   for (const auto& c : cases) {
     const std::string args = "--sim 2.0.19 --trace " + c.args;
-    const TerminalRun r = run_on_terminal(args, c.answer);
-    EXPECT_EQ(r.status, c.status) << args << ":\n" << r.screen;
-    EXPECT_EQ(r.screen.find(kQuestion) != std::string::npos, c.asked) << args << ":\n" << r.screen;
+    const ToolRun r = run_on_terminal(args, c.answer);
+    EXPECT_EQ(r.status, c.status) << args << ":\n" << r.out;
+    EXPECT_EQ(r.out.find(kQuestion) != std::string::npos, c.asked) << args << ":\n" << r.out;
     if (c.status == 1) {
-      EXPECT_NE(r.screen.find("aborting on user request"), std::string::npos) << args;
+      EXPECT_NE(r.out.find("aborting on user request"), std::string::npos) << args;
       // Declined before the module was even identified.
-      EXPECT_EQ(r.screen.find("WriteFile"), std::string::npos) << args;
+      EXPECT_EQ(r.out.find("WriteFile"), std::string::npos) << args;
     }
   }
   std::remove(image.c_str());
@@ -118,21 +83,21 @@ TEST(ToolPrompt, PipesAndFilesAreNeverAsked) {
 
 TEST(ToolProgress, TheBarEndsAtTheLastChunkAndIsCleared) {
   const std::string file = tool_temp_path("progress_image");
-  const TerminalRun r = run_on_terminal("--sim 2.0.19 eeprom read " + file, "");
+  const ToolRun r = run_on_terminal("--sim 2.0.19 eeprom read " + file);
   std::remove(file.c_str());
-  EXPECT_EQ(r.status, 0) << r.screen;
-  const auto last = r.screen.rfind("/8192");
-  ASSERT_NE(last, std::string::npos) << r.screen;
-  EXPECT_EQ(r.screen.substr(last - 5, 10), " 8192/8192") << "drawn again after the end";
+  EXPECT_EQ(r.status, 0) << r.out;
+  const auto last = r.out.rfind("/8192");
+  ASSERT_NE(last, std::string::npos) << r.out;
+  EXPECT_EQ(r.out.substr(last - 5, 10), " 8192/8192") << "drawn again after the end";
   // Cleared: the line is blanked and the cursor back at its start.
-  EXPECT_TRUE(r.screen.ends_with(std::string(60, ' ') + "\r")) << r.screen.substr(last);
+  EXPECT_TRUE(r.out.ends_with(std::string(60, ' ') + "\r")) << r.out.substr(last);
 }
 
 TEST(ToolPager, TheEepromTableGoesThroughThePagerOnATerminal) {
-  const TerminalRun r = run_on_terminal("--sim 2.0.19 eeprom dump", "");
-  EXPECT_EQ(r.status, 0) << r.screen;
-  EXPECT_NE(r.screen.find("paged:0000: ff ff"), std::string::npos) << r.screen.substr(0, 400);
-  EXPECT_NE(r.screen.find("paged:1ff0: ff ff"), std::string::npos);
+  const ToolRun r = run_on_terminal("--sim 2.0.19 eeprom dump");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(r.out.find("paged:0000: ff ff"), std::string::npos) << r.out.substr(0, 400);
+  EXPECT_NE(r.out.find("paged:1ff0: ff ff"), std::string::npos);
   // Not on a terminal: straight to standard output.
   EXPECT_TRUE(run_tool("--sim 2.0.19 eeprom dump").out.find("paged:") == std::string::npos);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "parse_hex_bytes.hpp"
@@ -18,77 +19,54 @@ using gpio_dll::parse::ParseError;
 constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
 constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
 
-struct NumberCase {
-  const char* word;
-  std::int64_t min;
-  std::int64_t max;
-  std::int64_t value;
-};
-
 TEST(ParseNumber, TakesDecimalAndHexWithOneSign) {
-  const std::vector<NumberCase> cases = {
-      {"0", 0, 255, 0},
-      {"255", 0, 255, 255},
-      {"0xff", 0, 255, 255},
-      {"0XFF", 0, 255, 255},
-      {"0x0b", 3, 0x77, 11},
-      {"0x00ff", 0, 255, 255},  // zeros after 0x are hex, not octal
-      {"+7", 0, 255, 7},
-      {"-0", 0, 255, 0},
-      {"-0x10", -16, 0, -16},
-      {"-9223372036854775808", kMin, kMax, kMin},
-      {"-0x8000000000000000", kMin, kMax, kMin},
-      {"9223372036854775807", kMin, kMax, kMax},
+  const std::vector<std::pair<const char*, std::int64_t>> cases = {
+      {"0", 0},
+      {"255", 255},
+      {"0xff", 255},
+      {"0XFF", 255},
+      {"0x0b", 11},
+      {"0x00ff", 255},  // zeros after 0x are hex, not octal
+      {"+7", 7},
+      {"-0", 0},
+      {"-0x10", -16},
+      {"-9223372036854775808", kMin},
+      {"-0x8000000000000000", kMin},
+      {"9223372036854775807", kMax},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(parse_number(c.word, c.min, c.max), c.value) << c.word;
+  for (const auto& [word, value] : cases)
+    EXPECT_EQ(parse_number(word, kMin, kMax), value) << word;
+  // The bounds themselves are in range.
+  EXPECT_EQ(parse_number("0", 0, 255), 0);
+  EXPECT_EQ(parse_number("0xff", 0, 255), 255);
+  EXPECT_EQ(parse_number("-0x10", -16, 0), -16);
 }
 
-struct RefusedNumber {
-  const char* word;
-  std::int64_t min;
-  std::int64_t max;
-  const char* reason;
-};
+// The reason a word is refused for, after checking the error names the word.
+std::string refusal(const char* word, std::int64_t min, std::int64_t max) {
+  try {
+    parse_number(word, min, max);
+    return "taken";
+  } catch (const ParseError& e) {
+    EXPECT_EQ(e.word(), word);
+    EXPECT_EQ(std::string(e.what()), std::string(word) + ": " + e.reason());
+    return e.reason();
+  }
+}
 
 TEST(ParseNumber, SaysWhyAWordIsRefused) {
-  const std::vector<RefusedNumber> cases = {
-      {"", 0, 255, "is not a number"},
-      {"-", 0, 255, "is not a number"},
-      {"0x", 0, 255, "is not a number"},
-      {"0x-5", -10, 10, "is not a number"},
-      {"--5", -10, 10, "is not a number"},
-      {"+-5", -10, 10, "is not a number"},
-      {" 5", 0, 255, "is not a number"},
-      {"5 ", 0, 255, "is not a number"},
-      {"5x", 0, 255, "is not a number"},
-      {"0b101", 0, 255, "is not a number"},
-      {"12a", 0, 255, "is not a number"},
-      {"0xfg", 0, 255, "is not a number"},
-      {"010", 0, 255, "has a leading 0 (write decimal without it, or 0x for hex)"},
-      {"-07", -10, 10, "has a leading 0 (write decimal without it, or 0x for hex)"},
-      {"00", 0, 255, "has a leading 0 (write decimal without it, or 0x for hex)"},
-      {"0x1FF", 0, 255, "out of range (0 to 255)"},
-      {"256", 0, 255, "out of range (0 to 255)"},
-      {"-1", 0, 255, "out of range (0 to 255)"},
-      {"2", 3, 0x77, "out of range (3 to 119)"},
-      {"9223372036854775808", kMin, kMax,
-       "out of range (-9223372036854775808 to 9223372036854775807)"},
-      {"-9223372036854775809", kMin, kMax,
-       "out of range (-9223372036854775808 to 9223372036854775807)"},
-      {"0x10000000000000000", kMin, kMax,
-       "out of range (-9223372036854775808 to 9223372036854775807)"},
-  };
-  for (const auto& c : cases) {
-    try {
-      parse_number(c.word, c.min, c.max);
-      ADD_FAILURE() << "took '" << c.word << "'";
-    } catch (const ParseError& e) {
-      EXPECT_EQ(e.reason(), c.reason) << c.word;
-      EXPECT_EQ(e.word(), c.word);
-      EXPECT_EQ(std::string(e.what()), std::string(c.word) + ": " + c.reason);
-    }
-  }
+  for (const char* word :
+       {"", "-", "0x", "0x-5", "--5", "+-5", " 5", "5 ", "5x", "0b101", "12a", "0xfg"})
+    EXPECT_EQ(refusal(word, -10, 255), "is not a number") << word;
+  for (const char* word : {"010", "-07", "00"})
+    EXPECT_EQ(refusal(word, -10, 255), "has a leading 0 (write decimal without it, or 0x for hex)")
+        << word;
+  const std::string whole = "out of range (-9223372036854775808 to 9223372036854775807)";
+  EXPECT_EQ(refusal("0x1FF", 0, 255), "out of range (0 to 255)");
+  EXPECT_EQ(refusal("-1", 0, 255), "out of range (0 to 255)");
+  EXPECT_EQ(refusal("2", 3, 0x77), "out of range (3 to 119)");
+  for (const char* word : {"9223372036854775808", "-9223372036854775809", "0x10000000000000000"})
+    EXPECT_EQ(refusal(word, kMin, kMax), whole) << word;
 }
 
 TEST(ParseNumber, LeadingZeroIsOnlyADigitAfterZero) {
@@ -99,13 +77,8 @@ TEST(ParseNumber, LeadingZeroIsOnlyADigitAfterZero) {
     EXPECT_FALSE(has_leading_zero(word)) << word;
 }
 
-struct HexCase {
-  const char* text;
-  std::vector<std::uint8_t> bytes;
-};
-
 TEST(ParseHexBytes, TakesPairsOfDigitsWithBlanksAnywhere) {
-  const std::vector<HexCase> cases = {
+  const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> cases = {
       {"", {}},
       {"   ", {}},
       {"C0FFEE", {0xC0, 0xFF, 0xEE}},
@@ -115,32 +88,26 @@ TEST(ParseHexBytes, TakesPairsOfDigitsWithBlanksAnywhere) {
       {"0 A", {0x0A}},
       {"09afAF", {0x09, 0xAF, 0xAF}},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(parse_hex_bytes(c.text), c.bytes) << c.text;
+  for (const auto& [text, bytes] : cases)
+    EXPECT_EQ(parse_hex_bytes(text), bytes) << text;
 }
 
-struct RefusedHex {
-  const char* text;
-  const char* reason;
-};
-
 TEST(ParseHexBytes, SaysWhyTextIsRefused) {
-  const std::vector<RefusedHex> cases = {
+  const std::vector<std::pair<const char*, const char*>> cases = {
       {"2BF", "odd number of digits"},
-      {"A", "odd number of digits"},
       {"00 0", "odd number of digits"},
       {"0G", "not a hex digit: 'G' at position 2"},
       {"0x10", "not a hex digit: 'x' at position 2"},
       {"00 -1", "not a hex digit: '-' at position 4"},
       {"gg", "not a hex digit: 'g' at position 1"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [text, reason] : cases) {
     try {
-      parse_hex_bytes(c.text);
-      ADD_FAILURE() << "took '" << c.text << "'";
+      parse_hex_bytes(text);
+      ADD_FAILURE() << "took '" << text << "'";
     } catch (const ParseError& e) {
-      EXPECT_EQ(e.reason(), c.reason) << c.text;
-      EXPECT_EQ(e.word(), c.text);
+      EXPECT_EQ(e.reason(), reason) << text;
+      EXPECT_EQ(e.word(), text);
     }
   }
 }

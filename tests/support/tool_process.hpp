@@ -1,20 +1,120 @@
-// Runs the gpio-dll tool as a process: standard output, standard error and exit status, and its
-// --json lines parsed.
+// Runs the gpio-dll tools as processes: standard output, standard error and exit status, and the
+// tool's --json lines parsed.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace gpio_dll::testing {
+
+using Clock = std::chrono::steady_clock;
+
+// One run of a program with its standard output and error on pipes, or with all three on a
+// pseudo-terminal (`terminal`), whose output goes to `out`. A run that does not end within the
+// deadline is killed and reported with status -1, so that an argument the program wrongly
+// accepts (and then serves on) fails the test instead of hanging it.
+class Process {
+ public:
+  Process(const std::string& program, const std::vector<std::string>& args, bool terminal = false) {
+    int out_pipe[2], err_pipe[2];
+    if (terminal)
+      pid_ = forkpty(&out_fd_, nullptr, nullptr, nullptr);
+    else if (pipe(out_pipe) == 0 && pipe(err_pipe) == 0)
+      pid_ = fork();
+    else
+      return;
+    if (pid_ == 0) {
+      if (!terminal) {
+        dup2(out_pipe[1], STDOUT_FILENO);
+        dup2(err_pipe[1], STDERR_FILENO);
+        close(out_pipe[0]);
+        close(err_pipe[0]);
+      }
+      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+      for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      execv(program.c_str(), argv.data());
+      _exit(127);
+    }
+    if (terminal) return;
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    out_fd_ = out_pipe[0];
+    err_fd_ = err_pipe[0];
+  }
+  ~Process() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_fd_ >= 0) close(out_fd_);
+    if (err_fd_ >= 0) close(err_fd_);
+  }
+
+  // Reads standard output until it holds `text`; false if it ends or the deadline passes first.
+  bool wait_for(const std::string& text, std::chrono::seconds limit = std::chrono::seconds(10)) {
+    const auto deadline = Clock::now() + limit;
+    while (out.find(text) == std::string::npos && Clock::now() < deadline)
+      if (!read_some(100)) return out.find(text) != std::string::npos;
+    return out.find(text) != std::string::npos;
+  }
+
+  // Types `text` at the terminal.
+  void type(const std::string& text) {
+    EXPECT_EQ(write(out_fd_, text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  }
+
+  // Stops the program with `signal` (0: lets it end by itself), reads both pipes to their end,
+  // which waits for every process that holds them too, and returns the exit status.
+  int finish(int signal = 0, std::chrono::seconds limit = std::chrono::seconds(10)) {
+    if (pid_ <= 0) return -1;
+    if (signal != 0) kill(pid_, signal);
+    const auto deadline = Clock::now() + limit;
+    while ((out_fd_ >= 0 || err_fd_ >= 0) && Clock::now() < deadline)
+      read_some(100);
+    if (out_fd_ >= 0 || err_fd_ >= 0) kill(pid_, SIGKILL);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) && out_fd_ < 0 && err_fd_ < 0 ? WEXITSTATUS(status) : -1;
+  }
+
+  std::string out, err;
+
+ private:
+  // One poll of both pipes; false once both have ended.
+  bool read_some(int timeout_ms) {
+    pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
+    if (poll(fds, 2, timeout_ms) <= 0) return out_fd_ >= 0 || err_fd_ >= 0;
+    drain(fds[0], out_fd_, out);
+    drain(fds[1], err_fd_, err);
+    return out_fd_ >= 0 || err_fd_ >= 0;
+  }
+  static void drain(const pollfd& p, int& fd, std::string& into) {
+    if (fd < 0 || (p.revents & (POLLIN | POLLHUP | POLLERR)) == 0) return;
+    char buffer[4096];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0) return void(into.append(buffer, static_cast<std::size_t>(n)));
+    close(fd);
+    fd = -1;
+  }
+
+  pid_t pid_ = -1;
+  int out_fd_ = -1, err_fd_ = -1;
+};
 
 struct ToolRun {
   int status = -1;
@@ -32,24 +132,11 @@ inline std::string tool_temp_path(const std::string& what) {
 // Runs the tool with `args` (shell words) and `input` on standard input.
 inline ToolRun run_tool(const std::string& args, const std::string& input = "") {
   const std::string in_path = tool_temp_path("in.txt");
-  const std::string err_path = tool_temp_path("err.txt");
   std::ofstream(in_path) << input;
-  const std::string command =
-      std::string(GPIO_DLL_TOOL) + " " + args + " < " + in_path + " 2> " + err_path;
-  ToolRun result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  std::size_t n = 0;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    result.out.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  std::ifstream err(err_path);
-  result.err.assign(std::istreambuf_iterator<char>(err), {});
+  Process run("/bin/sh", {"-c", std::string(GPIO_DLL_TOOL) + " " + args + " < " + in_path});
+  const int status = run.finish(0, std::chrono::seconds(60));
   std::remove(in_path.c_str());
-  std::remove(err_path.c_str());
-  return result;
+  return {status, run.out, run.err};
 }
 
 // Every line of `out` as JSON; a line that does not parse fails the test.
