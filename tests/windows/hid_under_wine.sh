@@ -73,7 +73,7 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   echo \"\$out\" | grep -q '^firmware: 2.0.19' || { echo 'wrong firmware'; exit 1; }
   echo \"\$out\" | grep -q '^vendor: *0451' || { echo 'wrong vendor'; exit 1; }
 
-  '$loader' '$tool' smbus write-word 0x0b 0x01 0x1234
+  '$loader' '$tool' smbus write-word --yes 0x0b 0x01 0x1234
   word=\$('$loader' '$tool' smbus read-word 0x0b 0x01 | tr -d '\\r')
   echo \"read-word: \$word\"
   [ \"\$word\" = 0x1234 ] || { echo 'the word read back differs from the word written'; exit 1; }
