@@ -7,6 +7,7 @@ set -eu
 sim=$1
 tests=$2
 support=$(cd "$(dirname "$0")/support" && pwd)/served_device.sh
+# shellcheck source=support/served_device.sh
 . "$support"
 require_served_device
 

@@ -12,6 +12,7 @@ set -eu
 sim=$1 tool=$2 loader=$3 prefix=$4
 
 support=$(cd "$(dirname "$0")/../support" && pwd)/served_device.sh
+# shellcheck source=../support/served_device.sh
 . "$support"
 require_served_device
 [ -x "$sim" ] || skip "needs the Linux gpio-dll-sim (configure with -DGPIO_DLL_HOST_SIM=PATH)"
