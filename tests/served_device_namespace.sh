@@ -6,39 +6,21 @@
 set -eu
 sim=$1
 tests=$2
-
-if [ "$(id -u)" != 0 ] || [ ! -e /dev/fuse ] || ! command -v unshare >/dev/null; then
-  echo "served-device namespace test skipped: needs root, /dev/fuse and unshare"
-  [ -n "${GPIO_DLL_REQUIRE_SERVED_DEVICE:-}" ] && exit 1
-  exit 77
-fi
+support=$(cd "$(dirname "$0")/support" && pwd)/served_device.sh
+# shellcheck source=support/served_device.sh
+. "$support"
+require_served_device
 
 dir=$(mktemp -d /tmp/gpio-dll-ns.XXXXXX)
-"$sim" serve --fw 2.0.19 --mount "$dir/mnt" >"$dir/log" 2>&1 &
-server=$!
-trap 'kill $server 2>/dev/null || true; wait $server 2>/dev/null || true; rm -rf "$dir"' EXIT
-i=0
-until grep -q '^control:' "$dir/log" 2>/dev/null; do
-  i=$((i + 1))
-  [ $i -gt 100 ] && { echo "gpio-dll-sim did not start:"; cat "$dir/log"; exit 1; }
-  sleep 0.1
-done
+trap 'stop_module; rm -rf "$dir"' EXIT
+serve_module "$sim" "$dir"
 
-status=0
 GPIO_DLL_IN_SERVED_NAMESPACE=1 unshare --mount --propagation private sh -c "
   set -e
-  mkdir -p '$dir/host-dev'
-  mount --bind /dev '$dir/host-dev'
-  mount -t tmpfs gpio-dll-dev /dev
-  for node in null zero random urandom full tty; do
-    touch /dev/\$node
-    mount --bind '$dir/host-dev'/\$node /dev/\$node
-  done
-  touch /dev/hidraw0
-  mount --bind '$dir/mnt/dev/hidraw0' /dev/hidraw0
+  . '$support'
+  private_dev '$dir'
   mount -t tmpfs gpio-dll-class /sys/class
   mkdir /sys/class/hidraw
   mount --bind '$dir/mnt/sys/class/hidraw' /sys/class/hidraw
   exec '$tests' --gtest_filter='DefaultPaths.*'
-" || status=$?
-exit $status
+"

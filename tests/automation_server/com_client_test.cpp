@@ -73,18 +73,23 @@ TEST_F(ComClient, AnOverflowReachesTheClientAsAutomationError6WithItsArgumentsWr
                                      Variant(I16{0x16})};
   const testing::Expected expected = call_library("GPIO_ReadSMBusWord", args);
   ASSERT_EQ(expected.error, kOverflow);
-  ComCall got;
-  call(*object_, "GPIO_ReadSMBusWord", args, true, got);
-  EXPECT_EQ(got.hr, DISP_E_EXCEPTION);
-  EXPECT_EQ(static_cast<std::uint32_t>(got.exception.scode), 0x800A0006u);
-  EXPECT_EQ(got.arguments, expected.arguments);
+  ASSERT_NE(expected.arguments, args);  // the method cleared its outputs before it failed
+  for (const bool as_variables : {false, true}) {
+    ComCall got;
+    call(*object_, "GPIO_ReadSMBusWord", args, as_variables, got);
+    EXPECT_EQ(got.hr, DISP_E_EXCEPTION);
+    EXPECT_EQ(static_cast<std::uint32_t>(got.exception.scode), 0x800A0006u);
+    ASSERT_NE(got.exception.bstrDescription, nullptr);
+    EXPECT_STREQ(got.exception.bstrDescription, L"Overflow");
+    EXPECT_EQ(got.arguments, expected.arguments);
+  }
 }
 
 TEST_F(ComClient, ShutdownGivesAnEmptyResult) {
   ComCall got;
   call(*object_, "GPIO_ShutdownDLL", {}, false, got);
   EXPECT_EQ(got.hr, S_OK);
-  EXPECT_TRUE(got.result.is_empty());
+  EXPECT_TRUE(got.result.is_empty());  // call() starts the result as VT_I4
 }
 
 }  // namespace

@@ -24,22 +24,6 @@ std::string text_of(BSTR text) {
   return out;
 }
 
-VARTYPE declared_kind(automation::ArgType type) {
-  switch (type) {
-    case automation::ArgType::Int16:
-      return VT_I2;
-    case automation::ArgType::Int32:
-      return VT_I4;
-    case automation::ArgType::UInt8:
-      return VT_UI1;
-    case automation::ArgType::Text:
-      return VT_BSTR;
-    case automation::ArgType::Bytes:
-      break;
-  }
-  return VT_ARRAY | VT_UI1;
-}
-
 }  // namespace
 
 SAFEARRAY* make_array(const std::vector<std::uint8_t>& bytes, VARTYPE element, LONG lower_bound) {
@@ -86,107 +70,64 @@ std::vector<std::uint8_t> array_bytes(SAFEARRAY* array) {
   return bytes;
 }
 
+VARTYPE declared_kind(automation::ArgType type) {
+  switch (type) {
+    case automation::ArgType::Int16:
+      return VT_I2;
+    case automation::ArgType::Int32:
+      return VT_I4;
+    case automation::ArgType::UInt8:
+      return VT_UI1;
+    case automation::ArgType::Text:
+      return VT_BSTR;
+    case automation::ArgType::Bytes:
+      break;
+  }
+  return VT_ARRAY | VT_UI1;
+}
+
 Variable::Variable(const Variant& value, VARTYPE kind) : kind_(kind) {
-  VariantInit(&variant_);
-  switch (kind) {
+  VariantInit(&held_);
+  // In the order of Variant::Type.
+  static constexpr VARTYPE kOwnKind[] = {VT_EMPTY, VT_I2,   VT_I4,
+                                         VT_UI1,   VT_BSTR, VT_ARRAY | VT_UI1};
+  V_VT(&held_) = kind == VT_VARIANT ? kOwnKind[static_cast<int>(value.type())] : kind;
+  switch (V_VT(&held_)) {
+    case VT_EMPTY:
+      break;
     case VT_I2:
-      i2_ = value.to_int16();
+      V_I2(&held_) = value.to_int16();
       break;
     case VT_I4:
-      i4_ = value.to_int32();
+      V_I4(&held_) = value.to_int32();
       break;
     case VT_UI1:
-      ui1_ = value.to_uint8();
+      V_UI1(&held_) = value.to_uint8();
       break;
     case VT_BSTR:
-      bstr_ = bstr_of(value.to_text());
+      V_BSTR(&held_) = bstr_of(value.to_text());
       break;
     case VT_ARRAY | VT_UI1:
-      array_ = make_array(value.to_bytes());
-      break;
-    case VT_VARIANT:
-      switch (value.type()) {
-        case Variant::Type::Empty:
-          break;
-        case Variant::Type::Int16:
-          V_VT(&variant_) = VT_I2;
-          V_I2(&variant_) = value.to_int16();
-          break;
-        case Variant::Type::Int32:
-          V_VT(&variant_) = VT_I4;
-          V_I4(&variant_) = value.to_int32();
-          break;
-        case Variant::Type::UInt8:
-          V_VT(&variant_) = VT_UI1;
-          V_UI1(&variant_) = value.to_uint8();
-          break;
-        case Variant::Type::Text:
-          V_VT(&variant_) = VT_BSTR;
-          V_BSTR(&variant_) = bstr_of(value.to_text());
-          break;
-        case Variant::Type::Bytes:
-          V_VT(&variant_) = VT_ARRAY | VT_UI1;
-          V_ARRAY(&variant_) = make_array(value.to_bytes());
-          break;
-      }
+      V_ARRAY(&held_) = make_array(value.to_bytes());
       break;
     default:
       throw std::invalid_argument("no variable of that kind");
   }
 }
 
-Variable::~Variable() {
-  SysFreeString(bstr_);
-  if (array_ != nullptr) SafeArrayDestroy(array_);
-  VariantClear(&variant_);
-}
-
 VARIANT Variable::reference() {
   VARIANT ref;
   VariantInit(&ref);
   V_VT(&ref) = static_cast<VARTYPE>(VT_BYREF | kind_);
-  switch (kind_) {
-    case VT_I2:
-      V_I2REF(&ref) = &i2_;
-      break;
-    case VT_I4:
-      V_I4REF(&ref) = &i4_;
-      break;
-    case VT_UI1:
-      V_UI1REF(&ref) = &ui1_;
-      break;
-    case VT_BSTR:
-      V_BSTRREF(&ref) = &bstr_;
-      break;
-    case VT_ARRAY | VT_UI1:
-      V_ARRAYREF(&ref) = &array_;
-      break;
-    default:
-      V_VARIANTREF(&ref) = &variant_;
-      break;
-  }
+  if (kind_ == VT_VARIANT)
+    V_VARIANTREF(&ref) = &held_;
+  else
+    V_BYREF(&ref) = &V_I4(&held_);  // every kind's value starts where the union does
   return ref;
 }
 
 Variant Variable::value() const {
-  switch (kind_) {
-    case VT_I2:
-      return Variant(static_cast<std::int16_t>(i2_));
-    case VT_I4:
-      return Variant(static_cast<std::int32_t>(i4_));
-    case VT_UI1:
-      return Variant(static_cast<std::uint8_t>(ui1_));
-    case VT_BSTR:
-      return Variant(text_of(bstr_));
-    case VT_ARRAY | VT_UI1:
-      return Variant(array_bytes(array_));
-    default:
-      return decode(variant_);
-  }
-}
-
-VARTYPE Variable::held_kind() const {
-  return kind_ == VT_VARIANT ? V_VT(&variant_) : kind_;
+  return decode(held_);
 }
 
 Variant decode(const VARIANT& value) {

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "gpio_dll/automation.hpp"
 #include "gpio_dll/variant.hpp"
 
 namespace gpio_dll::com::testing {
@@ -30,29 +31,26 @@ SAFEARRAY* make_array(const std::vector<std::uint8_t>& bytes, VARTYPE element = 
 // The bytes of a one-dimensional array of VT_UI1 or of variants holding numbers.
 std::vector<std::uint8_t> array_bytes(SAFEARRAY* array);
 
+// The VARIANT kind of a method's argument type (VT_I2, ..., VT_ARRAY | VT_UI1).
+VARTYPE declared_kind(automation::ArgType type);
+
 // A variable of each kind a client passes by reference, owning what it holds.
 class Variable {
  public:
   explicit Variable(const Variant& value, VARTYPE kind);
-  ~Variable();
+  ~Variable() { VariantClear(&held_); }
   Variable(const Variable&) = delete;
   Variable& operator=(const Variable&) = delete;
 
   // The VARIANT a client puts into DISPPARAMS for it: VT_BYREF|kind, or VT_BYREF|VT_VARIANT
   // pointing at a VARIANT that holds the value when kind is VT_VARIANT.
   VARIANT reference();
-  // What the variable holds now.
-  Variant value() const;
-  VARTYPE held_kind() const;  // for VT_VARIANT: the kind of the value inside
+  Variant value() const;                              // what the variable holds now
+  VARTYPE held_kind() const { return V_VT(&held_); }  // for VT_VARIANT: the kind inside
 
  private:
   VARTYPE kind_;
-  SHORT i2_ = 0;
-  LONG i4_ = 0;
-  BYTE ui1_ = 0;
-  BSTR bstr_ = nullptr;
-  SAFEARRAY* array_ = nullptr;
-  VARIANT variant_;
+  VARIANT held_;  // of `kind_`, or of the value's own kind for VT_VARIANT
 };
 
 // The value of a VARIANT of the kinds the server returns, read field by field.

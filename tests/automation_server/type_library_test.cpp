@@ -1,5 +1,6 @@
 // The embedded type library describes the method table exactly: identifiers, names, argument
 // names, kinds and directions, and result kinds. Early-bound clients and GetTypeInfo rely on it.
+// Its identity and version are checked where it is registered (com_wine.sh).
 #include "type_library.hpp"
 
 #include <gtest/gtest.h>
@@ -7,51 +8,18 @@
 #include <string>
 
 #include "com_identity.hpp"
+#include "com_test_support.hpp"
 #include "gpio_dll/automation.hpp"
 #include "gpio_dll/error_codes.hpp"
 
 namespace gpio_dll::com {
 namespace {
 
-using automation::ArgType;
-using automation::ResultType;
-
-// The parameter's kind as the type library spells it: VT_PTR to the kind for a reference.
-std::string kind_of(const TYPEDESC& t) {
-  switch (t.vt) {
-    case VT_PTR:
-      return "ref " + kind_of(*t.lptdesc);
-    case VT_SAFEARRAY:
-      return "array of " + kind_of(*t.lptdesc);
-    default:
-      return std::to_string(t.vt);
-  }
-}
-
-std::string expected_kind(const automation::ArgumentInfo& a) {
-  std::string base;
-  switch (a.type) {
-    case ArgType::Int16:
-      base = std::to_string(VT_I2);
-      break;
-    case ArgType::Int32:
-      base = std::to_string(VT_I4);
-      break;
-    case ArgType::UInt8:
-      base = std::to_string(VT_UI1);
-      break;
-    case ArgType::Text:
-      base = std::to_string(VT_BSTR);
-      break;
-    case ArgType::Bytes:
-      base = "array of " + std::to_string(VT_UI1);
-      break;
-  }
-  return a.direction == automation::Direction::InOut ? "ref " + base : base;
-}
-
-VARTYPE expected_result(ResultType r) {
-  return r == ResultType::Int32 ? VT_I4 : r == ResultType::Text ? VT_BSTR : VT_VARIANT;
+// A parameter's kind as a VARTYPE: VT_BYREF for a pointer, VT_ARRAY for a safe array.
+VARTYPE kind_of(const TYPEDESC& t) {
+  if (t.vt == VT_PTR) return static_cast<VARTYPE>(VT_BYREF | kind_of(*t.lptdesc));
+  if (t.vt == VT_SAFEARRAY) return static_cast<VARTYPE>(VT_ARRAY | kind_of(*t.lptdesc));
+  return t.vt;
 }
 
 std::string narrow(BSTR text) {
@@ -77,7 +45,10 @@ TEST(TypeLibrary, DescribesEveryMethodOfTheTable) {
     FUNCDESC* f = nullptr;
     ASSERT_EQ(info->GetFuncDesc(i, &f), S_OK);
     EXPECT_EQ(f->memid, m.dispid) << m.name;
-    EXPECT_EQ(f->elemdescFunc.tdesc.vt, expected_result(m.result)) << m.name;
+    const VARTYPE result = m.result == automation::ResultType::Int32  ? VT_I4
+                           : m.result == automation::ResultType::Text ? VT_BSTR
+                                                                      : VT_VARIANT;
+    EXPECT_EQ(f->elemdescFunc.tdesc.vt, result) << m.name;
     ASSERT_EQ(static_cast<std::size_t>(f->cParams), m.arguments.size()) << m.name;
     BSTR names[8] = {};
     UINT count = 0;
@@ -85,9 +56,11 @@ TEST(TypeLibrary, DescribesEveryMethodOfTheTable) {
     ASSERT_EQ(count, m.arguments.size() + 1) << m.name;
     EXPECT_EQ(narrow(names[0]), m.name);
     for (std::size_t k = 0; k < m.arguments.size(); ++k) {
-      EXPECT_EQ(narrow(names[k + 1]), m.arguments[k].name) << m.name;
-      EXPECT_EQ(kind_of(f->lprgelemdescParam[k].tdesc), expected_kind(m.arguments[k]))
-          << m.name << " " << m.arguments[k].name;
+      const automation::ArgumentInfo& a = m.arguments[k];
+      EXPECT_EQ(narrow(names[k + 1]), a.name) << m.name;
+      const VARTYPE by_ref = a.direction == automation::Direction::InOut ? VT_BYREF : 0;
+      EXPECT_EQ(kind_of(f->lprgelemdescParam[k].tdesc), by_ref | testing::declared_kind(a.type))
+          << m.name << " " << a.name;
     }
     for (UINT k = 0; k < count; ++k)
       SysFreeString(names[k]);
@@ -96,17 +69,9 @@ TEST(TypeLibrary, DescribesEveryMethodOfTheTable) {
   info->Release();
 }
 
-TEST(TypeLibrary, HasTheIdentityAndTheResultCodes) {
+TEST(TypeLibrary, HasTheResultCodesAndTheClass) {
   ITypeLib* library = nullptr;
   ASSERT_EQ(load_type_library(&library), S_OK);
-  TLIBATTR* attributes = nullptr;
-  ASSERT_EQ(library->GetLibAttr(&attributes), S_OK);
-  EXPECT_TRUE(IsEqualGUID(attributes->guid, kLibraryId));
-  EXPECT_EQ(attributes->wMajorVerNum, automation::kLibraryVersionMajor);
-  EXPECT_EQ(attributes->wMinorVerNum, automation::kLibraryVersionMinor);
-  EXPECT_EQ(attributes->lcid, automation::kLocale);
-  library->ReleaseTLibAttr(attributes);
-
   ITypeInfo* codes = nullptr;
   ASSERT_EQ(library->GetTypeInfoOfGuid(parse_guid(automation::kErrorCodesId), &codes), S_OK);
   TYPEATTR* code_attributes = nullptr;

@@ -9,18 +9,14 @@
 namespace gpio_dll::transport {
 namespace {
 
-TEST(DeviceMutexName, OneNamePerDeviceWhateverTheSpelling) {
+TEST(DeviceMutexName, OneNamePerDeviceWhateverTheSpellingWithNoBackslashAfterItsNamespace) {
   const std::string upper = device_mutex_name(R"(\\?\HID#VID_0451&PID_5F00#7&1A2B&0&0000#{4d1e})");
   const std::string lower = device_mutex_name(R"(\\?\hid#vid_0451&pid_5f00#7&1a2b&0&0000#{4D1E})");
   EXPECT_EQ(upper, lower);
   EXPECT_NE(upper, device_mutex_name(R"(\\?\hid#vid_0451&pid_5f00#7&1a2b&0&0001#{4d1e})"));
-}
-
-TEST(DeviceMutexName, HasNoBackslashAfterItsNamespace) {
-  const std::string name = device_mutex_name(R"(\\?\hid#vid_0451&pid_5f00)");
   const std::string prefix = "Global\\";
-  ASSERT_EQ(name.compare(0, prefix.size(), prefix), 0);
-  EXPECT_EQ(name.find('\\', prefix.size()), std::string::npos) << name;
+  ASSERT_EQ(upper.compare(0, prefix.size(), prefix), 0);
+  EXPECT_EQ(upper.find('\\', prefix.size()), std::string::npos) << upper;
 }
 
 struct Utf16Case {

@@ -11,13 +11,10 @@
 set -eu
 sim=$1 tool=$2 loader=$3 prefix=$4
 
-skip() {
-  echo "HID under wine skipped: $1"
-  [ -n "${GPIO_DLL_REQUIRE_SERVED_DEVICE:-}" ] && exit 1
-  exit 77
-}
-[ "$(id -u)" = 0 ] && [ -e /dev/fuse ] && command -v unshare >/dev/null ||
-  skip "needs root, /dev/fuse and unshare"
+support=$(cd "$(dirname "$0")/../support" && pwd)/served_device.sh
+# shellcheck source=../support/served_device.sh
+. "$support"
+require_served_device
 [ -x "$sim" ] || skip "needs the Linux gpio-dll-sim (configure with -DGPIO_DLL_HOST_SIM=PATH)"
 
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
@@ -33,37 +30,22 @@ fi
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 
 dir=$(mktemp -d /tmp/gpio-dll-wine.XXXXXX)
-"$sim" serve --fw 2.0.19 --mount "$dir/mnt" >"$dir/log" 2>&1 &
-server=$!
 cleanup() {
   WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
-  kill $server 2>/dev/null || true
-  wait $server 2>/dev/null || true
+  stop_module
   rm -rf "$dir"
 }
 trap cleanup EXIT
-i=0
-until grep -q '^control:' "$dir/log" 2>/dev/null; do
-  i=$((i + 1))
-  [ $i -gt 100 ] && { echo "gpio-dll-sim did not start:"; cat "$dir/log"; exit 1; }
-  sleep 0.1
-done
+serve_module "$sim" "$dir"
 
 # The HID device's uevent (HID_ID, HID_NAME, HID_UNIQ) comes from the served tree.
 cp "$dir/mnt/sys/class/hidraw/hidraw0/device/uevent" "$dir/hid-uevent"
 
 SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   set -e
-  mkdir -p '$dir/host-dev'
-  mount --bind /dev '$dir/host-dev'
-  mount -t tmpfs gpio-dll-dev /dev
-  for node in null zero random urandom full tty; do
-    touch /dev/\$node
-    mount --bind '$dir/host-dev'/\$node /dev/\$node
-  done
+  . '$support'
+  private_dev '$dir'
   mkdir /dev/shm && mount -t tmpfs gpio-dll-shm /dev/shm
-  touch /dev/hidraw0
-  mount --bind '$dir/mnt/dev/hidraw0' /dev/hidraw0
 
   # /sys/devices/virtual holds the HID device and its hidraw node; /sys/class and /sys/bus
   # the links that name their subsystems.
@@ -92,7 +74,7 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   echo \"\$out\" | grep -q '^firmware: 2.0.19' || { echo 'wrong firmware'; exit 1; }
   echo \"\$out\" | grep -q '^vendor: *0451' || { echo 'wrong vendor'; exit 1; }
 
-  '$loader' '$tool' smbus write-word 0x0b 0x01 0x1234
+  '$loader' '$tool' smbus write-word --yes 0x0b 0x01 0x1234
   word=\$('$loader' '$tool' smbus read-word 0x0b 0x01 | tr -d '\\r')
   echo \"read-word: \$word\"
   [ \"\$word\" = 0x1234 ] || { echo 'the word read back differs from the word written'; exit 1; }

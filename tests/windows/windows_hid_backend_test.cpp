@@ -126,145 +126,128 @@ TEST(WindowsHidBackend, AnEventStartsSignalledAndResets) {
   EXPECT_FALSE(backend.reset_event(event));
 }
 
-TEST(WindowsHidBackend, AnOverlappedReadHandsItsBytesToTheRequest) {
-  std::vector<std::uint8_t> content(65);
-  for (std::size_t i = 0; i < content.size(); ++i)
-    content[i] = static_cast<std::uint8_t>(i * 3);
-  TempFile file(content);
-  WindowsHidBackend backend;
-  const Handle h = backend.open(file.path(), true);
-  ASSERT_NE(h, kInvalidHandle);
-  const EventHandle event = backend.create_event();
-  auto request = request_of(65);
-  backend.read(h, request, event);
-  ASSERT_EQ(backend.wait(event, 5000), kWaitSignalled);
-  EXPECT_TRUE(request->completed);
-  EXPECT_EQ(request->bytes_read, 65u);
-  EXPECT_EQ(request->area, content);
-  EXPECT_TRUE(backend.close(h));
-  backend.destroy_event(event);
-}
+// A backend with the client end of a pipe open for overlapped reads, and an event for them.
+class PipeRead : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pipe_.ok());
+    handle_ = backend_.open(pipe_.path(), true);
+    ASSERT_NE(handle_, kInvalidHandle);
+    event_ = backend_.create_event();
+    ASSERT_NE(event_, kNoEvent);
+  }
+  void TearDown() override {
+    if (handle_ != kInvalidHandle) backend_.close(handle_);
+    if (event_ != kNoEvent) backend_.destroy_event(event_);
+  }
+  // Sends `bytes` through `pipe` and reads them, completed, through `handle` with the event.
+  std::vector<std::uint8_t> read_sent(Pipe& pipe, Handle handle,
+                                      const std::vector<std::uint8_t>& bytes) {
+    pipe.send(bytes);
+    auto request = request_of(bytes.size());
+    backend_.read(handle, request, event_);
+    EXPECT_EQ(backend_.wait(event_, 5000), kWaitSignalled);
+    EXPECT_TRUE(request->completed);
+    EXPECT_EQ(request->bytes_read, bytes.size());
+    return request->area;
+  }
+  Pipe pipe_;
+  WindowsHidBackend backend_;
+  Handle handle_ = kInvalidHandle;
+  EventHandle event_ = kNoEvent;
+};
 
-TEST(WindowsHidBackend, ACancelledReadEndsBeforeTheCallReturnsAndTheNextReadWorks) {
-  Pipe pipe;
-  ASSERT_TRUE(pipe.ok());
-  WindowsHidBackend backend;
-  const Handle h = backend.open(pipe.path(), true);
-  ASSERT_NE(h, kInvalidHandle);
-  const EventHandle event = backend.create_event();
+TEST_F(PipeRead, ACancelledReadEndsBeforeTheCallReturnsAndTheNextReadWorks) {
   auto first = request_of(4);
-  EXPECT_FALSE(backend.read(h, first, event));
-  EXPECT_EQ(backend.last_error(), ERROR_IO_PENDING);
+  EXPECT_FALSE(backend_.read(handle_, first, event_));
+  EXPECT_EQ(backend_.last_error(), ERROR_IO_PENDING);
   // A second read on the handle while the first is the system's is refused.
-  EXPECT_FALSE(backend.read(h, request_of(4), event));
-  EXPECT_EQ(backend.last_error(), ERROR_BUSY);
-  EXPECT_EQ(backend.wait(event, 0), kWaitTimeout);
-  EXPECT_TRUE(backend.cancel(h));
+  EXPECT_FALSE(backend_.read(handle_, request_of(4), event_));
+  EXPECT_EQ(backend_.last_error(), ERROR_BUSY);
+  EXPECT_EQ(backend_.wait(event_, 0), kWaitTimeout);
+  EXPECT_TRUE(backend_.cancel(handle_));
   EXPECT_FALSE(first->completed);
-  // The system is done with the first area: nothing lands in it after the cancel.
-  first.reset();
-
-  pipe.send({9, 8, 7, 6});
-  auto second = request_of(4);
-  backend.read(h, second, event);
-  ASSERT_EQ(backend.wait(event, 5000), kWaitSignalled);
-  EXPECT_EQ(second->area, (std::vector<std::uint8_t>{9, 8, 7, 6}));
-  EXPECT_TRUE(backend.close(h));
-  backend.destroy_event(event);
+  first.reset();  // nothing may land in the first area after the cancel
+  EXPECT_EQ(read_sent(pipe_, handle_, {9, 8, 7, 6}), (std::vector<std::uint8_t>{9, 8, 7, 6}));
 }
 
-TEST(WindowsHidBackend, ClosingAHandleWithAPendingReadEndsTheRead) {
-  Pipe pipe;
-  ASSERT_TRUE(pipe.ok());
-  WindowsHidBackend backend;
-  const Handle h = backend.open(pipe.path(), true);
-  const EventHandle event = backend.create_event();
+TEST_F(PipeRead, ClosingAHandleWithAPendingReadEndsTheRead) {
   auto request = request_of(4);
-  backend.read(h, request, event);
-  EXPECT_TRUE(backend.close(h));
+  backend_.read(handle_, request, event_);
+  EXPECT_TRUE(backend_.close(handle_));
+  handle_ = kInvalidHandle;
   // The cancelled read signalled the event as it ended, but handed nothing to the request.
-  backend.wait(event, 0);
+  backend_.wait(event_, 0);
   EXPECT_FALSE(request->completed);
   EXPECT_EQ(request->bytes_read, 0u);
   // The event serves the next read of another handle.
   Pipe other;
-  const Handle again = backend.open(other.path(), true);
-  ASSERT_NE(again, kInvalidHandle);
-  other.send({1, 2, 3, 4});
-  auto next = request_of(4);
-  backend.read(again, next, event);
-  ASSERT_EQ(backend.wait(event, 5000), kWaitSignalled);
-  EXPECT_EQ(next->area, (std::vector<std::uint8_t>{1, 2, 3, 4}));
-  backend.close(again);
-  backend.destroy_event(event);
+  handle_ = backend_.open(other.path(), true);
+  ASSERT_NE(handle_, kInvalidHandle);
+  EXPECT_EQ(read_sent(other, handle_, {1, 2, 3, 4}), (std::vector<std::uint8_t>{1, 2, 3, 4}));
 }
 
-TEST(WindowsHidBackend, AReadStartedOnOneThreadIsEndedByACloseOnAnother) {
-  Pipe pipe;
-  ASSERT_TRUE(pipe.ok());
-  WindowsHidBackend backend;
-  const Handle h = backend.open(pipe.path(), true);
-  const EventHandle event = backend.create_event();
+TEST_F(PipeRead, AReadStartedOnOneThreadIsEndedByACloseOnAnother) {
   auto request = request_of(4);
-  backend.read(h, request, event);
+  backend_.read(handle_, request, event_);
   // A close that cancelled only its own thread's reads would wait for this one forever.
   on_other_thread([&] {
-    EXPECT_TRUE(backend.close(h));
-    backend.destroy_event(event);
+    EXPECT_TRUE(backend_.close(handle_));
+    backend_.destroy_event(event_);
   });
+  handle_ = kInvalidHandle;
+  event_ = kNoEvent;
   EXPECT_FALSE(request->completed);
 }
 
-TEST(WindowsHidBackend, OneHolderOfADevicesLockAtATime) {
-  TempFile file({0});
-  WindowsHidBackend backend;
-  const Handle mine = backend.open(file.path(), false);
-  const Handle theirs = backend.open(file.path(), false);
-  ASSERT_TRUE(backend.lock_device(mine, 0));
-  EXPECT_TRUE(backend.lock_device(mine, 0));  // held already
+// Two handles of one file, for the device lock.
+class DeviceLock : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    backend_.close(mine_);
+    backend_.close(theirs_);
+  }
+  TempFile file_{{0}};
+  WindowsHidBackend backend_;
+  Handle mine_ = backend_.open(file_.path(), false);
+  Handle theirs_ = backend_.open(file_.path(), false);
+};
+
+TEST_F(DeviceLock, OneHolderAtATime) {
+  ASSERT_TRUE(backend_.lock_device(mine_, 0));
+  EXPECT_TRUE(backend_.lock_device(mine_, 0));  // held already
   on_other_thread([&] {
-    EXPECT_FALSE(backend.lock_device(theirs, 0));
-    EXPECT_EQ(backend.last_error(), ERROR_TIMEOUT);
+    EXPECT_FALSE(backend_.lock_device(theirs_, 0));
+    EXPECT_EQ(backend_.last_error(), ERROR_TIMEOUT);
   });
-  backend.unlock_device(mine);
+  backend_.unlock_device(mine_);
   on_other_thread([&] {
-    EXPECT_TRUE(backend.lock_device(theirs, 0));
-    backend.unlock_device(theirs);
+    EXPECT_TRUE(backend_.lock_device(theirs_, 0));
+    backend_.unlock_device(theirs_);
   });
   // Closing the holder's handle lets the lock go.
-  ASSERT_TRUE(backend.lock_device(mine, 0));
-  backend.close(mine);
+  ASSERT_TRUE(backend_.lock_device(mine_, 0));
+  backend_.close(mine_);
   on_other_thread([&] {
-    EXPECT_TRUE(backend.lock_device(theirs, 0));
-    backend.unlock_device(theirs);
+    EXPECT_TRUE(backend_.lock_device(theirs_, 0));
+    backend_.unlock_device(theirs_);
   });
-  backend.close(theirs);
 }
 
-TEST(WindowsHidBackend, AHolderThatEndsWithoutLettingGoReleasesTheLock) {
-  TempFile file({0});
-  WindowsHidBackend backend;
-  const Handle mine = backend.open(file.path(), false);
-  const Handle theirs = backend.open(file.path(), false);
-  on_other_thread([&] { ASSERT_TRUE(backend.lock_device(theirs, 0)); });
-  EXPECT_TRUE(backend.lock_device(mine, 0));
-  backend.close(mine);
-  backend.close(theirs);
+TEST_F(DeviceLock, AHolderThatEndsWithoutLettingGoReleasesIt) {
+  on_other_thread([&] { ASSERT_TRUE(backend_.lock_device(theirs_, 0)); });
+  EXPECT_TRUE(backend_.lock_device(mine_, 0));
 }
 
-TEST(WindowsHidBackend, DifferentDevicesLockIndependently) {
-  TempFile one({0});
-  TempFile two({0});
-  WindowsHidBackend backend;
-  const Handle a = backend.open(one.path(), false);
-  const Handle b = backend.open(two.path(), false);
-  ASSERT_TRUE(backend.lock_device(a, 0));
+TEST_F(DeviceLock, AnotherDeviceLocksIndependently) {
+  TempFile other({0});
+  const Handle elsewhere = backend_.open(other.path(), false);
+  ASSERT_TRUE(backend_.lock_device(mine_, 0));
   on_other_thread([&] {
-    EXPECT_TRUE(backend.lock_device(b, 0));
-    backend.unlock_device(b);
+    EXPECT_TRUE(backend_.lock_device(elsewhere, 0));
+    backend_.unlock_device(elsewhere);
   });
-  backend.close(a);
-  backend.close(b);
+  backend_.close(elsewhere);
 }
 
 }  // namespace
