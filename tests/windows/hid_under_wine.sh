@@ -81,6 +81,9 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   ln -s \$hid/hidraw/hidraw0 /sys/class/hidraw/hidraw0
   ln -s \$hid /sys/bus/hid/devices/0003:0451:5F00.0001
 
+  # One wine server for every program below (one that shuts down between two programs fails
+  # the second).
+  /usr/lib/wine/wineserver -p60
   # Wine's HID bus may list the device only a moment after wine starts: retry for a while.
   tries=0
   until out=\$('$loader' '$tool' identify 2>&1); do
