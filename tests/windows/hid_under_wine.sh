@@ -63,6 +63,9 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   ln -s \$hid/hidraw/hidraw0 /sys/class/hidraw/hidraw0
   ln -s \$hid /sys/bus/hid/devices/0003:0451:5F00.0001
 
+  # One wine server for every program below (one that shuts down between two programs fails
+  # the second).
+  /usr/lib/wine/wineserver -p60
   # Wine's HID bus may list the device only a moment after wine starts: retry for a while.
   tries=0
   until out=\$('$loader' '$tool' identify 2>&1); do
@@ -73,6 +76,17 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   echo \"\$out\"
   echo \"\$out\" | grep -q '^firmware: 2.0.19' || { echo 'wrong firmware'; exit 1; }
   echo \"\$out\" | grep -q '^vendor: *0451' || { echo 'wrong vendor'; exit 1; }
+
+  # The module by its HID interface path, as the listing shows it; another path finds nothing.
+  listing=\$('$loader' '$tool' list | tr -d '\\r')
+  printf '%s\\n' \"\$listing\"
+  path=\$(printf '%s\\n' \"\$listing\" | grep '  0451:5F00  module' | head -n 1 | cut -d ' ' -f 1)
+  [ -n \"\$path\" ] || { echo 'the module is not listed'; exit 1; }
+  '$loader' '$tool' --device \"\$path\" identify | grep -q '^firmware: 2.0.19' ||
+    { echo \"identify --device \$path failed\"; exit 1; }
+  if '$loader' '$tool' --device '\\\\?\\hid#no_such_device' identify >/dev/null 2>&1; then
+    echo 'a path of no device found a module'; exit 1
+  fi
 
   '$loader' '$tool' smbus write-word --yes 0x0b 0x01 0x1234
   word=\$('$loader' '$tool' smbus read-word 0x0b 0x01 | tr -d '\\r')
