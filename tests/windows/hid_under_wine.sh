@@ -65,7 +65,7 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
 
   # One wine server for every program below (one that shuts down between two programs fails
   # the second).
-  /usr/lib/wine/wineserver -p60
+  /usr/lib/wine/wineserver -p60 </dev/null >/dev/null 2>&1
   # Wine's HID bus may list the device only a moment after wine starts: retry for a while.
   tries=0
   until out=\$('$loader' '$tool' identify 2>&1); do
