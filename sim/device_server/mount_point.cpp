@@ -68,7 +68,9 @@ std::string prepare_mount_point(const std::string& dir, bool& created) {
   // (ENOTCONN). Nobody can use it, so detach it and mount in its place. statfs asks the file
   // system itself, where stat may answer from the kernel's cache of the folder's attributes.
   struct statfs st {};
-  if (statfs(dir.c_str(), &st) != 0 && errno == ENOTCONN && umount2(dir.c_str(), MNT_DETACH) != 0)
+  // EINVAL from the detach: fusermount3 took the dead mount away in the meantime.
+  if (statfs(dir.c_str(), &st) != 0 && errno == ENOTCONN && umount2(dir.c_str(), MNT_DETACH) != 0 &&
+      errno != EINVAL)
     return std::string("a dead mount is there and cannot be detached: ") + std::strerror(errno);
   std::error_code ec;
   if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
