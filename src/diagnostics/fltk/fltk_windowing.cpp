@@ -54,10 +54,11 @@ class FltkWindowing::Impl {
  public:
   explicit Impl(FltkWindowing& self) : self_(self) {}
 
-  void start() {
+  // Takes over an open connection: FLTK's own opening ends the process when it fails.
+  void start(Display* display) {
     g_display_lost = &display_lost_;
     std::promise<void> started;
-    gui_ = std::thread([this, &started] { gui_loop(started); });
+    gui_ = std::thread([this, display, &started] { gui_loop(display, started); });
     started.get_future().wait();
     events_ = std::thread([this] { event_loop(); });
   }
@@ -193,9 +194,9 @@ class FltkWindowing::Impl {
     }
   }
 
-  void gui_loop(std::promise<void>& started) {
+  void gui_loop(Display* display, std::promise<void>& started) {
     Fl::lock();  // turns on FLTK's thread support, so that other threads may wake this one
-    fl_open_display();
+    fl_open_display(display);
     XSetIOErrorHandler(on_io_error);
     XSetIOErrorExitHandler(fl_display, on_io_error_exit, nullptr);
     started.set_value();
@@ -289,13 +290,15 @@ std::shared_ptr<FltkWindowing> FltkWindowing::create() {
   static std::shared_ptr<FltkWindowing> running;
   std::lock_guard lock(mutex);
   if (running) return running;
-  // Only where a display can be opened; elsewhere the windows stay headless.
+  // Only where a display can be opened; elsewhere the windows stay headless. The connection
+  // opened here is the one FLTK uses: closing it and letting FLTK open its own would race with
+  // a server that resets when its last client leaves, and FLTK exits the process when it cannot
+  // open the display.
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return nullptr;
-  XCloseDisplay(display);
   auto port = std::shared_ptr<FltkWindowing>(new FltkWindowing());
   port->impl_ = std::make_unique<Impl>(*port);
-  port->impl_->start();
+  port->impl_->start(display);
   g_running = port->impl_.get();
   static const bool registered = [] {
     std::atexit(stop_at_exit);
