@@ -323,6 +323,23 @@ TEST_F(ServedFolder, WithoutASerialTheModulesAreNumberedAndControlIsTheFirstModu
   EXPECT_EQ(values, (std::vector<int>{7, 87, 9}));  // 87: the battery's own value
 }
 
+// The control file takes the tools' numbers and hex bytes and refuses a command with a bad
+// argument as a whole (the write fails), leaving the module as it was.
+TEST_F(ServedFolder, ControlCommandsWithBadArgumentsAreRefusedWhole) {
+  ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 1));
+  for (const char* refused :
+       {"word 0x1FF 1", "word 0x0D 0x10000", "word 0x0D -1", "word 013 1", "word 0x0D",
+        "word 0x0D 1 2", "block 0x0D 0A0", "block 0x0D 0G", "stuck 2 0", "fail -1 4", "fail 0 256",
+        "silent-after x", "wrong-pec 0x"})
+    EXPECT_FALSE(control(refused)) << refused;
+  ASSERT_TRUE(control("word 13 0x002A"));
+  testing::on_fresh_thread([&] {
+    cls_GPIO_DLL dll;
+    ASSERT_EQ(identify(dll), "2.0.19");
+    EXPECT_EQ(read_word(dll, 0x0D), 42);
+  });
+}
+
 // Any program can use the nodes with ioctl, write, poll and read; an answer from module 1 reaches
 // hidraw1's files, never hidraw0's.
 TEST_F(ServedFolder, AnyProgramCanUseTheNodesAndGetsOnlyItsOwnModulesReports) {

@@ -1,49 +1,37 @@
-#include <cstdlib>
 #include <limits>
 #include <sstream>
 
 #include "hidraw_server.hpp"
+#include "parse_hex_bytes.hpp"
+#include "parse_number.hpp"
 
 namespace gpio_dll::sim {
 
 namespace {
 
-// A decimal or 0x hex number in [min, max], and nothing after it in the word.
+// The next word of `in` as a decimal or 0x hex number in [min, max].
 template <class T>
-bool number_in(std::istream& in, long long min, long long max, T& out) {
+bool number_in(std::istream& in, std::int64_t min, std::int64_t max, T& out) {
   std::string word;
   if (!(in >> word)) return false;
-  long long value = 0;
   try {
-    std::size_t used = 0;
-    value = std::stoll(word, &used, 0);
-    if (used != word.size()) return false;
-  } catch (const std::exception&) {
+    out = static_cast<T>(parse::parse_number(word, min, max));
+    return true;
+  } catch (const parse::ParseError&) {
     return false;
   }
-  if (value < min || value > max) return false;
-  out = static_cast<T>(value);
-  return true;
 }
 
-// A whole word of `text` as a number in [0, max], decimal or 0x hex.
-bool number_in(const std::string& text, unsigned long max, unsigned long& value) {
-  if (text.empty() || text[0] == '-' || text[0] == '+') return false;
-  char* end = nullptr;
-  value = std::strtoul(text.c_str(), &end, 0);
-  return end != nullptr && *end == '\0' && value <= max;
-}
-
-// Hexadecimal byte pairs ("0A0B0C"), at least one byte.
-bool hex_bytes(const std::string& text, Bytes& out) {
-  if (text.empty() || text.size() % 2 != 0) return false;
-  out.clear();
-  for (std::size_t i = 0; i < text.size(); i += 2) {
-    unsigned long byte = 0;
-    if (!number_in("0x" + text.substr(i, 2), 0xFF, byte)) return false;
-    out.push_back(static_cast<std::uint8_t>(byte));
+// The next word of `in` as hexadecimal byte pairs ("0A0B0C"), at least one byte.
+bool hex_bytes_in(std::istream& in, Bytes& out) {
+  std::string word;
+  if (!(in >> word)) return false;
+  try {
+    out = parse::parse_hex_bytes(word);
+  } catch (const parse::ParseError&) {
+    return false;
   }
-  return true;
+  return !out.empty();
 }
 
 }  // namespace
@@ -90,36 +78,33 @@ bool apply_control_command(SimulatedModule& module, const std::string& command) 
     module.fall_silent_after(-1);
   } else if (word == "silent-after") {
     int count = 0;
-    if (!(in >> count) || count < 0) return false;
+    if (!number_in(in, 0, std::numeric_limits<int>::max(), count)) return false;
     module.fall_silent_after(count);
   } else if (word == "fail") {
     int index = 0;
-    unsigned status = 0;
-    if (!(in >> index >> status) || index < 0 || status > 255) return false;
-    module.fail_request(index, static_cast<std::uint8_t>(status));
+    std::uint8_t status = 0;
+    if (!number_in(in, 0, std::numeric_limits<int>::max(), index) ||
+        !number_in(in, 0, 0xFF, status))
+      return false;
+    module.fail_request(index, status);
   } else if (word == "stuck") {
     int sda = 0, scl = 0;
-    if (!(in >> sda >> scl)) return false;
+    if (!number_in(in, 0, 1, sda) || !number_in(in, 0, 1, scl)) return false;
     module.set_lines_stuck(sda != 0, scl != 0);
   } else if (word == "wrong-pec") {
     int wrong = 0;
-    if (!(in >> wrong)) return false;
+    if (!number_in(in, 0, 1, wrong)) return false;
     module.battery().set_wrong_pec(wrong != 0);
   } else if (word == "word") {
-    std::string reg_text, value_text;
-    unsigned long reg = 0, value = 0;
-    if (!(in >> reg_text >> value_text) || !number_in(reg_text, 0xFF, reg) ||
-        !number_in(value_text, 0xFFFF, value))
-      return false;
-    module.battery().set_word(static_cast<std::uint8_t>(reg), static_cast<std::uint16_t>(value));
+    std::uint8_t reg = 0;
+    std::uint16_t value = 0;
+    if (!number_in(in, 0, 0xFF, reg) || !number_in(in, 0, 0xFFFF, value)) return false;
+    module.battery().set_word(reg, value);
   } else if (word == "block") {
-    std::string reg_text, data_text;
-    unsigned long reg = 0;
+    std::uint8_t reg = 0;
     Bytes data;
-    if (!(in >> reg_text >> data_text) || !number_in(reg_text, 0xFF, reg) ||
-        !hex_bytes(data_text, data))
-      return false;
-    module.battery().set_block(static_cast<std::uint8_t>(reg), std::move(data));
+    if (!number_in(in, 0, 0xFF, reg) || !hex_bytes_in(in, data)) return false;
+    module.battery().set_block(reg, std::move(data));
   } else {
     return false;
   }
