@@ -43,7 +43,9 @@ const std::vector<Command>& commands() {
       {"transfer", "combined I2C messages (i2ctransfer)",
        "Usage: gpio-dll transfer [-y] DESC [DATA...] [DESC [DATA...]]\n"
        "  DESC is {r|w}LENGTH[@ADDRESS]; a write is followed by LENGTH data bytes, and\n"
-       "  ADDRESS (7-bit) is needed on the first message, later ones keep it\n"
+       "  ADDRESS (7-bit) is needed on the first message, later ones keep it; a suffix on\n"
+       "  a data byte fills the rest of the message from it: = the same value, + counting\n"
+       "  up, - counting down (w5@0x50 0x10 0x00+ writes 10 00 01 02 03)\n"
        "  Examples: transfer w2@0x50 0x00 0x10 r8\n"
        "            transfer w1@0x0b 0x20 r@0x0b 32\n"
        "The module runs a write, a read, or a write followed by a read of the same address,\n"

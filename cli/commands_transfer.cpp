@@ -38,11 +38,30 @@ Message parse_desc(const Args& args, std::size_t& i, int previous_address) {
   }
   m.length = parse_number(length_word, 0, INT16_MAX, "LENGTH of " + desc);
   if (!m.read) {
-    for (std::int64_t k = 0; k < m.length; ++k) {
+    while (static_cast<std::int64_t>(m.data.size()) < m.length) {
       if (i + 1 >= args.size())
         throw UsageError{"message " + desc + ": " + std::to_string(m.length) +
-                         " data bytes wanted, " + std::to_string(k) + " given"};
-      m.data.push_back(static_cast<std::uint8_t>(parse_number(args[++i], 0, 255, "data byte")));
+                         " data bytes wanted, " + std::to_string(m.data.size()) + " given"};
+      std::string word = args[++i];
+      const char suffix = word.empty() ? '\0' : word.back();
+      if (suffix == 'p')
+        throw UsageError{"data byte " + word +
+                         ": the p suffix (pseudo-random fill) is not supported; use =, + or -"};
+      const bool fills = suffix == '=' || suffix == '+' || suffix == '-';
+      if (fills) word.pop_back();
+      if (fills && word.empty())
+        throw UsageError{"data byte " + args[i] + ": a value is needed before the suffix"};
+      int value = static_cast<int>(parse_number(word, 0, 255, "data byte"));
+      m.data.push_back(static_cast<std::uint8_t>(value));
+      // As i2ctransfer: the last byte given fills the rest of the message, kept (=), counting up
+      // (+) or down (-), wrapping within a byte.
+      if (fills) {
+        const int step = suffix == '+' ? 1 : suffix == '-' ? -1 : 0;
+        while (static_cast<std::int64_t>(m.data.size()) < m.length) {
+          value = (value + step + 256) % 256;
+          m.data.push_back(static_cast<std::uint8_t>(value));
+        }
+      }
     }
   }
   return m;

@@ -87,6 +87,11 @@ TEST(ToolTransfer, MapsOntoTheModulesTransactions) {
       {"transfer w1@0x0b 0x0d", "smbus send-byte 0x0b 0x0d"},
       {"transfer w3@0x50 0x10 1 2", "i2c write 0x50 0x10 1 2"},
       {"transfer w1@0x21 0 r1", "i2c write-read 0x21 0 1"},  // nobody there: the same failure
+      // i2ctransfer's fill suffixes; the trace shows the bytes sent.
+      {"--trace transfer w5@0x50 0x10 0xfe+", "--trace i2c write 0x50 0x10 0xfe 0xff 0 1"},
+      {"--trace transfer w4@0x50 0x10 1-", "--trace i2c write 0x50 0x10 1 0 0xff"},
+      {"--trace transfer w4@0x50 0x10 7= r2", "--trace i2c write-read 0x50 0x10 2 7 7 7"},
+      {"--trace transfer w2@0x50 0x10 7+", "--trace i2c write 0x50 0x10 7"},
   };
   for (const char* fw : {"1.0.10", "2.0.19"}) {
     for (const auto& [transfer, command] : same) {
