@@ -144,7 +144,7 @@ std::string usage_text() {
   }
   text +=
       "\n"
-      "Options (anywhere on the line):\n"
+      "Options:\n"
       "  --sim FW            the built-in simulated module with firmware FW (1.0.10 or 2.0.19)\n"
       "  --sim-script FILE   the simulated module answers from FILE first (hex answers, one\n"
       "                      per line, 'silent' for none); implies --sim 2.0.19\n"
@@ -156,6 +156,7 @@ std::string usage_text() {
       "  -h, --help          this text; 'gpio-dll COMMAND --help' for a command\n"
       "  -V, -v, --version   the tool's version\n"
       "\n"
+      "Options may stand anywhere on the line, before or after the command.\n"
       "Numbers are decimal or 0x hex. Addresses are 7-bit, as i2c-tools take them.\n"
       "Exit status: 0 on OK, 2 on any other result code (number and message on standard\n"
       "error), 1 on usage errors.\n";
