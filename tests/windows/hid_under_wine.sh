@@ -66,9 +66,20 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   # One wine server for every program below (one that shuts down between two programs fails
   # the second).
   /usr/lib/wine/wineserver -p60 </dev/null >/dev/null 2>&1
+  # Wine's services (the HID bus among them) start with the server's first program, and wine's
+  # processes keep the standard output of the program that started them until the server ends:
+  # the services start here with none, and each program below writes to a file, so that no
+  # capture or pipe waits on them.
+  '$loader' cmd /c exit </dev/null >/dev/null 2>&1 || true
+  wine_tool() {
+    status=0
+    '$loader' '$tool' \"\$@\" >'$dir/tool-output' 2>&1 || status=\$?
+    tr -d '\\r' <'$dir/tool-output'
+    return \$status
+  }
   # Wine's HID bus may list the device only a moment after wine starts: retry for a while.
   tries=0
-  until out=\$('$loader' '$tool' identify 2>&1); do
+  until out=\$(wine_tool identify); do
     tries=\$((tries + 1))
     if [ \$tries -ge 10 ]; then echo \"identify failed: \$out\"; exit 1; fi
     sleep 1
@@ -78,18 +89,18 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   echo \"\$out\" | grep -q '^vendor: *0451' || { echo 'wrong vendor'; exit 1; }
 
   # The module by its HID interface path, as the listing shows it; another path finds nothing.
-  listing=\$('$loader' '$tool' list | tr -d '\\r')
+  listing=\$(wine_tool list)
   printf '%s\\n' \"\$listing\"
   path=\$(printf '%s\\n' \"\$listing\" | grep '  0451:5F00  module' | head -n 1 | cut -d ' ' -f 1)
   [ -n \"\$path\" ] || { echo 'the module is not listed'; exit 1; }
-  '$loader' '$tool' --device \"\$path\" identify | grep -q '^firmware: 2.0.19' ||
+  wine_tool --device \"\$path\" identify | grep -q '^firmware: 2.0.19' ||
     { echo \"identify --device \$path failed\"; exit 1; }
   if '$loader' '$tool' --device '\\\\?\\hid#no_such_device' identify >/dev/null 2>&1; then
     echo 'a path of no device found a module'; exit 1
   fi
 
-  '$loader' '$tool' smbus write-word --yes 0x0b 0x01 0x1234
-  word=\$('$loader' '$tool' smbus read-word 0x0b 0x01 | tr -d '\\r')
+  wine_tool smbus write-word --yes 0x0b 0x01 0x1234
+  word=\$(wine_tool smbus read-word 0x0b 0x01)
   echo \"read-word: \$word\"
   [ \"\$word\" = 0x1234 ] || { echo 'the word read back differs from the word written'; exit 1; }
   echo 'HID under wine: passed'
