@@ -163,21 +163,45 @@ TEST_F(Discovery, ADeviceThatCannotBeOpenedIsSkipped) {
   });
 }
 
-TEST_F(Discovery, UsesTheReportLengthsTheModuleReports) {
-  add_module({.input_report_length = 33, .output_report_length = 17});
-  on_fresh_thread([&] {
-    shown_window();
-    ASSERT_TRUE(discover());
-    auto& state = ModuleState::current();
-    EXPECT_EQ(state.InputReportByteLength, 33);
-    EXPECT_EQ(state.OutputReportByteLength, 17);
-    const std::vector<std::uint8_t> request(64, 0x5A);
-    const auto answer = transport::exchange(state, request);
-    EXPECT_EQ(answer.size(), 32u);
-    const auto written = sim_->written_reports(0);
-    ASSERT_EQ(written.size(), 1u);
-    EXPECT_EQ(written[0].size(), 17u);
-  });
+TEST_F(Discovery, UsesTheReportLengthsTheModuleReportsOrRefusesThemWithTheReason) {
+  struct Case {
+    std::uint16_t input, output;
+    bool usable;
+  };
+  // Identification needs 2 request bytes and a 4-byte answer, after the identifier.
+  for (const Case& c : {Case{33, 17, true}, Case{5, 3, true}, Case{0, 0, false}, Case{4, 65, false},
+                        Case{65, 2, false}}) {
+    SCOPED_TRACE(::testing::Message() << c.input << "/" << c.output);
+    const auto id = add_module({.input_report_length = c.input, .output_report_length = c.output});
+    on_fresh_thread([&] {
+      cls_GPIO_DLL dll;
+      std::string fw, vid, pid;
+      const auto start = sim_->now_ms();
+      EXPECT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), c.usable ? OK : NO_DEV_DETECTED);
+      auto& state = ModuleState::current();
+      const auto failure = platform::last_open_failure();
+      if (!c.usable) {
+        // Refused at once, nothing sent, nothing left open, and the reason told.
+        EXPECT_EQ(sim_->now_ms(), start);
+        EXPECT_TRUE(sim_->written_reports(id).empty());
+        EXPECT_EQ(sim_->open_handle_count(), 0);
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_EQ(failure->path, sim_->device_path(id));
+        EXPECT_EQ(failure->error, 0);
+        EXPECT_EQ(failure->text, "the module's reports are too short: input " +
+                                     std::to_string(c.input) + " and output " +
+                                     std::to_string(c.output) + " bytes, at least 5 and 3 needed");
+        return;
+      }
+      EXPECT_FALSE(failure.has_value());
+      EXPECT_EQ(state.InputReportByteLength, c.input);
+      EXPECT_EQ(state.OutputReportByteLength, c.output);
+      const auto answer = transport::exchange(state, std::vector<std::uint8_t>(64, 0x5A));
+      EXPECT_EQ(answer.size(), c.input - 1u);
+      EXPECT_EQ(sim_->written_reports(id).back().size(), c.output);
+    });
+    sim_->unplug(id);
+  }
 }
 
 TEST_F(Discovery, ANewDiscoveryClosesTheHandlesOfTheLastOne) {

@@ -1,8 +1,8 @@
 // Every operation of both generations, with each of its exchanges failing in turn: the exchange
-// times out, its wait fails, it comes back short (echo and status only, the rest of the report
-// zero) or with a failing status. Checked: the result, the by-reference arguments, the module
-// state after the call, and that the next call works again. Then the module is unplugged in the
-// middle of each kind of operation and plugged back in.
+// times out, its wait fails, it comes back zeroed (echo, status 0, the rest of the report zero),
+// short (echo and status only: no whole answer) or with a failing status. Checked: the result, the
+// by-reference arguments, the module state after the call, and that the next call works again. Then
+// the module is unplugged in the middle of each kind of operation and plugged back in.
 //
 // To add an operation: one row in operations() with its arguments (as an automation client
 // passes them), its exchanges in order, what it may write and what a failure leaves there.
@@ -35,11 +35,11 @@ enum class Role {
   Raw,          // the pass-through, answer handed back as it is
 };
 
-enum class Fault { TimesOut, WaitFails, Short, Status, Unplugged };
+enum class Fault { TimesOut, WaitFails, Zeroed, Short, Status, Unplugged };
 
 const char* name(Fault fault) {
-  static const char* const kNames[] = {"times out", "wait fails", "comes back short", "status",
-                                       "unplugged"};
+  static const char* const kNames[] = {"times out",        "wait fails", "comes back zeroed",
+                                       "comes back short", "status",     "unplugged"};
   return kNames[static_cast<int>(fault)];
 }
 
@@ -97,12 +97,15 @@ class FaultyModule : public SimulatedHidDevice {
       case Fault::Status:
         module_->fail_request(0, status_);
         return module_->on_output_report(report, sink);
+      case Fault::Zeroed:
       case Fault::Short: {
         CapturingSink own;
         module_->on_output_report(report, own);
         for (auto& answer : own.reports) {
+          const std::size_t length = answer.size();
           answer.resize(3);  // identifier, echo, status
           answer[2] = 0;
+          if (fault_ == Fault::Zeroed) answer.resize(length, 0);
           sink.send_input_report(std::move(answer));
         }
         return;
@@ -145,7 +148,7 @@ struct Operation {
   // Arguments the method may write, with what a failure leaves there (kAny: not checked).
   std::map<std::size_t, Variant> writes = {};
   // The result when an answer holds a zero status and zero data.
-  std::int32_t short_result = OK;
+  std::int32_t zeroed_result = OK;
   std::function<void(sim::SimulatedModule&)> prepare = nullptr;
 };
 
@@ -276,6 +279,13 @@ struct Expected {
 
 Expected expected(const Operation& op, Role role, Fault fault, std::uint8_t status) {
   const bool lost = fault == Fault::TimesOut || fault == Fault::WaitFails;
+  if (fault == Fault::Short) {
+    // Two answer bytes are no answer to anything that is looked at: a failed PEC switch, which
+    // is not reported, or the end of the call, with the module still there.
+    if (role == Role::PecMode || role == Role::Preliminary || role == Role::Raw)
+      return {OK, true, false};
+    return {FATAL_ERROR, true, true};
+  }
   switch (role) {
     case Role::PecMode:
       // A failed switch is not reported; after a time-out the operation's own exchange meets
@@ -286,13 +296,13 @@ Expected expected(const Operation& op, Role role, Fault fault, std::uint8_t stat
     case Role::Checked:
       if (lost) return {FATAL_ERROR, false, true};
       if (fault == Fault::Status) return {band(op, status), true, true};
-      return {op.short_result, true, op.short_result != OK};
+      return {op.zeroed_result, true, op.zeroed_result != OK};
     case Role::Unchecked:
       if (lost) return {FATAL_ERROR, false, true};
-      return {op.short_result, true, false};
+      return {op.zeroed_result, true, false};
     case Role::Chunk:
       if (lost) return {FATAL_ERROR, false, true};
-      return {fault == Fault::Short ? OK : FATAL_ERROR, true, fault != Fault::Short};
+      return {fault == Fault::Zeroed ? OK : FATAL_ERROR, true, fault != Fault::Zeroed};
     case Role::Preliminary:
       if (fault == Fault::TimesOut) return {FATAL_ERROR, false, true};
       return {OK, fault != Fault::WaitFails, false};
@@ -376,7 +386,7 @@ class FaultMatrix : public ::testing::Test {
         // nTargetID comes last; a failed switch leaves PEC off.
         const std::int16_t target = op.args.back().to_int16();
         const int wanted = target > 0 && target % 2 == 1 ? 1 : 2;
-        EXPECT_EQ(state.remembered_pec_mode, fault == Fault::Short ? wanted : 2);
+        EXPECT_EQ(state.remembered_pec_mode, fault == Fault::Zeroed ? wanted : 2);
       }
       if (role == Role::Version || role == Role::Preliminary) {
         EXPECT_EQ(args[0], state.firmware_version);
@@ -423,11 +433,12 @@ TEST_F(FaultMatrix, EveryOperationRunsCleanWithoutFaults) {
   }
 }
 
-// Each exchange times out, its wait fails, it comes back short or with each failing status.
+// Each exchange times out, its wait fails, it comes back zeroed or short or with each failing
+// status.
 TEST_F(FaultMatrix, EachExchangeFailsInEachWay) {
   for (const Operation& op : operations())
     for (std::size_t index : struck_exchanges(op)) {
-      for (Fault fault : {Fault::TimesOut, Fault::WaitFails, Fault::Short})
+      for (Fault fault : {Fault::TimesOut, Fault::WaitFails, Fault::Zeroed, Fault::Short})
         strike(op, index, fault);
       for (std::uint8_t status : kStatuses)
         strike(op, index, Fault::Status, status);

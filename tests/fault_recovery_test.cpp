@@ -82,36 +82,44 @@ TEST_F(FaultRecovery, UnplugAndReplugBetweenCalls) {
   });
 }
 
-TEST_F(FaultRecovery, ShortReportsNeverReadPastTheirEnd) {
+TEST_F(FaultRecovery, ShortReportsNeverReadOrWritePastTheirEnd) {
   struct Case {
-    std::uint16_t length;
-    std::int32_t word;   // a 4-byte request and 4 answer bytes
-    std::int32_t lines;  // a 2-byte request and 3 answer bytes
+    std::uint16_t input, output;
+    std::int32_t i2c_write;  // a 24-byte request
+    std::int32_t eeprom;     // 32-byte chunks
   };
-  for (const Case& c :
-       {Case{5, OK, OK}, Case{4, FATAL_ERROR, OK}, Case{3, FATAL_ERROR, FATAL_ERROR}}) {
+  // The smallest reports identification works with; then output reports one byte short of the
+  // request, and just long enough, beside a long input report.
+  for (const Case& c : {Case{5, 5, FATAL_ERROR, FATAL_ERROR}, Case{65, 24, FATAL_ERROR, OK},
+                        Case{65, 25, OK, OK}}) {
     TearDown();
     install({.firmware_version = "1.0.10",
-             .input_report_length = c.length,
-             .output_report_length = c.length});
+             .input_report_length = c.input,
+             .output_report_length = c.output});
     testing::on_fresh_thread([&] {
+      SCOPED_TRACE(::testing::Message() << c.input << "/" << c.output);
       cls_GPIO_DLL dll;
-      // Identification itself needs four answer bytes.
       std::string fw, vid, pid;
-      ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), c.length >= 5 ? OK : FATAL_ERROR);
-      ModuleState::current().firmware_version = "1.0.10";
+      ASSERT_EQ(dll.GPIO_FW_VER_Read(fw, vid, pid), OK);
       std::int16_t cmd = 0x0D, target = 0x16;
       std::int32_t high = 1, low = 1;
-      // A request longer than the report is not sent cut short.
-      EXPECT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), c.word) << c.length;
+      // A 4-byte request and 4 answer bytes.
+      EXPECT_EQ(dll.GPIO_ReadSMBusWord(cmd, high, low, target), OK);
       std::uint8_t b = 0;
-      EXPECT_EQ(dll.GPIO_SetPMBusLine(b), c.lines) << c.length;
+      EXPECT_EQ(dll.GPIO_SetPMBusLine(b), OK);
+      // A request longer than the output report is not sent cut short: not sent at all.
+      mark();
+      std::int16_t reg = 0x10, count = 20, eeprom = 0xA0;
+      ByteArray data(20, 0x3C);
+      EXPECT_EQ(dll.GPIO_WriteI2CBlock(reg, data, count, eeprom), c.i2c_write);
+      EXPECT_EQ(sent().size(), c.i2c_write == OK ? 1u : 0u);
+      EXPECT_EQ(module().i2c_eeprom().at(0x10) == 0x3C, c.i2c_write == OK);
       std::string eeprom_fw = "1.0.10";
       ByteArray read;
-      EXPECT_EQ(dll.GPIO_FW_EEP_Read(eeprom_fw, read), FATAL_ERROR);
+      EXPECT_EQ(dll.GPIO_FW_EEP_Read(eeprom_fw, read), c.eeprom);
       ByteArray w(64, 0x0F), r;
       EXPECT_EQ(dll.GPIO_DMA(w, r), OK);
-      EXPECT_EQ(r.size(), c.length - 1u);
+      EXPECT_EQ(r.size(), c.input - 1u);
     });
   }
 }

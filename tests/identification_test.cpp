@@ -147,15 +147,6 @@ TEST_F(Identification, NoModuleGives131AndAnEmptyText) {
   });
 }
 
-TEST_F(Identification, AnAnswerTooShortForAVersionIsFatal) {
-  TearDown();
-  install({.input_report_length = 4});  // three answer bytes
-  on_fresh_thread([&] {
-    EXPECT_EQ(identify(), FATAL_ERROR);
-    EXPECT_EQ(fw, "");
-  });
-}
-
 TEST_F(Identification, ShowsTheOutcomeInTheDebugWindow) {
   on_fresh_thread([&] {
     EXPECT_EQ(identify(), OK);

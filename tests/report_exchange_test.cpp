@@ -185,18 +185,5 @@ TEST_F(Exchange, AReportWhoseLengthIsNotRowsOf16IsDumpedUpToItsLastByte) {
   });
 }
 
-TEST_F(Exchange, ReportsShorterThanTheRequestNeverReachPastTheirEnd) {
-  TearDown();
-  install({.input_report_length = 2, .output_report_length = 1});
-  on_fresh_thread([&] {
-    ModuleState& state = ready();
-    const auto answer = transport::exchange(state, std::vector<std::uint8_t>(64, 0xEE));
-    EXPECT_EQ(answer.size(), 1u);
-    const auto written = platform().written_reports(device());
-    ASSERT_EQ(written.size(), 1u);
-    EXPECT_EQ(written[0], bytes({0}));
-  });
-}
-
 }  // namespace
 }  // namespace gpio_dll

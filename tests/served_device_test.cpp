@@ -187,6 +187,7 @@ struct HostileCase {
   const char* command;  // written to the control file
   std::int32_t identified;
   const char* firmware;
+  std::int32_t eeprom = OK;  // a module EEPROM read after identification
 };
 
 class HostileNode : public ServedDevice, public ::testing::WithParamInterface<HostileCase> {};
@@ -201,6 +202,8 @@ TEST_P(HostileNode, CannotMakeTheLibraryReadOrWritePastItsBuffers) {
     EXPECT_EQ(fw, c.firmware);
     if (fw == "2.0.19") {
       EXPECT_EQ(read_word(dll, 0x0D), 87);
+      ByteArray image;
+      EXPECT_EQ(dll.GPIO_FW_EEP_Read(fw, image), c.eeprom);
     }
   });
 }
@@ -216,8 +219,10 @@ INSTANTIATE_TEST_SUITE_P(
         // A descriptor size no descriptor has: the sysfs copy is used instead.
         HostileCase{"DescriptorSizePastTheMaximum", "descriptor-size 100000", OK, "2.0.19"},
         HostileCase{"NegativeDescriptorSize", "descriptor-size -1", OK, "2.0.19"},
-        // Reports cut short: the bytes the node did not send read as zero.
-        HostileCase{"ShortReports", "report-length 3", OK, "2.0.0"},
+        // Reports cut short: what the node did not send is missing, never zero. Five bytes hold
+        // a version and a word, not an EEPROM chunk.
+        HostileCase{"ShortReports", "report-length 3", FATAL_ERROR, ""},
+        HostileCase{"ReportsJustLongEnoughForAWord", "report-length 5", OK, "2.0.19", FATAL_ERROR},
         // Reports longer than asked for: the kernel refuses them, the read fails.
         HostileCase{"LongReports", "report-length 200", FATAL_ERROR, ""},
         // Empty reads: the node is gone, a failed read and no waiting for the time-out.

@@ -100,14 +100,32 @@ void learn_capabilities(ModuleState& state) {
   api_trace(state, "HidD_GetPreparsedData");
   api_trace(state, "RtlMoveMemory");
   api_trace(state, "HidP_GetCaps");
-  if (ok) {
-    state.InputReportByteLength = caps.input_report_byte_length;
-    state.OutputReportByteLength = caps.output_report_byte_length;
-  }
+  // Lengths that could not be learnt are none: an earlier device's must not stand in for them.
+  state.InputReportByteLength = ok ? caps.input_report_byte_length : 0;
+  state.OutputReportByteLength = ok ? caps.output_report_byte_length : 0;
   trace_line(state, "  Last error: ");
   trace_capabilities(state, caps);
   api_trace(state, "HidP_GetValueCaps");
   api_trace(state, "HidD_FreePreparsedData");
+}
+
+// Why the module's reports cannot carry its conversation, or empty when they can: every thread
+// starts with identification, whose requests are 2 bytes and whose version answer is 4, each
+// after the report identifier.
+std::string unusable_report_lengths(ModuleState& state) {
+  constexpr std::uint16_t kShortestInput = 5;
+  constexpr std::uint16_t kShortestOutput = 3;
+  if (state.InputReportByteLength == 0 && state.OutputReportByteLength == 0 &&
+      state.last_error != 0)
+    return "cannot read the module's report lengths: " +
+           port_of(state).error_text(state.last_error);
+  if (state.InputReportByteLength >= kShortestInput &&
+      state.OutputReportByteLength >= kShortestOutput)
+    return {};
+  return "the module's reports are too short: input " +
+         std::to_string(state.InputReportByteLength) + " and output " +
+         std::to_string(state.OutputReportByteLength) + " bytes, at least " +
+         std::to_string(kShortestInput) + " and " + std::to_string(kShortestOutput) + " needed";
 }
 
 void prepare_overlapped_read(ModuleState& state) {
@@ -209,13 +227,21 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
   without_call(state, 1);
   api_trace(state, "DestroyDeviceInfoList");
 
+  if (found) {
+    learn_capabilities(state);
+    if (const std::string why = unusable_report_lengths(state); !why.empty()) {
+      trace_line(state, "  " + why);
+      open_failures.note_unusable_module(state.device_path, 0, why);
+      release_handle(state, state.HIDHandle, "CloseHandle");
+      found = false;
+    }
+  }
   state.module_present = found;
   open_failures.publish(found);
   if (!found) {
     trace_line(state, " Device not found.");
     return false;
   }
-  learn_capabilities(state);
   release_handle(state, state.ReadHandle, "CloseHandle (ReadHandle)");
   state.ReadHandle = port.open(state.device_path, true);
   after_handle_call(state);

@@ -11,6 +11,11 @@ void OpenFailureCollector::note(const std::string& path, std::int32_t error, std
   kept_ = std::move(failure);
 }
 
+void OpenFailureCollector::note_unusable_module(const std::string& path, std::int32_t error,
+                                                std::string text) {
+  kept_ = platform::OpenFailure{path, error, std::move(text)};
+}
+
 void OpenFailureCollector::publish(bool module_found) const {
   ModuleState::current().last_open_failure = module_found ? std::nullopt : kept_;
 }

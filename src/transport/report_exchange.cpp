@@ -93,7 +93,13 @@ void read_input_report(ModuleState& state, std::vector<std::uint8_t>& answer) {
   trace_report_header(state, area.empty() ? 0 : area[0]);
   state.debug_window().received_data().clear();
   report_dump(state, area, true);
-  if (completed) answer.assign(area.begin() + std::min<std::size_t>(1, area.size()), area.end());
+  if (completed) {
+    // hidraw hands over a short report as it came, not padded to the report's length: the
+    // answer is what arrived, so that a transaction finds missing bytes missing.
+    const std::size_t received = std::min<std::size_t>(request->bytes_read, area.size());
+    answer.assign(area.begin() + std::min<std::size_t>(1, received),
+                  area.begin() + static_cast<std::ptrdiff_t>(received));
+  }
 
   const bool reset = port.reset_event(state.read_event);
   after_call(state, reset ? 1 : 0);
@@ -101,9 +107,13 @@ void read_input_report(ModuleState& state, std::vector<std::uint8_t>& answer) {
   scroll_to_end(state);
 }
 
+bool module_is_open(const ModuleState& state) {
+  return state.HIDHandle != kInvalidHandle && state.ReadHandle != kInvalidHandle;
+}
+
 std::vector<std::uint8_t> exchange(ModuleState& state, std::span<const std::uint8_t> request) {
   std::vector<std::uint8_t> answer(2, 0);
-  if (state.HIDHandle == kInvalidHandle || state.ReadHandle == kInvalidHandle) {
+  if (!module_is_open(state)) {
     state.module_present = false;
     return answer;
   }
