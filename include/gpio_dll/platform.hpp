@@ -79,5 +79,21 @@ struct OpenFailure {
 // these cases; this tells a caller what to say about it.
 GPIO_DLL_API std::optional<OpenFailure> last_open_failure();
 
+// Why a method could not have the module to itself. Each method runs its exchanges as one
+// transaction under the module's lock, shared with every other thread and process that uses the
+// module; it waits at most 15 s for the lock in all, and sends nothing once a wait has failed.
+struct LockFailure {
+  std::string path;        // the module's device path
+  bool busy = false;       // another user held the module for longer than the wait
+  std::int32_t error = 0;  // otherwise the system's error for why it could not lock the module
+  // What to tell a user: "module busy: held by another user for more than 15 s", or "cannot
+  // lock the module: " and the system's text.
+  std::string text;
+};
+
+// Why the calling thread's most recent method failed for the module's lock (it then returns
+// FATAL_ERROR, 14); nothing when that method had the module whenever it asked for it.
+GPIO_DLL_API std::optional<LockFailure> last_lock_failure();
+
 }  // namespace platform
 }  // namespace gpio_dll

@@ -106,12 +106,20 @@ class GPIO_DLL_API SimulatedPlatform {
                                                            // errno value); 0: opens succeed
   void set_reads_never_complete(DeviceId id, bool never);  // reads stay pending until cancelled
   void set_wait_fails(DeviceId id, bool fails);            // waiting for a read fails at once
+  // Another user outside the platform (another process) takes the device's transaction lock
+  // now and holds it for `for_ms` of virtual time (0: it has just used the module and let go);
+  // waiting for it runs on the virtual clock.
+  void hold_lock_elsewhere(DeviceId id, std::uint64_t for_ms);
+  // Every attempt to lock the device fails with `error` (an errno value, such as ENOLCK); 0:
+  // locks work.
+  void set_lock_error(DeviceId id, std::int32_t error);
 
   // The virtual clock, in milliseconds since the platform was made.
   std::uint64_t now_ms() const;
   void advance_ms(std::uint64_t ms);
 
-  // The record of events; off for long runs (benchmarks) to keep memory flat.
+  // The record of events, the newest 65,536 of them; off for long runs (benchmarks), which need
+  // no record at all.
   void set_recording(bool on);
   std::vector<SimulatedEvent> events() const;
   void clear_events();

@@ -1,6 +1,8 @@
 #include "base/module_state.hpp"
 
 #include <atomic>
+#include <chrono>
+#include <random>
 
 #if defined(_WIN32)
 #include <pthread.h>
@@ -69,13 +71,35 @@ const std::shared_ptr<ModuleState>& thread_state() {
 }
 #endif
 
+// A mark that no other thread or process uses: a process-wide random start, stepped per state
+// and mixed (splitmix64). 0 is the record's "nobody" and never a mark.
+std::uint64_t new_user_token() {
+  static const std::uint64_t seed = [] {
+    std::uint64_t value = static_cast<std::uint64_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count());
+    try {
+      std::random_device device;
+      value ^= (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    } catch (...) {
+      // No source of randomness: the clock alone still differs between processes.
+    }
+    return value;
+  }();
+  static std::atomic<std::uint64_t> counter{0};
+  std::uint64_t z = seed + 0x9E3779B97F4A7C15ULL * ++counter;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+  z ^= z >> 31;
+  return z != 0 ? z : 1;
+}
+
 }  // namespace
 
 void register_debug_window_factory(DebugWindowFactory factory) {
   g_debug_window_factory.store(factory);
 }
 
-ModuleState::ModuleState() = default;
+ModuleState::ModuleState() : user_token(new_user_token()) {}
 
 ModuleState::~ModuleState() {
   // The windows go first: they may still refer to the state while unloading.

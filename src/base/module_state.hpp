@@ -60,9 +60,16 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
   std::optional<platform::OpenFailure> last_open_failure;
 
   // The transaction in progress: while a method runs, the device lock taken at its first
-  // exchange stays held until the method returns.
+  // exchange stays held until the method returns. The method's waits for the lock share one
+  // deadline, set at its first wait; after a failed wait it sends nothing more.
   int transaction_depth = 0;
   transport::Handle locked_handle = transport::kInvalidHandle;
+  std::optional<std::uint64_t> lock_deadline_ms;
+  bool lock_refused = false;
+  std::optional<platform::LockFailure> last_lock_failure;
+  // This thread's mark in the module's record of its last user: while the record still holds
+  // it, nobody else has used the module since this thread's last transaction.
+  const std::uint64_t user_token;
 
   // The platform that the handles and the read event belong to; null before the first binding.
   const std::shared_ptr<transport::PlatformPort>& bound_port() const { return port_; }

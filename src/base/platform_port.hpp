@@ -47,6 +47,9 @@ struct ReadRequest {
   bool completed = false;
 };
 
+// Outcomes of taking a device's transaction lock.
+enum class LockResult { Locked, Busy, Failed };
+
 // Outcomes of waiting for an event.
 inline constexpr std::uint32_t kWaitSignalled = 0;
 inline constexpr std::uint32_t kWaitTimeout = 258;
@@ -94,10 +97,15 @@ class PlatformPort {
   virtual std::size_t flush_input(Handle handle) = 0;
   // The device's transaction lock, taken through one of its handles: one holder at a time,
   // between threads and, where the platform can, between processes. Waits at most `timeout_ms`
-  // of real time, then fails. A holder that goes away (a closed handle, an ended process)
-  // releases it.
-  virtual bool lock_device(Handle handle, std::uint32_t timeout_ms) = 0;
+  // (on the platform's clock), then gives Busy. Failed, with the error set, when the system
+  // cannot lock the device at all: the caller must not go on without the lock. A holder that
+  // goes away (a closed handle, an ended process) releases it.
+  virtual LockResult lock_device(Handle handle, std::uint32_t timeout_ms) = 0;
   virtual void unlock_device(Handle handle) = 0;
+  // The device's record of its last user, kept beside its lock and shared by everyone the lock
+  // excludes. Called while holding the lock: records `user` and returns the user recorded before,
+  // 0 when there was none or the record cannot be kept (the caller then assumes another user).
+  virtual std::uint64_t swap_last_user(Handle handle, std::uint64_t user) = 0;
 
   // The calling thread's error value after its most recent call on this port (0 after a call
   // that succeeded), and the system's text for an error value.

@@ -6,6 +6,7 @@
 #include "gpio_dll/automation_error.hpp"
 #include "gpio_dll/error_codes.hpp"
 #include "transport/device_discovery.hpp"
+#include "transport/module_lock.hpp"
 #include "transport/report_exchange.hpp"
 
 namespace gpio_dll::transactions {
@@ -94,6 +95,11 @@ std::int32_t Transaction::exchange(const Request& request, std::size_t needed, b
 
 std::int32_t pec_mode_step(ModuleState& state, std::int16_t nTargetID) {
   const bool wanted = pec_wanted(nTargetID);
+  // The mode lives in the module, and other threads and processes may use it too: taking the
+  // module first forgets the remembered mode if anyone else has used the module since this
+  // thread last did, so that the comparison below is with the module's real mode. A failed
+  // wait sends nothing here; the transaction's own exchange then fails too.
+  if (transport::module_is_open(state)) transport::hold_module(state);
   if (state.remembered_pec_mode == (wanted ? kPecModeOn : kPecModeOff)) return OK;
   Generation generation;
   if (const std::int32_t refused = choose_generation(state.firmware_version, generation);

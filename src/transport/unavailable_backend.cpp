@@ -32,8 +32,9 @@ class UnavailableBackend final : public PlatformPort {
   bool reset_event(EventHandle) override { return ok(true); }
   void destroy_event(EventHandle) override {}
   std::size_t flush_input(Handle) override { return fail(EBADF, std::size_t{0}); }
-  bool lock_device(Handle, std::uint32_t) override { return fail(EBADF, false); }
+  LockResult lock_device(Handle, std::uint32_t) override { return fail(EBADF, LockResult::Failed); }
   void unlock_device(Handle) override {}
+  std::uint64_t swap_last_user(Handle, std::uint64_t) override { return fail(EBADF, 0); }
   bool read(Handle, std::shared_ptr<ReadRequest>, EventHandle) override {
     return fail(EBADF, false);
   }

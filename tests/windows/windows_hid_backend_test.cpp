@@ -102,7 +102,8 @@ TEST(WindowsHidBackend, UnknownAndClosedHandlesFailAsInvalid) {
         {"write", !backend.write(stale, report, written) && written == 0},
         {"read", !backend.read(stale, request_of(2), event)},
         {"cancel", !backend.cancel(stale)},
-        {"lock_device", !backend.lock_device(stale, 0)},
+        {"lock_device", backend.lock_device(stale, 0) == LockResult::Failed},
+        {"swap_last_user", backend.swap_last_user(stale, 7) == 0},
         {"close", !backend.close(stale)},
     };
     for (const Call& call : calls) {
@@ -214,39 +215,44 @@ class DeviceLock : public ::testing::Test {
 };
 
 TEST_F(DeviceLock, OneHolderAtATime) {
-  ASSERT_TRUE(backend_.lock_device(mine_, 0));
-  EXPECT_TRUE(backend_.lock_device(mine_, 0));  // held already
+  ASSERT_TRUE(backend_.lock_device(mine_, 0) == LockResult::Locked);
+  EXPECT_TRUE(backend_.lock_device(mine_, 0) == LockResult::Locked);  // held already
   on_other_thread([&] {
-    EXPECT_FALSE(backend_.lock_device(theirs_, 0));
+    EXPECT_EQ(backend_.lock_device(theirs_, 0), LockResult::Busy);
     EXPECT_EQ(backend_.last_error(), ERROR_TIMEOUT);
   });
   backend_.unlock_device(mine_);
   on_other_thread([&] {
-    EXPECT_TRUE(backend_.lock_device(theirs_, 0));
+    EXPECT_TRUE(backend_.lock_device(theirs_, 0) == LockResult::Locked);
     backend_.unlock_device(theirs_);
   });
   // Closing the holder's handle lets the lock go.
-  ASSERT_TRUE(backend_.lock_device(mine_, 0));
+  ASSERT_TRUE(backend_.lock_device(mine_, 0) == LockResult::Locked);
   backend_.close(mine_);
   on_other_thread([&] {
-    EXPECT_TRUE(backend_.lock_device(theirs_, 0));
+    EXPECT_TRUE(backend_.lock_device(theirs_, 0) == LockResult::Locked);
     backend_.unlock_device(theirs_);
   });
 }
 
 TEST_F(DeviceLock, AHolderThatEndsWithoutLettingGoReleasesIt) {
-  on_other_thread([&] { ASSERT_TRUE(backend_.lock_device(theirs_, 0)); });
-  EXPECT_TRUE(backend_.lock_device(mine_, 0));
+  on_other_thread([&] { ASSERT_TRUE(backend_.lock_device(theirs_, 0) == LockResult::Locked); });
+  EXPECT_TRUE(backend_.lock_device(mine_, 0) == LockResult::Locked);
 }
 
-TEST_F(DeviceLock, AnotherDeviceLocksIndependently) {
+TEST_F(DeviceLock, AnotherDeviceLocksIndependentlyAndKeepsItsOwnLastUser) {
   TempFile other({0});
   const Handle elsewhere = backend_.open(other.path(), false);
-  ASSERT_TRUE(backend_.lock_device(mine_, 0));
+  ASSERT_TRUE(backend_.lock_device(mine_, 0) == LockResult::Locked);
   on_other_thread([&] {
-    EXPECT_TRUE(backend_.lock_device(elsewhere, 0));
+    EXPECT_TRUE(backend_.lock_device(elsewhere, 0) == LockResult::Locked);
     backend_.unlock_device(elsewhere);
   });
+  // Both handles of one device share its record of the last user; another device has its own.
+  EXPECT_EQ(backend_.swap_last_user(mine_, 7), 0u);
+  EXPECT_EQ(backend_.swap_last_user(theirs_, 9), 7u);
+  EXPECT_EQ(backend_.swap_last_user(elsewhere, 5), 0u);
+  EXPECT_EQ(backend_.swap_last_user(mine_, 7), 9u);
   backend_.close(elsewhere);
 }
 

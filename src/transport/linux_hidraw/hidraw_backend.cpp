@@ -6,6 +6,8 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -490,6 +492,7 @@ bool HidrawBackend::close(Handle handle) {
       event.request.reset();
       event.handle = kInvalidHandle;
     }
+  if (it->second.last_user_record >= 0) ::close(it->second.last_user_record);
   nodes_.erase(it);
   if (::close(handle) != 0) return fail(errno);
   succeed();
@@ -524,26 +527,86 @@ std::size_t HidrawBackend::flush_input(Handle handle) {
   return discarded;
 }
 
-bool HidrawBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
+LockResult HidrawBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
   // flock() on the node: open files of one node exclude each other whichever thread or process
   // holds them, and the kernel drops the lock when its holder closes the file or dies.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
   while (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
+    // A file system that keeps no locks (ENOLCK, EINVAL, EOPNOTSUPP) cannot keep other users
+    // out: the caller is told why rather than sharing the module unguarded.
     if (errno != EWOULDBLOCK) {
-      // A file system that keeps no locks (ENOLCK, EINVAL): go on without one.
-      if (errno == ENOLCK || errno == EINVAL || errno == EOPNOTSUPP) break;
-      return fail(errno);
+      fail(errno);
+      return LockResult::Failed;
     }
-    if (std::chrono::steady_clock::now() >= deadline) return fail(EBUSY);
+    if (std::chrono::steady_clock::now() >= deadline) {
+      fail(EBUSY);
+      return LockResult::Busy;
+    }
     ::usleep(500);
   }
   succeed();
-  return true;
+  return LockResult::Locked;
 }
 
 void HidrawBackend::unlock_device(Handle handle) {
   ::flock(handle, LOCK_UN);
+}
+
+int HidrawBackend::open_last_user_record(Handle handle) {
+  // Named after the node itself, so that every path to it and every process finds the same
+  // record: a device node by its device number, a served node by its file's identity.
+  struct stat node {};
+  if (::fstat(handle, &node) != 0) return -1;
+  const std::string name = S_ISCHR(node.st_mode)
+                               ? "gpio_dll-last-user-c" + std::to_string(major(node.st_rdev)) +
+                                     "_" + std::to_string(minor(node.st_rdev))
+                               : "gpio_dll-last-user-f" + std::to_string(node.st_dev) + "_" +
+                                     std::to_string(node.st_ino);
+  // Memory-backed where there is such a directory; the record never outlives a reboot there.
+  struct stat dir {};
+  const std::string folder =
+      ::stat("/dev/shm", &dir) == 0 && S_ISDIR(dir.st_mode) ? "/dev/shm" : "/tmp";
+  const std::string path = folder + "/" + name;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd < 0) return -1;
+  struct stat record {};
+  if (::fstat(fd, &record) != 0 || !S_ISREG(record.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  // Every user of the node shares it, whatever the creator's umask said.
+  if (record.st_uid == ::geteuid()) ::fchmod(fd, 0666);
+  return fd;
+}
+
+std::uint64_t HidrawBackend::swap_last_user(Handle handle, std::uint64_t user) {
+  int record = -1;
+  {
+    std::lock_guard lock(mutex_);
+    auto it = nodes_.find(handle);
+    if (it == nodes_.end()) {
+      fail(EBADF);
+      return 0;
+    }
+    if (it->second.last_user_record < 0)
+      it->second.last_user_record = open_last_user_record(handle);
+    record = it->second.last_user_record;
+    if (record < 0) {
+      fail(errno);
+      return 0;
+    }
+  }
+  // The caller holds the node's lock, which orders every user's read and write of the record.
+  std::uint64_t before = 0;
+  if (::pread(record, &before, sizeof before, 0) != static_cast<ssize_t>(sizeof before)) before = 0;
+  if (::pwrite(record, &user, sizeof user, 0) != static_cast<ssize_t>(sizeof user)) {
+    fail(errno != 0 ? errno : EIO);
+    return 0;
+  }
+  succeed();
+  return before;
 }
 
 std::int32_t HidrawBackend::last_error() {

@@ -44,8 +44,9 @@ class HidrawBackend final : public PlatformPort {
   bool close(Handle handle) override;
   void destroy_event(EventHandle event) override;
   std::size_t flush_input(Handle handle) override;
-  bool lock_device(Handle handle, std::uint32_t timeout_ms) override;
+  LockResult lock_device(Handle handle, std::uint32_t timeout_ms) override;
   void unlock_device(Handle handle) override;
+  std::uint64_t swap_last_user(Handle handle, std::uint64_t user) override;
   std::int32_t last_error() override;
   std::string error_text(std::int32_t error) override;
   void sleep_ms(std::uint32_t ms) override;
@@ -55,6 +56,7 @@ class HidrawBackend final : public PlatformPort {
   struct OpenNode {
     std::string path;
     bool numbered_reports = false;
+    int last_user_record = -1;  // the node's shared record of its last user, opened at first use
   };
   struct Event {
     bool signalled = true;
@@ -73,6 +75,9 @@ class HidrawBackend final : public PlatformPort {
   // One read() into the request's area, putting back the identifier byte hidraw leaves off
   // unnumbered reports.
   static ReadOutcome read_now(Handle handle, bool numbered, ReadRequest& request);
+  // The file that holds the node's last user, shared by every process that opens the node;
+  // -1 with errno set when it cannot be had.
+  static int open_last_user_record(Handle handle);
 
   const std::string class_dir_;
   const std::string device_dir_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <stdexcept>
+#include <utility>
 
 #include "base/system_error_text.hpp"
 
@@ -37,6 +38,7 @@ void SimulatedBackend::succeed() {
 void SimulatedBackend::record(SimulatedEvent::Kind kind, DeviceId device, Handle handle,
                               std::vector<std::uint8_t> report, std::uint32_t duration_ms) {
   if (!recording_) return;
+  if (log_.size() == kRecordedEventLimit) log_.pop_front();
   log_.push_back(SimulatedEvent{kind, now_ms_, device, handle, std::move(report), duration_ms});
 }
 
@@ -89,6 +91,19 @@ void SimulatedBackend::set_wait_fails(DeviceId id, bool fails) {
   device(id).wait_fails = fails;
 }
 
+void SimulatedBackend::hold_lock_elsewhere(DeviceId id, std::uint64_t for_ms) {
+  std::lock_guard lock(mutex_);
+  Device& dev = device(id);
+  dev.held_elsewhere_until_ms = now_ms_ + for_ms;
+  // Whoever it is, it is not one of the users the record knows.
+  dev.last_user = 0;
+}
+
+void SimulatedBackend::set_lock_error(DeviceId id, std::int32_t error) {
+  std::lock_guard lock(mutex_);
+  device(id).lock_error = error;
+}
+
 void SimulatedBackend::advance_ms(std::uint64_t ms) {
   std::lock_guard lock(mutex_);
   now_ms_ += ms;
@@ -101,7 +116,7 @@ void SimulatedBackend::set_recording(bool on) {
 
 std::vector<SimulatedEvent> SimulatedBackend::events() const {
   std::lock_guard lock(mutex_);
-  return log_;
+  return {log_.begin(), log_.end()};
 }
 
 void SimulatedBackend::clear_events() {
@@ -382,21 +397,43 @@ std::size_t SimulatedBackend::flush_input(Handle handle) {
   return discarded;
 }
 
-bool SimulatedBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
+LockResult SimulatedBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
   std::unique_lock lock(mutex_);
   auto it = handles_.find(handle);
-  if (it == handles_.end()) return fail(EBADF);
+  if (it == handles_.end()) {
+    fail(EBADF);
+    return LockResult::Failed;
+  }
   const DeviceId id = it->second.device;
+  if (device(id).lock_error != 0) {
+    fail(device(id).lock_error);
+    return LockResult::Failed;
+  }
+  // A user outside this platform's handles (another process) lets go on the virtual clock.
+  if (const std::uint64_t until = device(id).held_elsewhere_until_ms; until > now_ms_) {
+    if (until - now_ms_ > timeout_ms) {
+      now_ms_ += timeout_ms;
+      fail(EBUSY);
+      return LockResult::Busy;
+    }
+    now_ms_ = until;
+  }
   // Another thread's transaction: wait for it in real time, as for a real device.
   const bool free = lock_released_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
     const Handle holder = device(id).lock_holder;
     return holder == kInvalidHandle || holder == handle;
   });
-  if (!free) return fail(EBUSY);
-  if (handles_.find(handle) == handles_.end()) return fail(EBADF);
+  if (!free) {
+    fail(EBUSY);
+    return LockResult::Busy;
+  }
+  if (handles_.find(handle) == handles_.end()) {
+    fail(EBADF);
+    return LockResult::Failed;
+  }
   device(id).lock_holder = handle;
   succeed();
-  return true;
+  return LockResult::Locked;
 }
 
 void SimulatedBackend::unlock_device(Handle handle) {
@@ -407,6 +444,17 @@ void SimulatedBackend::unlock_device(Handle handle) {
   if (owner.lock_holder != handle) return;
   owner.lock_holder = kInvalidHandle;
   lock_released_.notify_all();
+}
+
+std::uint64_t SimulatedBackend::swap_last_user(Handle handle, std::uint64_t user) {
+  std::lock_guard lock(mutex_);
+  auto it = handles_.find(handle);
+  if (it == handles_.end()) {
+    fail(EBADF);
+    return 0;
+  }
+  succeed();
+  return std::exchange(device(it->second.device).last_user, user);
 }
 
 std::int32_t SimulatedBackend::last_error() {

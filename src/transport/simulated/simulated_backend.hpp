@@ -23,6 +23,8 @@ class SimulatedBackend final : public PlatformPort {
   void set_open_error(DeviceId id, std::int32_t error);
   void set_reads_never_complete(DeviceId id, bool never);
   void set_wait_fails(DeviceId id, bool fails);
+  void hold_lock_elsewhere(DeviceId id, std::uint64_t for_ms);
+  void set_lock_error(DeviceId id, std::int32_t error);
   void advance_ms(std::uint64_t ms);
   void set_recording(bool on);
   std::vector<SimulatedEvent> events() const;
@@ -49,8 +51,9 @@ class SimulatedBackend final : public PlatformPort {
   bool close(Handle handle) override;
   void destroy_event(EventHandle event) override;
   std::size_t flush_input(Handle handle) override;
-  bool lock_device(Handle handle, std::uint32_t timeout_ms) override;
+  LockResult lock_device(Handle handle, std::uint32_t timeout_ms) override;
   void unlock_device(Handle handle) override;
+  std::uint64_t swap_last_user(Handle handle, std::uint64_t user) override;
   std::int32_t last_error() override;
   std::string error_text(std::int32_t error) override;
   void sleep_ms(std::uint32_t ms) override;
@@ -59,6 +62,8 @@ class SimulatedBackend final : public PlatformPort {
  private:
   // Reports a handle keeps before the oldest is dropped, like the host's per-handle ring.
   static constexpr std::size_t kQueuedReportLimit = 32;
+  // Events the record keeps; the oldest go first, so that a long run stays flat.
+  static constexpr std::size_t kRecordedEventLimit = 65536;
 
   struct Device {
     std::shared_ptr<SimulatedHidDevice> device;
@@ -68,6 +73,10 @@ class SimulatedBackend final : public PlatformPort {
     bool reads_never_complete = false;
     bool wait_fails = false;
     Handle lock_holder = kInvalidHandle;
+    // Another user outside the platform's handles holds the lock until then (virtual time).
+    std::uint64_t held_elsewhere_until_ms = 0;
+    std::int32_t lock_error = 0;  // every lock fails with it; 0: locks work
+    std::uint64_t last_user = 0;
   };
   struct QueuedReport {
     std::uint64_t deliver_at_ms;
@@ -108,7 +117,7 @@ class SimulatedBackend final : public PlatformPort {
   EventHandle next_event_ = 0x2C0;
   std::uint64_t now_ms_ = 0;
   bool recording_ = true;
-  std::vector<SimulatedEvent> log_;
+  std::deque<SimulatedEvent> log_;
 };
 
 }  // namespace gpio_dll::transport

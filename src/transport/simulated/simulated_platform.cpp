@@ -55,6 +55,12 @@ void SimulatedPlatform::set_reads_never_complete(DeviceId id, bool never) {
 void SimulatedPlatform::set_wait_fails(DeviceId id, bool fails) {
   backend_->set_wait_fails(id, fails);
 }
+void SimulatedPlatform::hold_lock_elsewhere(DeviceId id, std::uint64_t for_ms) {
+  backend_->hold_lock_elsewhere(id, for_ms);
+}
+void SimulatedPlatform::set_lock_error(DeviceId id, std::int32_t error) {
+  backend_->set_lock_error(id, error);
+}
 std::uint64_t SimulatedPlatform::now_ms() const {
   return backend_->now_ms();
 }

@@ -17,6 +17,12 @@ std::string device_mutex_name(std::string_view device_path) {
   return name;
 }
 
+std::string last_user_record_name(std::string_view device_path, bool global) {
+  const std::string mutex = device_mutex_name(device_path);
+  const std::string local = "Local" + mutex.substr(mutex.find('\\'));
+  return (global ? mutex : local) + ".last-user";
+}
+
 namespace {
 
 void append_utf8(std::string& out, std::uint32_t cp) {

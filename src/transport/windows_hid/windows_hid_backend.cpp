@@ -75,6 +75,9 @@ struct WindowsHidBackend::OpenFile {
   std::shared_ptr<PendingRead> pending;
   HANDLE device_mutex = nullptr;
   bool locked = false;
+  // The device's shared record of its last user, mapped at first use.
+  HANDLE last_user_mapping = nullptr;
+  volatile std::uint64_t* last_user = nullptr;
 };
 
 struct WindowsHidBackend::Event {
@@ -90,6 +93,7 @@ WindowsHidBackend::~WindowsHidBackend() {
   files_->for_each([](Handle, OpenFile& f) {
     end_pending(f.pending);
     if (f.device_mutex != nullptr) CloseHandle(f.device_mutex);
+    unmap_last_user(f);
     CloseHandle(f.file);
   });
   events_->for_each([](EventHandle, Event& e) { CloseHandle(e.event); });
@@ -354,6 +358,7 @@ bool WindowsHidBackend::close(Handle handle) {
     if (f->locked) ReleaseMutex(f->device_mutex);
     CloseHandle(f->device_mutex);
   }
+  unmap_last_user(*f);
   return CloseHandle(f->file) ? ok(true) : fail_with_last(false);
 }
 
@@ -408,32 +413,32 @@ std::size_t WindowsHidBackend::flush_input(Handle handle) {
   return ok(discarded);
 }
 
-bool WindowsHidBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
+LockResult WindowsHidBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
   HANDLE device_mutex = nullptr;
   {
     std::lock_guard lock(mutex_);
     OpenFile* f = files_->find(handle);
-    if (f == nullptr) return fail(ERROR_INVALID_HANDLE, false);
-    if (f->locked) return ok(true);
+    if (f == nullptr) return fail(ERROR_INVALID_HANDLE, LockResult::Failed);
+    if (f->locked) return ok(LockResult::Locked);
     if (f->device_mutex == nullptr) {
       f->device_mutex = CreateMutexA(nullptr, FALSE, device_mutex_name(f->path).c_str());
-      if (f->device_mutex == nullptr) return fail_with_last(false);
+      if (f->device_mutex == nullptr) return fail_with_last(LockResult::Failed);
     }
     device_mutex = f->device_mutex;
   }
   const DWORD outcome = WaitForSingleObject(device_mutex, timeout_ms);
   // An abandoned mutex is one whose holder ended without letting go: it is ours now.
-  if (outcome != WAIT_OBJECT_0 && outcome != WAIT_ABANDONED) {
-    return outcome == WAIT_TIMEOUT ? fail(ERROR_TIMEOUT, false) : fail_with_last(false);
-  }
+  if (outcome == WAIT_TIMEOUT) return fail(ERROR_TIMEOUT, LockResult::Busy);
+  if (outcome != WAIT_OBJECT_0 && outcome != WAIT_ABANDONED)
+    return fail_with_last(LockResult::Failed);
   std::lock_guard lock(mutex_);
   OpenFile* f = files_->find(handle);
   if (f == nullptr) {
     ReleaseMutex(device_mutex);
-    return fail(ERROR_INVALID_HANDLE, false);
+    return fail(ERROR_INVALID_HANDLE, LockResult::Failed);
   }
   f->locked = true;
-  return ok(true);
+  return ok(LockResult::Locked);
 }
 
 void WindowsHidBackend::unlock_device(Handle handle) {
@@ -442,6 +447,42 @@ void WindowsHidBackend::unlock_device(Handle handle) {
   if (f == nullptr || !f->locked) return;
   ReleaseMutex(f->device_mutex);
   f->locked = false;
+}
+
+void WindowsHidBackend::unmap_last_user(OpenFile& f) {
+  if (f.last_user != nullptr) UnmapViewOfFile(const_cast<std::uint64_t*>(f.last_user));
+  if (f.last_user_mapping != nullptr) CloseHandle(f.last_user_mapping);
+  f.last_user = nullptr;
+  f.last_user_mapping = nullptr;
+}
+
+std::uint64_t WindowsHidBackend::swap_last_user(Handle handle, std::uint64_t user) {
+  std::lock_guard lock(mutex_);
+  OpenFile* f = files_->find(handle);
+  if (f == nullptr) return fail(ERROR_INVALID_HANDLE, std::uint64_t{0});
+  if (f->last_user == nullptr) {
+    // Paging-file memory shared by name, zero when first made. A process without the right to
+    // create global objects shares it with its own session only.
+    for (const bool global : {true, false}) {
+      f->last_user_mapping =
+          CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                             sizeof(std::uint64_t), last_user_record_name(f->path, global).c_str());
+      if (f->last_user_mapping != nullptr) break;
+    }
+    if (f->last_user_mapping == nullptr) return fail_with_last(std::uint64_t{0});
+    void* view =
+        MapViewOfFile(f->last_user_mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(std::uint64_t));
+    if (view == nullptr) {
+      const DWORD error = GetLastError();
+      unmap_last_user(*f);
+      return fail(error, std::uint64_t{0});
+    }
+    f->last_user = static_cast<volatile std::uint64_t*>(view);
+  }
+  // The caller holds the device's mutex, which orders every user's read and write.
+  const std::uint64_t before = *f->last_user;
+  *f->last_user = user;
+  return ok(before);
 }
 
 std::int32_t WindowsHidBackend::last_error() {

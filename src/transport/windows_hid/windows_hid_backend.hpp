@@ -36,8 +36,9 @@ class WindowsHidBackend final : public PlatformPort {
   bool close(Handle handle) override;
   void destroy_event(EventHandle event) override;
   std::size_t flush_input(Handle handle) override;
-  bool lock_device(Handle handle, std::uint32_t timeout_ms) override;
+  LockResult lock_device(Handle handle, std::uint32_t timeout_ms) override;
   void unlock_device(Handle handle) override;
+  std::uint64_t swap_last_user(Handle handle, std::uint64_t user) override;
   std::int32_t last_error() override;
   std::string error_text(std::int32_t error) override;
   void sleep_ms(std::uint32_t ms) override;
@@ -58,6 +59,8 @@ class WindowsHidBackend final : public PlatformPort {
   static void finish_pending(const std::shared_ptr<PendingRead>& pending);
   // Cancels a pending read, whichever thread started it, and waits until it has ended.
   static void end_pending(const std::shared_ptr<PendingRead>& pending);
+  // Unmaps and closes the open file's record of the device's last user.
+  static void unmap_last_user(OpenFile& f);
   // Forgets `pending` on whichever event still refers to it.
   void forget_pending(const std::shared_ptr<PendingRead>& pending);
 
