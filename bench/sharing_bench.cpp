@@ -1,6 +1,7 @@
 // What sharing a module costs and what it leaves behind, on the simulated platform:
-// - the transaction lock and the stale-report discard of one uncontended exchange, measured
-//   alone beside a whole GPIO_ReadSMBusWord in the same run;
+// - the transaction lock, the record of the module's last user and the stale-report discard of
+//   one uncontended method, measured alone beside a whole GPIO_ReadSMBusWord in the same run,
+//   which for one user alone is one exchange (no PEC mode exchange);
 // - the process after 100,000 short threads that each identify the module: heap and resident
 //   size per thread, and no handle or event left on the platform.
 #include <benchmark/benchmark.h>
@@ -31,8 +32,8 @@ double ns_since(Clock::time_point start) {
   return std::chrono::duration<double, std::nano>(Clock::now() - start).count();
 }
 
-// flush_input + lock_device + unlock_device, as one uncontended exchange does them, beside a
-// whole GPIO_ReadSMBusWord (one exchange) measured in the same run.
+// flush_input + lock_device + swap_last_user + unlock_device, as one uncontended method does
+// them, beside a whole GPIO_ReadSMBusWord (one exchange) measured in the same run.
 void BM_LockAndDiscardUncontended(benchmark::State& state) {
   auto setup = quiet_module();
   auto port = transport::current_platform();
@@ -44,6 +45,7 @@ void BM_LockAndDiscardUncontended(benchmark::State& state) {
   for (auto _ : state) {
     benchmark::DoNotOptimize(port->flush_input(read_handle));
     benchmark::DoNotOptimize(port->lock_device(write_handle, 15000));
+    benchmark::DoNotOptimize(port->swap_last_user(write_handle, 1));
     port->unlock_device(write_handle);
     ++rounds;
   }
@@ -52,6 +54,7 @@ void BM_LockAndDiscardUncontended(benchmark::State& state) {
   port->close(read_handle);
 
   double word_ns = 0;
+  double exchanges = 0;
   std::thread([&] {
     cls_GPIO_DLL dll;
     std::string fw, vid, pid;
@@ -59,6 +62,14 @@ void BM_LockAndDiscardUncontended(benchmark::State& state) {
     std::int16_t cmd = 0x0D, target = 0x16;
     std::int32_t high = 0, low = 0;
     dll.GPIO_ReadSMBusWord(cmd, high, low, target);
+    // Exchanges per read, counted over a few reads with the module's record on.
+    constexpr int kCounted = 1000;
+    setup.module->set_recording(true);
+    const auto before = setup.module->requests().size();
+    for (int i = 0; i < kCounted; ++i)
+      dll.GPIO_ReadSMBusWord(cmd, high, low, target);
+    exchanges = static_cast<double>(setup.module->requests().size() - before) / kCounted;
+    setup.module->set_recording(false);
     constexpr int kCalls = 200000;
     const auto begin = Clock::now();
     for (int i = 0; i < kCalls; ++i)
@@ -69,6 +80,7 @@ void BM_LockAndDiscardUncontended(benchmark::State& state) {
   state.counters["lock_discard_ns"] = lock_ns;
   state.counters["read_word_ns"] = word_ns;
   state.counters["share"] = lock_ns / word_ns;
+  state.counters["exchanges_per_read"] = exchanges;
 }
 BENCHMARK(BM_LockAndDiscardUncontended);
 

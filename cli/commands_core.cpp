@@ -87,21 +87,27 @@ bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
   }
   bool ok = !outcome.automation_failed;
   std::string message;
+  std::string reason;
   if (ok && method->result == automation::ResultType::Int32) {
     const std::int32_t code = outcome.result.to_int32();
     message = tool.message(code);
     ok = code == OK;
+    reason = failure_reason(code);
   }
-  if (tool.options().json)
-    tool.print_json(format_json(outcome, message));
-  else
+  if (tool.options().json) {
+    Json json = format_json(outcome, message);
+    if (!reason.empty()) json["reason"] = json_text(reason);
+    tool.print_json(json);
+  } else {
     std::cout << format_text(outcome, message);
+  }
   std::cout.flush();
   if (outcome.automation_failed)
     tool.error("automation error " + std::to_string(outcome.automation_error) + ": " +
                outcome.automation_message);
   else if (!ok)
     tool.error(outcome.result.to_text() + ": " + message);
+  if (!reason.empty()) tool.error(reason);
   return ok;
 }
 

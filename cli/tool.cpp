@@ -33,7 +33,9 @@ void Tool::print_json(const Json& object) const {
 std::string no_device_reason() {
   const auto failure = platform::last_open_failure();
   if (!failure) return {};
-  std::string reason = "cannot open " + failure->path + ": " + failure->text;
+  // Error 0: the module opened, but cannot be used (the text says why).
+  std::string reason = (failure->error != 0 ? "cannot open " : "cannot use ") + failure->path +
+                       ": " + failure->text;
   if (failure->permission_denied())
     reason +=
         " (the module's node needs the udev rule: see \"Real modules on Linux: "
@@ -41,11 +43,19 @@ std::string no_device_reason() {
   return reason;
 }
 
+std::string failure_reason(std::int32_t result) {
+  if (result == NO_DEV_DETECTED) return no_device_reason();
+  if (result == FATAL_ERROR) {
+    if (const auto failure = platform::last_lock_failure()) return failure->text;
+  }
+  return {};
+}
+
 int Tool::finish(const std::string& command, std::int32_t result, const Json& fields,
                  const std::string& text) {
   const std::string text_of_result = message(result);
   // The code stays the same; what the system said about the module's node comes with it.
-  const std::string reason = result == NO_DEV_DETECTED ? no_device_reason() : std::string();
+  const std::string reason = failure_reason(result);
   if (options_.json) {
     Json line = {{"command", command}, {"result", result}, {"message", text_of_result}};
     if (!reason.empty()) line["reason"] = json_text(reason);

@@ -64,9 +64,13 @@ class Tool {
 };
 
 // Why the module was not reached, from the last discovery on this thread: "cannot open PATH:
-// TEXT", with a pointer to the udev rule for permission failures; empty when nothing failed to
-// open.
+// TEXT", with a pointer to the udev rule for permission failures, or "cannot use PATH: TEXT" for
+// a module that opened but cannot serve; empty when nothing failed to open.
 std::string no_device_reason();
+
+// What the tool adds to a failed result: for 131 the discovery's reason, for 14 the module lock's
+// ("module busy: held by another user for more than 15 s"); empty when there is none.
+std::string failure_reason(std::int32_t result);
 
 // A number in decimal or 0x hex (one optional sign; no leading 0 before a digit) within
 // [min, max]. Throws UsageError "WHAT is not a number: WORD", "WHAT has a leading 0 ...: WORD"

@@ -125,8 +125,21 @@ void report(int fd, const Counts& c) {
   ASSERT_EQ(write(fd, line.data(), line.size()), static_cast<ssize_t>(line.size()));
 }
 
+// The battery's RelativeStateOfCharge, read with PEC (0x17) or without (0x16): the value, or the
+// negated result of a failed call.
+int state_of_charge(cls_GPIO_DLL& dll, std::int16_t target) {
+  std::int16_t cmd = 0x0D;
+  std::int32_t high = 0, low = 0;
+  const std::int32_t result = dll.GPIO_ReadSMBusWord(cmd, high, low, target);
+  return result == OK ? high * 256 + low : -result;
+}
+constexpr int kStateOfCharge = 87;
+constexpr int kBadPec = -411;  // from a battery whose PEC bytes are wrong
+
 // GPIO_DLL_SHARING_WORKER is "MODE DIR INDEX RESULT_FD GO_FD"; MODE "busy" (kThreads users,
-// INDEX the process) or "idle" (one user INDEX that identifies, says so, waits, then reads).
+// INDEX the process), "idle" (one user INDEX that identifies, says so, waits, then reads), or
+// "pec" / "plain" (one read of the state of charge with or without PEC from a battery whose PEC
+// bytes are wrong: right when it fails with the bad PEC, or gives the value).
 TEST(ServedSharingWorker, Run) {
   const char* job = std::getenv("GPIO_DLL_SHARING_WORKER");
   if (job == nullptr) GTEST_SKIP() << "runs only as a child of the ServedSharing tests";
@@ -135,6 +148,18 @@ TEST(ServedSharingWorker, Run) {
   int index = 0, result_fd = -1, go_fd = -1;
   ASSERT_TRUE(in >> mode >> dir >> index >> result_fd >> go_fd);
   platform::use_hidraw(dir + "/sys/class/hidraw", dir + "/dev");
+
+  if (mode == "pec" || mode == "plain") {
+    Counts counts;
+    testing::on_fresh_thread([&] {
+      cls_GPIO_DLL dll;
+      if (identify(dll) != OK) return void(++counts.failed);
+      const bool pec = mode == "pec";
+      counts.add(true, state_of_charge(dll, pec ? 0x17 : 0x16) == (pec ? kBadPec : kStateOfCharge));
+    });
+    report(result_fd, counts);
+    return;
+  }
 
   if (mode == "idle") {
     Counts counts;
@@ -313,6 +338,34 @@ TEST_F(ServedSharing, AnIdleProcessReadsItsOwnAnswer) {
   EXPECT_EQ(c.wrong, 0);
   EXPECT_EQ(c.failed, 0);
   EXPECT_EQ(c.transactions, 10);
+}
+
+// The module keeps its PEC mode whichever process set it: a process that asks for PEC from a
+// battery whose PEC bytes are wrong never gets OK, and one that does not ask for it never gets a
+// PEC failure, however they take turns.
+TEST_F(ServedSharing, PecAndPlainProcessesTakingTurnsEachGetTheModeTheyAskFor) {
+  ASSERT_TRUE(control("wrong-pec 1"));
+  for (const bool pec : {true, false}) {
+    SCOPED_TRACE(pec ? "this process with PEC" : "this process without");
+    const std::int16_t mine = pec ? 0x17 : 0x16;
+    const int expected = pec ? kBadPec : kStateOfCharge;
+    testing::on_fresh_thread([&] {
+      cls_GPIO_DLL dll;
+      ASSERT_EQ(identify(dll), OK);
+      EXPECT_EQ(state_of_charge(dll, mine), expected);
+      for (int turn = 0; turn < 2; ++turn) {
+        Worker other;
+        ASSERT_TRUE(other.start(pec ? "plain" : "pec", dir_, 0));
+        int status = 0;
+        const Counts c = other.finish(status);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(c.transactions, 1);
+        EXPECT_EQ(c.wrong + c.failed, 0) << "the other process got the mode it asked for";
+        EXPECT_EQ(state_of_charge(dll, mine), expected) << "turn " << turn;
+        EXPECT_EQ(state_of_charge(dll, mine), expected) << "turn " << turn;
+      }
+    });
+  }
 }
 
 // The control file sets battery registers only from well-formed commands.

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <functional>
 #include <thread>
 
 #include "base/module_state.hpp"
+#include "base/system_error_text.hpp"
 #include "support/test_support.hpp"
 #include "transport/module_lock.hpp"
 #include "transport/platform_registry.hpp"
@@ -133,33 +135,135 @@ TEST_F(SharedModule, ConcurrentUsersNeverSeeEachOthersAnswers) {
   EXPECT_EQ(failed, 0);
 }
 
-// A user that holds the module past the bound makes another user's call fail, not hang; once
-// the holder lets go the other user's next call works.
-TEST_F(SharedModule, WaitingForTheModuleIsBounded) {
-  give_each_user_registers(2);
-  transport::set_module_lock_wait_ms(30);
-  std::atomic<int> stage{0};
-  std::thread holder([&] {
-    ModuleState& state = ModuleState::current();
-    ASSERT_EQ(identify(), OK);
-    {
-      transport::TransactionScope transaction(state);
-      ASSERT_TRUE(transport::hold_module(state));
-      stage = 1;
-      while (stage != 2)
-        std::this_thread::yield();
-    }
-  });
-  while (stage != 1)
-    std::this_thread::yield();
+// Another user (another process) holds the module past the 15 s a method waits for it in all,
+// however many exchanges it has: the method sends nothing, and says why, also when the holder
+// lets go before it has ended (during identification's pause). Once the holder has let go the
+// same call works and there is nothing to say.
+TEST_F(SharedModule, EachMethodWaitsForTheModuleOnceAndSaysWhy) {
+  struct Case {
+    const char* name;
+    const char* firmware;
+    std::function<std::int32_t()> call;
+    std::uint64_t pauses_ms;  // the method's own pauses (identification's before its query)
+    std::uint64_t held_ms = 40000;
+  };
+  const Case cases[] = {
+      // The window's start-up identifies too: two pauses.
+      {"identify", "2.0.19", identify, 100, transport::kModuleLockWaitMs + 10},
+      {"word with a PEC switch", "1.0.10",
+       [] {
+         std::int16_t cmd = 0x0D, target = 0x17;
+         std::int32_t high = 0, low = 0;
+         return cls_GPIO_DLL().GPIO_ReadSMBusWord(cmd, high, low, target);
+       },
+       0},
+      {"two-segment block", "2.0.19",
+       [] {
+         std::int16_t cmd = 0x44, count = 120, target = kBattery;
+         ByteArray data(120, 0x5A);
+         return cls_GPIO_DLL().GPIO_WriteSMBusBlock(cmd, data, count, target);
+       },
+       0},
+      {"EEPROM transfer", "2.0.19",
+       [] {
+         std::string version = "2.0.19";
+         ByteArray image;
+         return cls_GPIO_DLL().GPIO_FW_EEP_Read(version, image);
+       },
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    install({.firmware_version = c.firmware});
+    on_fresh_thread([&] {
+      const bool identifies = std::string(c.name) == "identify";
+      if (!identifies) {
+        ASSERT_EQ(identify(), OK);
+      }
+      platform().hold_lock_elsewhere(device(), c.held_ms);
+      mark();
+      const auto start = platform().now_ms();
+      EXPECT_EQ(c.call(), FATAL_ERROR);
+      EXPECT_EQ(platform().now_ms() - start, transport::kModuleLockWaitMs + c.pauses_ms);
+      EXPECT_TRUE(sent().empty());
+      const auto failure = platform::last_lock_failure();
+      ASSERT_TRUE(failure.has_value());
+      EXPECT_TRUE(failure->busy);
+      EXPECT_EQ(failure->path, platform().device_path(device()));
+      EXPECT_EQ(failure->text, "module busy: held by another user for more than 15 s");
+
+      platform().advance_ms(40000);
+      EXPECT_EQ(c.call(), OK);
+      EXPECT_FALSE(platform::last_lock_failure().has_value());
+    });
+  }
+}
+
+// A module the system cannot lock is not used unguarded: the call fails at once with the
+// system's reason.
+TEST_F(SharedModule, AModuleThatCannotBeLockedIsNotUsed) {
   on_fresh_thread([&] {
-    EXPECT_NE(identify(), OK);  // the module is held: identification cannot ask it
-    stage = 2;
-    holder.join();
-    EXPECT_EQ(identify(), OK);
-    EXPECT_EQ(read_word(0x09), word_of(1));
+    ASSERT_EQ(identify(), OK);
+    platform().set_lock_error(device(), ENOLCK);
+    mark();
+    const auto start = platform().now_ms();
+    EXPECT_EQ(read_word(0x09), -1);
+    EXPECT_EQ(platform().now_ms(), start);
+    EXPECT_TRUE(sent().empty());
+    const auto failure = platform::last_lock_failure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_FALSE(failure->busy);
+    EXPECT_EQ(failure->error, ENOLCK);
+    EXPECT_EQ(failure->text, "cannot lock the module: " + system_error_text(ENOLCK));
+    platform().set_lock_error(device(), 0);
+    EXPECT_EQ(read_word(0x09), 12345);
   });
-  transport::set_module_lock_wait_ms(transport::kModuleLockWaitMs);
+}
+
+// The module keeps its PEC mode, whoever set it. A user that asks for PEC from a slave whose
+// PEC bytes are wrong never gets OK, and a user that does not ask for it never gets a PEC
+// failure, however the users take turns; one user alone pays no extra exchange.
+TEST_F(SharedModule, PecAndPlainUsersTakingTurnsEachGetTheModeTheyAskFor) {
+  for (const char* fw : {"1.0.10", "2.0.19"}) {
+    SCOPED_TRACE(fw);
+    TearDown();
+    install({.firmware_version = fw});
+    module().battery().set_wrong_pec(true);
+    const std::int32_t bad_pec = std::string(fw) == "1.0.10" ? 301 : 411;
+    auto read = [](std::int16_t target) {
+      std::int16_t cmd = 0x0D;
+      std::int32_t high = 0, low = 0;
+      const std::int32_t result = cls_GPIO_DLL().GPIO_ReadSMBusWord(cmd, high, low, target);
+      return result == OK ? high * 256 + low : -result;
+    };
+    auto other_user = [&](std::int16_t target, int expected) {
+      on_fresh_thread([&] {
+        ASSERT_EQ(identify(), OK);
+        EXPECT_EQ(read(target), expected);
+      });
+    };
+    for (const std::int16_t mine : {std::int16_t{0x17}, std::int16_t{0x16}}) {
+      const std::int16_t theirs = mine == 0x17 ? 0x16 : 0x17;
+      const int my_result = mine == 0x17 ? -bad_pec : 87;
+      const int their_result = theirs == 0x17 ? -bad_pec : 87;
+      on_fresh_thread([&] {
+        ASSERT_EQ(identify(), OK);
+        EXPECT_EQ(read(mine), my_result);
+        mark();
+        EXPECT_EQ(read(mine), my_result);
+        EXPECT_EQ(sent().size(), 1u) << "no mode exchange while nobody else used the module";
+        other_user(theirs, their_result);
+        EXPECT_EQ(read(mine), my_result);
+        EXPECT_EQ(read(mine), my_result);
+        // A user outside this process: what it left the mode at is unknown.
+        platform().hold_lock_elsewhere(device(), 0);
+        mark();
+        EXPECT_EQ(read(mine), my_result);
+        EXPECT_EQ(sent().size(), 2u) << "the mode is switched again";
+      });
+    }
+  }
 }
 
 // Everything a thread holds on the platform goes when the thread ends.
