@@ -39,7 +39,9 @@ TEST_F(WriteRead, ProcessCallOnBothGenerations) {
   }
 }
 
-TEST_F(WriteRead, NewFirmwareProcessCallRefusesAWrongPec) {
+// The new firmware hands the PEC byte of what it reads on its general command to the component,
+// which checks it: a wrong one is never OK.
+TEST_F(WriteRead, NewFirmwareRefusesAWrongPecOnWhatItReads) {
   with_identified("2.0.19", [&] {
     module().battery().set_wrong_pec(true);
     std::int16_t cmd = 0, target = 0x17;
@@ -47,8 +49,15 @@ TEST_F(WriteRead, NewFirmwareProcessCallRefusesAWrongPec) {
     EXPECT_EQ(cls_GPIO_DLL().GPIO_ProcessCall(cmd, wH, wL, rH, rL, target), ERROR_PEC);
     EXPECT_EQ(rL, 0);
     EXPECT_EQ(rH, 0);
+    std::int16_t block_cmd = bat::kManufacturerBlockAccess, nW = 3, nR = 0;
+    ByteArray written = {1, 2, 3, 0, 0}, read;
+    EXPECT_EQ(cls_GPIO_DLL().GPIO_WriteReadSMBusBlock(block_cmd, written, read, nW, nR, target),
+              ERROR_PEC);
     target = 0x16;  // without PEC nothing is checked
     EXPECT_EQ(cls_GPIO_DLL().GPIO_ProcessCall(cmd, wH, wL, rH, rL, target), OK);
+    nW = 3;
+    EXPECT_EQ(cls_GPIO_DLL().GPIO_WriteReadSMBusBlock(block_cmd, written, read, nW, nR, target),
+              OK);
   });
 }
 
