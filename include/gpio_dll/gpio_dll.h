@@ -150,6 +150,12 @@ GPIO_DLL_API int32_t gpio_dll_use_system(void);
 GPIO_DLL_API int32_t gpio_dll_system_available(void);
 GPIO_DLL_API int32_t gpio_dll_use_hidraw(const char *class_dir, const char *device_dir);
 GPIO_DLL_API int32_t gpio_dll_use_hidraw_device(const char *device_path);
+/* The calling thread alone uses the one device at device_path (Linux: that hidraw node; Windows:
+ * the module with that HID interface path) in place of the process-wide choice, from its next
+ * identification on, until gpio_dll_use_process_platform_on_this_thread. Other threads and the
+ * process-wide choice are not changed. */
+GPIO_DLL_API int32_t gpio_dll_use_hidraw_device_on_this_thread(const char *device_path);
+GPIO_DLL_API int32_t gpio_dll_use_process_platform_on_this_thread(void);
 GPIO_DLL_API int32_t gpio_dll_use_module_at(const char *device_path);
 GPIO_DLL_API int32_t gpio_dll_use_module_with_serial(const char *serial_number);
 GPIO_DLL_API int32_t gpio_dll_use_first_module(void);
@@ -167,7 +173,7 @@ typedef struct gpio_dll_device_info {
   char product_name[256];
 } gpio_dll_device_info;
 
-/* Lists the HID interfaces of the current platform: up to `capacity` of them into `devices`
+/* Lists the HID interfaces of the calling thread's platform: up to `capacity` of them into `devices`
  * (which may be NULL when capacity is 0); *count receives how many there are. Returns
  * GPIO_DLL_C_OK, or GPIO_DLL_C_BUFFER_TOO_SMALL with the first `capacity` filled in. */
 GPIO_DLL_API int32_t gpio_dll_list_devices(gpio_dll_device_info *devices, size_t capacity,

@@ -441,6 +441,15 @@ std::int32_t gpio_dll_use_hidraw_device(const char* device_path) {
   return choose([&] { gpio_dll::platform::use_hidraw_device(device_path); });
 }
 
+std::int32_t gpio_dll_use_hidraw_device_on_this_thread(const char* device_path) {
+  if (device_path == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
+  return choose([&] { gpio_dll::platform::use_hidraw_device_on_this_thread(device_path); });
+}
+
+std::int32_t gpio_dll_use_process_platform_on_this_thread(void) {
+  return choose([] { gpio_dll::platform::use_process_platform_on_this_thread(); });
+}
+
 std::int32_t gpio_dll_use_module_at(const char* device_path) {
   if (device_path == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
   return choose([&] { gpio_dll::platform::use_module_at(device_path); });

@@ -256,6 +256,12 @@ static void platform_choices(void) {
   CHECK_EQ(gpio_dll_use_module_at(devices[0].path), GPIO_DLL_C_OK);
   CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 0);
   CHECK_EQ(gpio_dll_use_first_module(), GPIO_DLL_C_OK);
+  /* This thread's own node in place of the process-wide simulated platform, then back. */
+  CHECK_EQ(gpio_dll_use_hidraw_device_on_this_thread("/nonexistent/hidraw0"), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 131);
+  CHECK_EQ(gpio_dll_use_process_platform_on_this_thread(), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 0);
+  CHECK_EQ(gpio_dll_use_hidraw_device_on_this_thread(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
   CHECK_EQ(gpio_dll_use_module_at(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
   CHECK_EQ(gpio_dll_use_hidraw_device(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
   CHECK_EQ(gpio_dll_use_hidraw_device("/nonexistent/hidraw0"), GPIO_DLL_C_OK);
