@@ -67,6 +67,10 @@ ERRNO_CASES = [
      errno.ETIMEDOUT, {"1.0.10": 14, "2.0.19": 14}),
     ("other status", lambda m, b: (m.fail_request(0, 0x42), b.read_word_data(BATTERY, VOLTAGE)),
      errno.EIO, {"1.0.10": 300 + 0x42, "2.0.19": 400 + 0x42}),
+    # Answers cut to 8 bytes: too short for a 10-byte block, from a module still present.
+    ("short answer", lambda m, b: SMBus(simulated=gpio_dll.sim.make(
+        m.firmware, input_report_length=9)).read_block_data(BATTERY, 0x21),
+     errno.EIO, {"1.0.10": 14, "2.0.19": 14}),
 ]
 
 
