@@ -10,7 +10,11 @@
  *   GPIO_DLL_C_AUTOMATION_ERROR  the method raised an automation error instead of returning a
  *                                result code (for example a byte value that comes out negative);
  *                                gpio_dll_last_automation_error() gives its number (6 overflow,
- *                                13 type mismatch, ...). Nothing is written back.
+ *                                13 type mismatch, ...). The arguments are written back as the
+ *                                method left them when it raised (a word read has set its
+ *                                outputs to 0 by then), as a C++ or automation caller sees them;
+ *                                a text or array that does not fit is left as for
+ *                                GPIO_DLL_C_BUFFER_TOO_SMALL.
  *   GPIO_DLL_C_BUFFER_TOO_SMALL  the method ran, but a text or byte array it wrote back did not
  *                                fit its buffer; that buffer is left as it was and its size
  *                                argument holds the size needed. The other arguments are written
@@ -70,7 +74,8 @@ extern "C" {
  * ended without one. */
 GPIO_DLL_API int32_t gpio_dll_last_automation_error(void);
 /* The method result code of the calling thread's most recent method call (also after
- * GPIO_DLL_C_BUFFER_TOO_SMALL); 0 when the call did not run a method. */
+ * GPIO_DLL_C_BUFFER_TOO_SMALL); 0 when the call did not run a method or the method raised an
+ * automation error. */
 GPIO_DLL_API int32_t gpio_dll_last_result(void);
 /* The description of what ended the calling thread's most recent call with
  * GPIO_DLL_C_AUTOMATION_ERROR or GPIO_DLL_C_INTERNAL_ERROR (empty otherwise), as a text. Returns

@@ -118,17 +118,25 @@ std::int32_t guarded(Work work) noexcept {
   return GPIO_DLL_C_INTERNAL_ERROR;
 }
 
-// Loads the arguments, runs the method, writes the arguments back.
+// Loads the arguments, runs the method and writes the arguments back, also when it raises an
+// automation error: the caller then sees them as the method left them, as a direct call does.
 template <class Method, class... Args>
 std::int32_t run(Method method, Args&... args) noexcept {
   return guarded([&]() -> std::int32_t {
     bool valid = true;
     ((valid = args.load() && valid), ...);
     if (!valid) return GPIO_DLL_C_INVALID_ARGUMENT;
-    const std::int32_t result = method();
-    t_last_result = result;
     bool fits = true;
-    ((fits = args.store() && fits), ...);
+    const auto store = [&] { ((fits = args.store() && fits), ...); };
+    std::int32_t result = 0;
+    try {
+      result = method();
+    } catch (const gpio_dll::AutomationError&) {
+      store();
+      throw;
+    }
+    t_last_result = result;
+    store();
     return fits ? result : GPIO_DLL_C_BUFFER_TOO_SMALL;
   });
 }

@@ -62,6 +62,19 @@ METHODS = [
     ("GetErrString", "It", [2, b""], 0),
     ("ShowDbg", "t", [b""], 0),
 ]
+
+# Calls that raise overflow (a negative target or data byte), and the values they leave: what the
+# method wrote before it raised (a read clears its outputs first, a negative write count becomes
+# 0), the other arguments as they were.
+RAISING = [
+    ("GPIO_ReadSMBusWord", "hiih", [0x09, 77, 78, -2], [0x09, 0, 0, -2]),
+    ("GPIO_ReceiveSMBusByte", "ih", [77, -2], [0, -2]),
+    ("GPIO_ProcessCall", "hiiiih", [0x00, 0x12, 0x34, 77, 78, -2], [0x00, 0x12, 0x34, 0, 0, -2]),
+    ("GPIO_WriteSMBusBlock", "hbhh", [0x44, b"\x01", -3, -2], [0x44, b"\x01", 0, -2]),
+    ("GPIO_WriteReadSMBusBlock", "hbbhhh", [0x44, b"\x01", b"\x09", -5, 3, -2],
+     [0x44, b"\x01", b"\x09", 0, 3, -2]),
+    ("GPIO_WriteSMBusWord", "hiih", [0x00, 0, -1, 0x16], [0x00, 0, -1, 0x16]),
+]
 SCALARS = {"h": i16, "i": i32, "B": u8}
 
 
@@ -105,12 +118,13 @@ class FromPython(unittest.TestCase):
             product, ctypes.byref(product_size))
         return result, version.value, vendor.value, product.value
 
-    def test_overflow_is_not_a_result_code(self):
-        cmd, high, low, target = i16(0), i32(0), i32(-1), i16(0x16)
-        self.assertEqual(lib.gpio_dll_GPIO_WriteSMBusWord(
-            ctypes.byref(cmd), ctypes.byref(high), ctypes.byref(low), ctypes.byref(target)),
-            AUTOMATION_ERROR)
-        self.assertEqual(lib.gpio_dll_last_automation_error(), 6)
+    def test_overflow_is_not_a_result_code_and_leaves_what_the_method_wrote(self):
+        for name, kinds, values, left in RAISING:
+            with self.subTest(method=name):
+                result, after = call(name, kinds, values)
+                self.assertEqual((result, lib.gpio_dll_last_automation_error()),
+                                 (AUTOMATION_ERROR, 6))
+                self.assertEqual(after, left)
 
     def test_check_dll_error_code(self):
         code = i32(131)
