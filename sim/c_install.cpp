@@ -1,9 +1,16 @@
-// gpio_dll_sim_install: the simulated module for C callers.
+// gpio_dll_sim_install and gpio_dll_sim_request_count: the simulated module for C callers.
 #include <exception>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
 
 #include "gpio_dll_sim.h"
 #include "simulated_module.hpp"
+
+namespace {
+std::mutex g_mutex;
+std::shared_ptr<gpio_dll::sim::SimulatedModule> g_installed;
+}  // namespace
 
 extern "C" std::int32_t gpio_dll_sim_install(const char* firmware) {
   try {
@@ -11,11 +18,18 @@ extern "C" std::int32_t gpio_dll_sim_install(const char* firmware) {
     if (firmware != nullptr) config.firmware_version = firmware;
     std::uint8_t numbers[3];
     gpio_dll::sim::parse_version(config.firmware_version, numbers);
-    gpio_dll::sim::install_simulated_module(config);
+    auto setup = gpio_dll::sim::install_simulated_module(config);
+    std::lock_guard lock(g_mutex);
+    g_installed = std::move(setup.module);
     return GPIO_DLL_C_OK;
   } catch (const std::invalid_argument&) {
     return GPIO_DLL_C_INVALID_ARGUMENT;
   } catch (...) {
     return GPIO_DLL_C_INTERNAL_ERROR;
   }
+}
+
+extern "C" std::int64_t gpio_dll_sim_request_count(void) {
+  std::lock_guard lock(g_mutex);
+  return g_installed ? static_cast<std::int64_t>(g_installed->request_count()) : -1;
 }

@@ -17,6 +17,10 @@ extern "C" {
  * for a text that is not three numbers joined by ".", or GPIO_DLL_C_INTERNAL_ERROR. */
 int32_t gpio_dll_sim_install(const char *firmware);
 
+/* How many requests (output reports) the module that gpio_dll_sim_install installed last has
+ * received; -1 before the first install. */
+int64_t gpio_dll_sim_request_count(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -147,12 +147,18 @@ std::vector<std::vector<std::uint8_t>> SimulatedModule::requests() const {
   return {requests_.begin(), requests_.end()};
 }
 
+std::uint64_t SimulatedModule::request_count() const {
+  std::lock_guard lock(mutex_);
+  return request_count_;
+}
+
 void SimulatedModule::on_output_report(std::span<const std::uint8_t> report,
                                        InputReportSink& sink) {
   std::vector<std::uint8_t> request(report.begin() + (report.empty() ? 0 : 1), report.end());
   std::optional<std::vector<std::uint8_t>> reply;
   {
     std::lock_guard lock(mutex_);
+    ++request_count_;
     if (recording_) {
       if (requests_.size() == kRequestsKept) requests_.pop_front();
       requests_.push_back(request);

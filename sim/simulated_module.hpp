@@ -77,6 +77,8 @@ class SimulatedModule : public SimulatedHidDevice {
   std::vector<std::vector<std::uint8_t>> requests() const;
   // Keeps no requests at all while off (long runs, benchmarks).
   void set_recording(bool on);
+  // How many requests it has received, recorded or not.
+  std::uint64_t request_count() const;
 
  protected:
   // The module's own answer to a request (the answer bytes, without the identifier).
@@ -99,6 +101,7 @@ class SimulatedModule : public SimulatedHidDevice {
   int retries_left_ = 0;
   std::deque<ScriptedAnswer> script_;
   std::deque<std::vector<std::uint8_t>> requests_;
+  std::uint64_t request_count_ = 0;
 };
 
 // The three numbers of a version text such as "2.0.19"; throws std::invalid_argument.

@@ -281,7 +281,8 @@ namespace gpio_dll {
 namespace {
 
 // Two modules on one host: each thread uses the one it chose, by serial number or node path,
-// and a thread that chose nothing uses the first one found.
+// and a thread that chose nothing uses the first one found. A third module on a platform of its
+// own, which a thread may use in place of the process-wide one.
 TEST_F(SharedModule, EachThreadUsesTheModuleItChose) {
   module().battery().set_word(0x08, 0x1111);
   auto second =
@@ -289,6 +290,10 @@ TEST_F(SharedModule, EachThreadUsesTheModuleItChose) {
   second->battery().set_word(0x08, 0x2222);
   const auto second_id = platform().add_device(second);
   const std::string second_path = platform().device_path(second_id);
+  auto own = std::make_shared<SimulatedPlatform>();
+  auto third = std::make_shared<sim::SimulatedModule>();
+  third->battery().set_word(0x08, 0x3333);
+  own->add_device(third);
 
   const auto listed = platform::list_devices();
   ASSERT_EQ(listed.size(), 2u);
@@ -308,6 +313,19 @@ TEST_F(SharedModule, EachThreadUsesTheModuleItChose) {
       {"by path", [&] { platform::use_module_at(second_path); }, OK, 0x2222},
       {"first again", [] { platform::use_first_module(); }, OK, 0x1111},
       {"no such serial", [] { platform::use_module_with_serial("SIM0003"); }, NO_DEV_DETECTED, -1},
+      {"own platform", [&] { platform::use_simulated_on_this_thread(own); }, OK, 0x3333},
+      {"own platform, a module path of the process's",
+       [&] {
+         platform::use_simulated_on_this_thread(own);
+         platform::use_module_at(second_path);
+       },
+       NO_DEV_DETECTED, -1},
+      {"own platform, then the process's again",
+       [&] {
+         platform::use_simulated_on_this_thread(own);
+         platform::use_process_platform_on_this_thread();
+       },
+       OK, 0x1111},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -317,6 +335,23 @@ TEST_F(SharedModule, EachThreadUsesTheModuleItChose) {
       EXPECT_EQ(read_word(0x08), c.value);
     });
   }
+
+  // The thread's own platform is taken up at its next identification, lists its own devices, and
+  // leaves the other threads on the process-wide one.
+  on_fresh_thread([&] {
+    ASSERT_EQ(identify(), OK);
+    platform::use_simulated_on_this_thread(own);
+    EXPECT_EQ(read_word(0x08), 0x1111);
+    EXPECT_EQ(platform::list_devices().size(), 1u);
+    ASSERT_EQ(identify(), OK);
+    EXPECT_EQ(read_word(0x08), 0x3333);
+    on_fresh_thread([] {
+      ASSERT_EQ(identify(), OK);
+      EXPECT_EQ(read_word(0x08), 0x1111);
+    });
+    EXPECT_EQ(read_word(0x08), 0x3333);
+  });
+  EXPECT_EQ(platform::list_devices().size(), 2u);
 }
 
 }  // namespace

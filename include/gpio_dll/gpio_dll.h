@@ -2,7 +2,18 @@
  *
  * Each gpio_dll_<Method> function runs the method of the same name of gpio_dll::cls_GPIO_DLL on
  * the calling thread's module state, exactly as the C++ object does: every by-reference argument
- * is a pointer, read before the call and written back after it.
+ * is a pointer, read before the call; the arguments the method writes are written back after it.
+ *
+ * Read-only arguments. These are only read, never written back, so they can never make a call
+ * fail after the method ran (a text without its terminating NUL, a buffer without room to spare):
+ *   every nTargetID, every iCmd, lcode (Check_DllErrorCode), DevFWver (GPIO_FW_EEP_Read and
+ *   GPIO_FW_EEP_Write), DEEPROM (GPIO_FW_EEP_Write), DataArray (GPIO_WriteI2CBlock,
+ *   GPIO_WriteSMBusBlock), DataL (GPIO_SendSMBusByte, GPIO_WriteSMBusByte), DataH and DataL
+ *   (GPIO_WriteSMBusWord), wDataH and wDataL (GPIO_ProcessCall), DataA (GPIO_ReadWriteP0Line),
+ *   DataArrayW (both write-then-read methods), iNumBytesWr (GPIO_WriteReadI2CBlock), DataB
+ *   (GPIO_SetP0Line, GPIO_SetPMBusLine), DataA, DataB and DataC (GPIO_SetP1Line), optStr
+ *   (ShowDbg).
+ * Every other by-reference argument is written back, with the value the method left in it.
  *
  * Results. A method function returns the method's result code (0 to 142, 300 + s, 400 + s: never
  * negative), or one of the negative GPIO_DLL_C_* statuses below, which no method returns:
@@ -10,11 +21,24 @@
  *   GPIO_DLL_C_AUTOMATION_ERROR  the method raised an automation error instead of returning a
  *                                result code (for example a byte value that comes out negative);
  *                                gpio_dll_last_automation_error() gives its number (6 overflow,
- *                                13 type mismatch, ...). Nothing is written back.
+ *                                13 type mismatch, ...). The arguments it writes are written back
+ *                                as the method left them when it raised (a word read has set its
+ *                                outputs to 0 by then), as a C++ or automation caller sees them;
+ *                                a text or array that does not fit is left as for
+ *                                GPIO_DLL_C_BUFFER_TOO_SMALL.
  *   GPIO_DLL_C_BUFFER_TOO_SMALL  the method ran, but a text or byte array it wrote back did not
  *                                fit its buffer; that buffer is left as it was and its size
  *                                argument holds the size needed. The other arguments are written
  *                                back, and gpio_dll_last_result() gives the method's result code.
+ *                                Only methods that change nothing on the module or a slave return
+ *                                it, so calling again with a larger buffer is safe.
+ *   GPIO_DLL_C_TRUNCATED         the method ran and may have changed the module or a slave
+ *                                (GPIO_WriteReadI2CBlock, GPIO_WriteReadSMBusBlock, GPIO_DMA), but
+ *                                a byte array it wrote back did not fit its buffer: the buffer
+ *                                holds the bytes that fit, its length argument the whole length.
+ *                                The other arguments are written back, and gpio_dll_last_result()
+ *                                gives the method's result code. Calling again would repeat the
+ *                                method, its writes included.
  *   GPIO_DLL_C_INVALID_ARGUMENT  a length larger than its buffer, or a length without a buffer;
  *                                the method did not run.
  *   GPIO_DLL_C_INTERNAL_ERROR    any other failure inside (such as memory exhaustion); the text
@@ -39,10 +63,12 @@
  * passes an empty array and receives nothing.
  *
  * Sizes that always fit: GPIO_DLL_EEPROM_SIZE for the module EEPROM, GPIO_DLL_BLOCK_SIZE for
- * every block read and GPIO_DMA's rBlock (when the array passed in is no longer), GPIO_DLL_TEXT_SIZE for the version and identifier
- * texts and the messages of Check_DllErrorCode. Any other size can be learnt by a first call
- * with a NULL buffer, or by calling again with the size a GPIO_DLL_C_BUFFER_TOO_SMALL returned
- * (the method then runs a second time).
+ * every block read and GPIO_DMA's wBlock and rBlock (when the arrays passed in are no longer),
+ * GPIO_DLL_TEXT_SIZE for the version and identifier texts and the messages of
+ * Check_DllErrorCode. For a method that changes nothing, any other size can be learnt by a first
+ * call with a NULL buffer, or by calling again with the size a GPIO_DLL_C_BUFFER_TOO_SMALL
+ * returned (the method then runs a second time); give the methods that may change something
+ * buffers that always fit.
  */
 #ifndef GPIO_DLL_GPIO_DLL_H
 #define GPIO_DLL_GPIO_DLL_H
@@ -61,6 +87,7 @@ extern "C" {
 #define GPIO_DLL_C_BUFFER_TOO_SMALL (-2)
 #define GPIO_DLL_C_INVALID_ARGUMENT (-3)
 #define GPIO_DLL_C_INTERNAL_ERROR (-4)
+#define GPIO_DLL_C_TRUNCATED (-5)
 
 #define GPIO_DLL_EEPROM_SIZE 8192
 #define GPIO_DLL_BLOCK_SIZE 256
@@ -70,7 +97,8 @@ extern "C" {
  * ended without one. */
 GPIO_DLL_API int32_t gpio_dll_last_automation_error(void);
 /* The method result code of the calling thread's most recent method call (also after
- * GPIO_DLL_C_BUFFER_TOO_SMALL); 0 when the call did not run a method. */
+ * GPIO_DLL_C_BUFFER_TOO_SMALL and GPIO_DLL_C_TRUNCATED); 0 when the call did not run a method or
+ * the method raised an automation error. */
 GPIO_DLL_API int32_t gpio_dll_last_result(void);
 /* The description of what ended the calling thread's most recent call with
  * GPIO_DLL_C_AUTOMATION_ERROR or GPIO_DLL_C_INTERNAL_ERROR (empty otherwise), as a text. Returns
@@ -150,6 +178,12 @@ GPIO_DLL_API int32_t gpio_dll_use_system(void);
 GPIO_DLL_API int32_t gpio_dll_system_available(void);
 GPIO_DLL_API int32_t gpio_dll_use_hidraw(const char *class_dir, const char *device_dir);
 GPIO_DLL_API int32_t gpio_dll_use_hidraw_device(const char *device_path);
+/* The calling thread alone uses the one device at device_path (Linux: that hidraw node; Windows:
+ * the module with that HID interface path) in place of the process-wide choice, from its next
+ * identification on, until gpio_dll_use_process_platform_on_this_thread. Other threads and the
+ * process-wide choice are not changed. */
+GPIO_DLL_API int32_t gpio_dll_use_hidraw_device_on_this_thread(const char *device_path);
+GPIO_DLL_API int32_t gpio_dll_use_process_platform_on_this_thread(void);
 GPIO_DLL_API int32_t gpio_dll_use_module_at(const char *device_path);
 GPIO_DLL_API int32_t gpio_dll_use_module_with_serial(const char *serial_number);
 GPIO_DLL_API int32_t gpio_dll_use_first_module(void);
@@ -167,7 +201,7 @@ typedef struct gpio_dll_device_info {
   char product_name[256];
 } gpio_dll_device_info;
 
-/* Lists the HID interfaces of the current platform: up to `capacity` of them into `devices`
+/* Lists the HID interfaces of the calling thread's platform: up to `capacity` of them into `devices`
  * (which may be NULL when capacity is 0); *count receives how many there are. Returns
  * GPIO_DLL_C_OK, or GPIO_DLL_C_BUFFER_TOO_SMALL with the first `capacity` filled in. */
 GPIO_DLL_API int32_t gpio_dll_list_devices(gpio_dll_device_info *devices, size_t capacity,

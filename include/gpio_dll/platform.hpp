@@ -1,5 +1,6 @@
-// Chooses the HID access that the component uses. The choice is process-wide and takes effect
-// at each thread's next device discovery; the component reads no configuration of its own.
+// Chooses the HID access that the component uses: for the whole process, or for the calling
+// thread alone. A choice takes effect at a thread's next device discovery; the component reads no
+// configuration of its own.
 #pragma once
 
 #include <cerrno>
@@ -36,6 +37,16 @@ GPIO_DLL_API void use_hidraw(const std::string& class_dir, const std::string& de
 // Windows: the module whose HID interface has this path (as `gpio-dll list` shows it).
 GPIO_DLL_API void use_hidraw_device(const std::string& device_path);
 
+// The calling thread's own HID access, in place of the process-wide choice above: a simulated
+// platform, or the one device of use_hidraw_device (Linux: the hidraw node at `device_path`;
+// Windows: the module whose HID interface has this path). Other threads and the process-wide
+// choice are not changed, and the process-wide functions above do not change it. Like the module
+// choice below, it belongs to the calling thread and takes effect at its next identification;
+// use_process_platform_on_this_thread() goes back to the process-wide choice.
+GPIO_DLL_API void use_simulated_on_this_thread(std::shared_ptr<SimulatedPlatform> simulated);
+GPIO_DLL_API void use_hidraw_device_on_this_thread(const std::string& device_path);
+GPIO_DLL_API void use_process_platform_on_this_thread();
+
 // Which module the calling thread uses when several are present: the one at `device_path`, the
 // one whose serial number is `serial_number`, or (the default) the first one found. The choice
 // belongs to the calling thread, takes effect at its next identification and changes nothing
@@ -56,7 +67,8 @@ struct HidDeviceInfo {
   std::string product_name;
 };
 
-// Every HID interface the current platform reports, with its identifiers.
+// Every HID interface the calling thread's platform (its own choice, else the process-wide one)
+// reports, with its identifiers.
 GPIO_DLL_API std::vector<HidDeviceInfo> list_devices();
 
 // A device that discovery could not open.

@@ -3,14 +3,15 @@
 The same class, method names, parameter names, defaults and argument orders as smbus2 0.4.2's
 SMBus, 7-bit addresses, words little-endian as smbus2 returns them. Each transfer is one call of
 the component on the calling thread; a thread identifies the module the first time it uses a bus
-(and again when it switches to another bus object), since the component keeps its module state
-per thread.
+(and again when it switches to another bus object, choosing that bus's platform and module for
+itself first), since the component keeps its module state per thread.
 """
 import errno
 import itertools
 import threading
 
 from . import _gpio_dll
+from . import sim as _sim
 from ._errors import ModuleError, errno_for
 
 I2C_M_RD = 0x0001
@@ -110,9 +111,17 @@ class SMBus:
     """smbus2's SMBus over the USB HID bridge module.
 
     SMBus() or SMBus(1)             the first module found (a bus number names no module here)
-    SMBus(device="/dev/hidraw3")    the module at that hidraw node (for the whole process)
-    SMBus(serial="A1B2C3")          the module with that serial number (per thread)
-    SMBus(simulated="2.0.19")       a new simulated module (for the whole process), as .simulated
+                                    on the process-wide platform (gpio_dll.use_hidraw_device,
+                                    gpio_dll.sim.install, ...)
+    SMBus(device="/dev/hidraw3")    the module at that hidraw node
+    SMBus(serial="A1B2C3")          the module with that serial number
+    SMBus(simulated="2.0.19")       a new simulated module of its own, as .simulated
+    SMBus(simulated=module)         that gpio_dll.sim.Module (made by gpio_dll.sim.make)
+
+    Each bus talks to its own module, on any thread and beside other buses: a thread that uses
+    another bus than the one it last used chooses this bus's platform and module for itself and
+    identifies again. device= and serial= together, or device= and simulated= together, raise
+    ValueError.
 
     Failures raise OSError (gpio_dll.ModuleError) with errno ENXIO for a slave that does not
     acknowledge, ETIMEDOUT for a module that does not answer, EBADMSG for a wrong PEC byte,
@@ -126,6 +135,7 @@ class SMBus:
         self.simulated = None
         self._pec = False
         self._token = None
+        self._device = None
         self._serial = None
         self._open(bus, device, serial, simulated)
 
@@ -136,26 +146,38 @@ class SMBus:
         self.close()
 
     def open(self, bus):
-        """Opens the bus again: a bus number (the first module) or a hidraw path."""
+        """Opens the bus again, as SMBus(bus) would: a bus number (the first module of the
+        process-wide platform) or a hidraw path."""
         self._open(bus, None, None, None)
 
     def _open(self, bus, device, serial, simulated):
         if isinstance(bus, str):
+            if device is not None:
+                raise ValueError("a hidraw path as bus and device= both name the node: give one")
             device = bus
         elif bus is not None and not isinstance(bus, int):
             raise TypeError(f"bus must be an int or a path, not {type(bus).__name__}")
-        if simulated is not None and simulated is not False:
-            self.simulated = _sim_install("2.0.19" if simulated is True else simulated)
-        if device is not None:
-            _gpio_dll.use_hidraw_device(device)
+        if simulated is False:
+            simulated = None
+        if device is not None and serial is not None:
+            raise ValueError("device= and serial= both choose the module: give one of them")
+        if device is not None and simulated is not None:
+            raise ValueError("device= and simulated= both choose the platform: give one of them")
+        if simulated is not None and not isinstance(simulated, _sim.Module):
+            simulated = _sim.make("2.0.19" if simulated is True else simulated)
+        self.simulated = simulated
+        self._device = device
         self._serial = serial
         self._token = next(_tokens)
 
     def close(self):
-        """Closes the calling thread's handles to the module; the bus can be opened again."""
+        """Closes the calling thread's handles to the module and puts the thread back on the
+        process-wide platform and the first module; the bus can be opened again."""
         if self._token is not None and getattr(_thread, "token", None) == self._token:
             _gpio_dll._invoke("GPIO_ShutdownDLL")
             _thread.token = None
+            _gpio_dll.use_process_platform_on_this_thread()
+            _gpio_dll.use_first_module()
         self._token = None
 
     def enable_pec(self, enable=True):
@@ -176,14 +198,29 @@ class SMBus:
         if self._token is None:
             raise ValueError("the bus is closed; open() it first")
         if getattr(_thread, "token", None) != self._token:
-            if self._serial is not None:
-                _gpio_dll.use_module_with_serial(self._serial)
-            else:
-                _gpio_dll.use_first_module()
+            # Identified for no bus until this identification succeeds: the thread's choice is
+            # this bus's from here on.
+            _thread.token = None
+            self._choose()
             result, _ = _call("GPIO_FW_VER_Read", iDevFWver="", iVendorID="", iProductID="")
             if result != 0:
                 raise _fail(result)
             _thread.token = self._token
+
+    def _choose(self):
+        """Makes the calling thread use this bus's platform and module from its next
+        identification on."""
+        if self._serial is not None:
+            _gpio_dll.use_module_with_serial(self._serial)
+        else:
+            _gpio_dll.use_first_module()
+        # After the module choice: on Windows a device path chooses the module too.
+        if self.simulated is not None:
+            self.simulated.use_on_this_thread()
+        elif self._device is not None:
+            _gpio_dll.use_hidraw_device_on_this_thread(self._device)
+        else:
+            _gpio_dll.use_process_platform_on_this_thread()
 
     def _target(self, i2c_addr, pec=True):
         _check_range("i2c_addr", i2c_addr, 0x7F)
@@ -338,8 +375,3 @@ class SMBus:
             return
         raise _unsupported("i2c_rdwr of " + ", ".join(
             f"{'read' if rd else 'write'} of {n}" for rd, n in shapes))
-
-
-def _sim_install(firmware):
-    from . import sim
-    return sim.install(firmware)

@@ -35,6 +35,12 @@ void bind_platform(py::module_& m) {
   m.def("use_hidraw_device", &platform::use_hidraw_device, py::arg("device_path"),
         "Every following discovery uses the one hidraw node at device_path (a real /dev/hidrawN "
         "or a node served by gpio-dll-sim serve).");
+  m.def("use_hidraw_device_on_this_thread", &platform::use_hidraw_device_on_this_thread,
+        py::arg("device_path"),
+        "The calling thread alone uses the one hidraw node at device_path in place of the "
+        "process-wide choice, from its next identification on.");
+  m.def("use_process_platform_on_this_thread", &platform::use_process_platform_on_this_thread,
+        "The calling thread goes back to the process-wide choice of HID access (the default).");
   m.def("use_module_at", &platform::use_module_at, py::arg("device_path"),
         "The calling thread uses the module at device_path from its next identification on.");
   m.def("use_module_with_serial", &platform::use_module_with_serial, py::arg("serial_number"),
@@ -48,7 +54,7 @@ void bind_platform(py::module_& m) {
         py::gil_scoped_release released;
         return platform::list_devices();
       },
-      "Every HID interface the current platform reports.");
+      "Every HID interface the calling thread's platform reports.");
 }
 
 }  // namespace gpio_dll::python

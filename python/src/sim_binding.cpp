@@ -1,5 +1,5 @@
-// gpio_dll.sim underneath: a simulated platform with one simulated module, made the component's
-// platform, and the module's registers and faults.
+// gpio_dll.sim underneath: a simulated platform with one simulated module, which the whole
+// process or one thread uses as its platform, and the module's registers and faults.
 #include <pybind11/stl.h>
 
 #include <memory>
@@ -23,8 +23,8 @@ struct Simulation {
   std::string firmware;
 };
 
-std::shared_ptr<Simulation> install(const std::string& firmware, const std::string& serial,
-                                    int retry_answers) {
+std::shared_ptr<Simulation> make(const std::string& firmware, const std::string& serial,
+                                 int retry_answers, int input_report_length) {
   std::uint8_t numbers[3];
   try {
     sim::parse_version(firmware, numbers);
@@ -32,16 +32,20 @@ std::shared_ptr<Simulation> install(const std::string& firmware, const std::stri
     throw py::value_error("firmware must be three numbers joined by '.', such as \"2.0.19\", not " +
                           std::string(py::repr(py::str(firmware))));
   }
+  // The identifier byte and an answer's echo and status at least; at most what a report holds.
+  if (input_report_length < 3 || input_report_length > 65)
+    throw py::value_error("input_report_length must be 3 to 65, not " +
+                          std::to_string(input_report_length));
   auto s = std::make_shared<Simulation>();
   sim::ModuleConfig config;
   config.firmware_version = firmware;
   config.serial_number = serial;
   config.retry_answers = retry_answers;
+  config.input_report_length = static_cast<std::uint16_t>(input_report_length);
   s->platform = std::make_shared<SimulatedPlatform>();
   s->module = std::make_shared<HeldModule>(config);
   s->device = s->platform->add_device(s->module);
   s->firmware = firmware;
-  platform::use_simulated(s->platform);
   return s;
 }
 
@@ -65,6 +69,14 @@ void bind_sim(py::module_& m) {
   module
       .def_property_readonly(
           "firmware", [](const S& s) { return s.firmware; }, "The version the module reports.")
+      .def(
+          "install", [](S& s) { platform::use_simulated(s.platform); },
+          "Makes this module's platform the whole process's, from each thread's next "
+          "identification on.")
+      .def(
+          "use_on_this_thread", [](S& s) { platform::use_simulated_on_this_thread(s.platform); },
+          "Makes this module's platform the calling thread's alone, from its next identification "
+          "on.")
       .def_property_readonly(
           "device_path", [](const S& s) { return s.platform->device_path(s.device); },
           "The module's path on the simulated platform.")
@@ -167,9 +179,9 @@ void bind_sim(py::module_& m) {
           "gate_expired", [](const S& s) { return s.module->gate_expired(); },
           "How many held requests were let through by the gate's own limit, not released.");
 
-  m.def("_sim_install", &install, py::arg("firmware") = "2.0.19",
-        py::arg("serial_number") = "SIM0001", py::arg("retry_answers") = 0,
-        "Makes a simulated platform with one simulated module the component's platform.");
+  m.def("_sim_make", &make, py::arg("firmware") = "2.0.19", py::arg("serial_number") = "SIM0001",
+        py::arg("retry_answers") = 0, py::arg("input_report_length") = 65,
+        "Makes a simulated platform with one simulated module; nothing uses it yet.");
 }
 
 }  // namespace gpio_dll::python

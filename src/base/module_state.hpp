@@ -56,6 +56,8 @@ class ModuleState : public std::enable_shared_from_this<ModuleState> {
   std::uint8_t MaxBytesWr = 0;
   AccessGateState access_gate;
   ModuleChoice module_choice;
+  // The thread's own platform, used in place of the process-wide one; null: the process-wide one.
+  std::shared_ptr<transport::PlatformPort> platform_choice;
   // Why the last discovery that found no module could not open a device, if it could not.
   std::optional<platform::OpenFailure> last_open_failure;
 

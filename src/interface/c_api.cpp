@@ -1,137 +1,26 @@
-// The C functions: each copies its arguments in, runs the method of cls_GPIO_DLL, copies them
-// back, and turns every exception into a negative status.
+// The C functions: each copies its arguments in, runs the method of cls_GPIO_DLL, copies back
+// the arguments the method writes, and turns every exception into a negative status.
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <new>
 #include <string>
 
-#include "gpio_dll/automation_error.hpp"
 #include "gpio_dll/cls_gpio_dll.hpp"
 #include "gpio_dll/gpio_dll.h"
 #include "gpio_dll/platform.hpp"
+#include "interface/c_arguments.hpp"
 
 namespace {
 
-using gpio_dll::ByteArray;
-
-thread_local std::int32_t t_automation_error = 0;
-thread_local std::int32_t t_last_result = 0;
-// Fixed, so that recording a failure never allocates.
-thread_local char t_error_text[512] = "";
-
-void set_error_text(const char* text) noexcept {
-  std::strncpy(t_error_text, text, sizeof t_error_text - 1);
-  t_error_text[sizeof t_error_text - 1] = '\0';
-}
-
-// Copies `text` into a caller's text buffer; false when it does not fit.
-bool write_text(const std::string& text, char* buffer, std::size_t* size) {
-  const std::size_t needed = text.size() + 1;
-  bool fits = true;
-  if (buffer != nullptr) {
-    fits = size != nullptr && needed <= *size;
-    if (fits) std::memcpy(buffer, text.c_str(), needed);
-  }
-  if (size != nullptr) *size = needed;
-  return fits;
-}
-
-// A by-reference scalar: NULL passes 0 and receives nothing.
-template <class T>
-struct Scalar {
-  T* pointer;
-  T value{};
-  explicit Scalar(T* p) : pointer(p) {}
-  bool load() {
-    if (pointer != nullptr) value = *pointer;
-    return true;
-  }
-  bool store() {
-    if (pointer != nullptr) *pointer = value;
-    return true;
-  }
-};
-
-// A by-reference text in a caller's buffer.
-struct Text {
-  char* buffer;
-  std::size_t* size;
-  bool input = true;
-  std::string value;
-  Text(char* b, std::size_t* s) : buffer(b), size(s) {}
-  static Text output(char* b, std::size_t* s) {
-    Text t(b, s);
-    t.input = false;
-    return t;
-  }
-  bool load() {
-    if (!input || buffer == nullptr) return true;
-    if (size == nullptr) return false;
-    value.assign(buffer, strnlen(buffer, *size));
-    return true;
-  }
-  bool store() { return write_text(value, buffer, size); }
-};
-
-// A by-reference byte array in a caller's buffer.
-struct Bytes {
-  std::uint8_t* data;
-  std::size_t capacity;
-  std::size_t* length;
-  ByteArray value;
-  Bytes(std::uint8_t* d, std::size_t c, std::size_t* l) : data(d), capacity(c), length(l) {}
-  bool load() {
-    if (length == nullptr) return true;
-    if (*length > capacity || (data == nullptr && *length != 0)) return false;
-    value.assign(data, data + *length);
-    return true;
-  }
-  bool store() {
-    if (length == nullptr) return true;
-    *length = value.size();
-    if (value.size() > capacity || (data == nullptr && !value.empty())) return false;
-    std::copy(value.begin(), value.end(), data);
-    return true;
-  }
-};
-
-// Runs `work` with no exception escaping; records the thread's last automation error and text.
-template <class Work>
-std::int32_t guarded(Work work) noexcept {
-  t_automation_error = 0;
-  t_last_result = 0;
-  t_error_text[0] = '\0';
-  try {
-    return work();
-  } catch (const gpio_dll::AutomationError& e) {
-    t_automation_error = e.number();
-    set_error_text(e.what());
-    return GPIO_DLL_C_AUTOMATION_ERROR;
-  } catch (const std::bad_alloc&) {
-    set_error_text("out of memory");
-  } catch (const std::exception& e) {
-    set_error_text(e.what());
-  } catch (...) {
-    set_error_text("unknown failure");
-  }
-  return GPIO_DLL_C_INTERNAL_ERROR;
-}
-
-// Loads the arguments, runs the method, writes the arguments back.
-template <class Method, class... Args>
-std::int32_t run(Method method, Args&... args) noexcept {
-  return guarded([&]() -> std::int32_t {
-    bool valid = true;
-    ((valid = args.load() && valid), ...);
-    if (!valid) return GPIO_DLL_C_INVALID_ARGUMENT;
-    const std::int32_t result = method();
-    t_last_result = result;
-    bool fits = true;
-    ((fits = args.store() && fits), ...);
-    return fits ? result : GPIO_DLL_C_BUFFER_TOO_SMALL;
-  });
-}
+using gpio_dll::c_interface::Bytes;
+using gpio_dll::c_interface::call_status;
+using gpio_dll::c_interface::guarded;
+using gpio_dll::c_interface::I16;
+using gpio_dll::c_interface::I32;
+using gpio_dll::c_interface::In;
+using gpio_dll::c_interface::run;
+using gpio_dll::c_interface::run_changing;
+using gpio_dll::c_interface::Text;
+using gpio_dll::c_interface::U8;
 
 gpio_dll::cls_GPIO_DLL& object() {
   return gpio_dll::predeclared_instance();
@@ -152,33 +41,30 @@ void copy_field(char (&field)[N], const std::string& text) {
   field[n] = '\0';
 }
 
-using I16 = Scalar<std::int16_t>;
-using I32 = Scalar<std::int32_t>;
-using U8 = Scalar<std::uint8_t>;
-
 }  // namespace
 
 extern "C" {
 
 std::int32_t gpio_dll_last_automation_error(void) {
-  return t_automation_error;
+  return call_status().automation_error;
 }
 
 std::int32_t gpio_dll_last_result(void) {
-  return t_last_result;
+  return call_status().last_result;
 }
 
 std::int32_t gpio_dll_last_error_text(char* text, std::size_t* text_size) {
-  const std::size_t needed = std::strlen(t_error_text) + 1;
+  const char* error_text = call_status().error_text;
+  const std::size_t needed = std::strlen(error_text) + 1;
   const bool fits = text == nullptr || (text_size != nullptr && needed <= *text_size);
-  if (text != nullptr && fits) std::memcpy(text, t_error_text, needed);
+  if (text != nullptr && fits) std::memcpy(text, error_text, needed);
   if (text_size != nullptr) *text_size = needed;
   return fits ? GPIO_DLL_C_OK : GPIO_DLL_C_BUFFER_TOO_SMALL;
 }
 
 std::int32_t gpio_dll_Check_DllErrorCode(std::int32_t* lcode, char* message,
                                          std::size_t* message_size) {
-  I32 code(lcode);
+  In<I32> code(lcode);
   Text text = Text::output(message, message_size);
   return run(
       [&] {
@@ -191,7 +77,7 @@ std::int32_t gpio_dll_Check_DllErrorCode(std::int32_t* lcode, char* message,
 std::int32_t gpio_dll_GPIO_FW_EEP_Read(char* DevFWver, std::size_t* DevFWver_size,
                                        std::uint8_t* DEEPROM, std::size_t DEEPROM_capacity,
                                        std::size_t* DEEPROM_len) {
-  Text version(DevFWver, DevFWver_size);
+  In<Text> version(DevFWver, DevFWver_size);
   Bytes eeprom(DEEPROM, DEEPROM_capacity, DEEPROM_len);
   return run([&] { return object().GPIO_FW_EEP_Read(version.value, eeprom.value); }, version,
              eeprom);
@@ -200,8 +86,8 @@ std::int32_t gpio_dll_GPIO_FW_EEP_Read(char* DevFWver, std::size_t* DevFWver_siz
 std::int32_t gpio_dll_GPIO_FW_EEP_Write(char* DevFWver, std::size_t* DevFWver_size,
                                         std::uint8_t* DEEPROM, std::size_t DEEPROM_capacity,
                                         std::size_t* DEEPROM_len) {
-  Text version(DevFWver, DevFWver_size);
-  Bytes eeprom(DEEPROM, DEEPROM_capacity, DEEPROM_len);
+  In<Text> version(DevFWver, DevFWver_size);
+  In<Bytes> eeprom(DEEPROM, DEEPROM_capacity, DEEPROM_len);
   return run([&] { return object().GPIO_FW_EEP_Write(version.value, eeprom.value); }, version,
              eeprom);
 }
@@ -209,7 +95,8 @@ std::int32_t gpio_dll_GPIO_FW_EEP_Write(char* DevFWver, std::size_t* DevFWver_si
 std::int32_t gpio_dll_GPIO_ReadI2CBlock(std::int16_t* iCmd, std::uint8_t* DataArray,
                                         std::size_t DataArray_capacity, std::size_t* DataArray_len,
                                         std::int16_t* iNumBytesRd, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), count(iNumBytesRd), target(nTargetID);
+  In<I16> cmd(iCmd), target(nTargetID);
+  I16 count(iNumBytesRd);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       [&] { return object().GPIO_ReadI2CBlock(cmd.value, data.value, count.value, target.value); },
@@ -219,31 +106,32 @@ std::int32_t gpio_dll_GPIO_ReadI2CBlock(std::int16_t* iCmd, std::uint8_t* DataAr
 std::int32_t gpio_dll_GPIO_WriteI2CBlock(std::int16_t* iCmd, std::uint8_t* DataArray,
                                          std::size_t DataArray_capacity, std::size_t* DataArray_len,
                                          std::int16_t* iNumBytesWr, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), count(iNumBytesWr), target(nTargetID);
-  Bytes data(DataArray, DataArray_capacity, DataArray_len);
+  In<I16> cmd(iCmd), target(nTargetID);
+  I16 count(iNumBytesWr);
+  In<Bytes> data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       [&] { return object().GPIO_WriteI2CBlock(cmd.value, data.value, count.value, target.value); },
       cmd, data, count, target);
 }
 
 std::int32_t gpio_dll_GPIO_SendSMBusByte(std::int32_t* DataL, std::int16_t* nTargetID) {
-  I32 low(DataL);
-  I16 target(nTargetID);
+  In<I32> low(DataL);
+  In<I16> target(nTargetID);
   return run([&] { return object().GPIO_SendSMBusByte(low.value, target.value); }, low, target);
 }
 
 std::int32_t gpio_dll_GPIO_WriteSMBusByte(std::int16_t* iCmd, std::int32_t* DataL,
                                           std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I32 low(DataL);
+  In<I16> cmd(iCmd), target(nTargetID);
+  In<I32> low(DataL);
   return run([&] { return object().GPIO_WriteSMBusByte(cmd.value, low.value, target.value); }, cmd,
              low, target);
 }
 
 std::int32_t gpio_dll_GPIO_WriteSMBusWord(std::int16_t* iCmd, std::int32_t* DataH,
                                           std::int32_t* DataL, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I32 high(DataH), low(DataL);
+  In<I16> cmd(iCmd), target(nTargetID);
+  In<I32> high(DataH), low(DataL);
   return run(
       [&] { return object().GPIO_WriteSMBusWord(cmd.value, high.value, low.value, target.value); },
       cmd, high, low, target);
@@ -253,8 +141,9 @@ std::int32_t gpio_dll_GPIO_WriteSMBusBlock(std::int16_t* iCmd, std::uint8_t* Dat
                                            std::size_t DataArray_capacity,
                                            std::size_t* DataArray_len, std::int16_t* iNumBytesWr,
                                            std::int16_t* nTargetID) {
-  I16 cmd(iCmd), count(iNumBytesWr), target(nTargetID);
-  Bytes data(DataArray, DataArray_capacity, DataArray_len);
+  In<I16> cmd(iCmd), target(nTargetID);
+  I16 count(iNumBytesWr);
+  In<Bytes> data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       [&] {
         return object().GPIO_WriteSMBusBlock(cmd.value, data.value, count.value, target.value);
@@ -264,14 +153,14 @@ std::int32_t gpio_dll_GPIO_WriteSMBusBlock(std::int16_t* iCmd, std::uint8_t* Dat
 
 std::int32_t gpio_dll_GPIO_ReceiveSMBusByte(std::int32_t* DataB, std::int16_t* nTargetID) {
   I32 byte(DataB);
-  I16 target(nTargetID);
+  In<I16> target(nTargetID);
   return run([&] { return object().GPIO_ReceiveSMBusByte(byte.value, target.value); }, byte,
              target);
 }
 
 std::int32_t gpio_dll_GPIO_ReadSMBusByte(std::int16_t* iCmd, std::int32_t* DataB,
                                          std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
+  In<I16> cmd(iCmd), target(nTargetID);
   I32 byte(DataB);
   return run([&] { return object().GPIO_ReadSMBusByte(cmd.value, byte.value, target.value); }, cmd,
              byte, target);
@@ -279,7 +168,7 @@ std::int32_t gpio_dll_GPIO_ReadSMBusByte(std::int16_t* iCmd, std::int32_t* DataB
 
 std::int32_t gpio_dll_GPIO_ReadSMBusWord(std::int16_t* iCmd, std::int32_t* DataH,
                                          std::int32_t* DataL, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
+  In<I16> cmd(iCmd), target(nTargetID);
   I32 high(DataH), low(DataL);
   return run(
       [&] { return object().GPIO_ReadSMBusWord(cmd.value, high.value, low.value, target.value); },
@@ -290,7 +179,8 @@ std::int32_t gpio_dll_GPIO_ReadSMBusBlock(std::int16_t* iCmd, std::uint8_t* Data
                                           std::size_t DataArray_capacity,
                                           std::size_t* DataArray_len, std::int16_t* iNumBytesRd,
                                           std::int16_t* nTargetID) {
-  I16 cmd(iCmd), count(iNumBytesRd), target(nTargetID);
+  In<I16> cmd(iCmd), target(nTargetID);
+  I16 count(iNumBytesRd);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       [&] {
@@ -306,8 +196,9 @@ std::int32_t gpio_dll_GPIO_Test(void) {
 std::int32_t gpio_dll_GPIO_ProcessCall(std::int16_t* iCmd, std::int32_t* wDataH,
                                        std::int32_t* wDataL, std::int32_t* rDataH,
                                        std::int32_t* rDataL, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I32 wh(wDataH), wl(wDataL), rh(rDataH), rl(rDataL);
+  In<I16> cmd(iCmd), target(nTargetID);
+  In<I32> wh(wDataH), wl(wDataL);
+  I32 rh(rDataH), rl(rDataL);
   return run(
       [&] {
         return object().GPIO_ProcessCall(cmd.value, wh.value, wl.value, rh.value, rl.value,
@@ -317,7 +208,8 @@ std::int32_t gpio_dll_GPIO_ProcessCall(std::int16_t* iCmd, std::int32_t* wDataH,
 }
 
 std::int32_t gpio_dll_GPIO_ReadWriteP0Line(std::uint8_t* DataA, std::uint8_t* DataB) {
-  U8 a(DataA), b(DataB);
+  In<U8> a(DataA);
+  U8 b(DataB);
   return run([&] { return object().GPIO_ReadWriteP0Line(a.value, b.value); }, a, b);
 }
 
@@ -327,10 +219,11 @@ std::int32_t gpio_dll_GPIO_WriteReadI2CBlock(std::int16_t* iCmd, std::uint8_t* D
                                              std::size_t DataArrayR_capacity,
                                              std::size_t* DataArrayR_len, std::int16_t* iNumBytesWr,
                                              std::int16_t* iNumBytesRd, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), nw(iNumBytesWr), nr(iNumBytesRd), target(nTargetID);
-  Bytes w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
+  In<I16> cmd(iCmd), nw(iNumBytesWr), target(nTargetID);
+  I16 nr(iNumBytesRd);
+  In<Bytes> w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
   Bytes r(DataArrayR, DataArrayR_capacity, DataArrayR_len);
-  return run(
+  return run_changing(
       [&] {
         return object().GPIO_WriteReadI2CBlock(cmd.value, w.value, r.value, nw.value, nr.value,
                                                target.value);
@@ -343,10 +236,11 @@ std::int32_t gpio_dll_GPIO_WriteReadSMBusBlock(
     std::size_t* DataArrayW_len, std::uint8_t* DataArrayR, std::size_t DataArrayR_capacity,
     std::size_t* DataArrayR_len, std::int16_t* iNumBytesWr, std::int16_t* iNumBytesRd,
     std::int16_t* nTargetID) {
-  I16 cmd(iCmd), nw(iNumBytesWr), nr(iNumBytesRd), target(nTargetID);
-  Bytes w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
+  In<I16> cmd(iCmd), target(nTargetID);
+  I16 nw(iNumBytesWr), nr(iNumBytesRd);
+  In<Bytes> w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
   Bytes r(DataArrayR, DataArrayR_capacity, DataArrayR_len);
-  return run(
+  return run_changing(
       [&] {
         return object().GPIO_WriteReadSMBusBlock(cmd.value, w.value, r.value, nw.value, nr.value,
                                                  target.value);
@@ -364,7 +258,7 @@ std::int32_t gpio_dll_GPIO_GetP0Line(std::uint8_t* DataB) {
 }
 
 std::int32_t gpio_dll_GPIO_SetP0Line(std::uint8_t* DataB) {
-  U8 b(DataB);
+  In<U8> b(DataB);
   return run([&] { return object().GPIO_SetP0Line(b.value); }, b);
 }
 
@@ -374,13 +268,13 @@ std::int32_t gpio_dll_GPIO_GetPMBusLine(std::uint8_t* DataB) {
 }
 
 std::int32_t gpio_dll_GPIO_SetPMBusLine(std::uint8_t* DataB) {
-  U8 b(DataB);
+  In<U8> b(DataB);
   return run([&] { return object().GPIO_SetPMBusLine(b.value); }, b);
 }
 
 std::int32_t gpio_dll_GPIO_SetP1Line(std::uint8_t* DataA, std::uint8_t* DataB,
                                      std::uint8_t* DataC) {
-  U8 a(DataA), b(DataB), c(DataC);
+  In<U8> a(DataA), b(DataB), c(DataC);
   return run([&] { return object().GPIO_SetP1Line(a.value, b.value, c.value); }, a, b, c);
 }
 
@@ -397,7 +291,7 @@ std::int32_t gpio_dll_GPIO_DMA(std::uint8_t* wBlock, std::size_t wBlock_capacity
                                std::size_t* wBlock_len, std::uint8_t* rBlock,
                                std::size_t rBlock_capacity, std::size_t* rBlock_len) {
   Bytes w(wBlock, wBlock_capacity, wBlock_len), r(rBlock, rBlock_capacity, rBlock_len);
-  return run([&] { return object().GPIO_DMA(w.value, r.value); }, w, r);
+  return run_changing([&] { return object().GPIO_DMA(w.value, r.value); }, w, r);
 }
 
 std::int32_t gpio_dll_GPIO_ShutdownDLL(void) {
@@ -419,7 +313,7 @@ std::int32_t gpio_dll_GetErrString(std::int32_t LastError, char* message,
 }
 
 std::int32_t gpio_dll_ShowDbg(char* optStr, std::size_t* optStr_size) {
-  Text option(optStr, optStr_size);
+  In<Text> option(optStr, optStr_size);
   return run([&] { return object().ShowDbg(option.value); }, option);
 }
 
@@ -439,6 +333,15 @@ std::int32_t gpio_dll_use_hidraw(const char* class_dir, const char* device_dir) 
 std::int32_t gpio_dll_use_hidraw_device(const char* device_path) {
   if (device_path == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
   return choose([&] { gpio_dll::platform::use_hidraw_device(device_path); });
+}
+
+std::int32_t gpio_dll_use_hidraw_device_on_this_thread(const char* device_path) {
+  if (device_path == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
+  return choose([&] { gpio_dll::platform::use_hidraw_device_on_this_thread(device_path); });
+}
+
+std::int32_t gpio_dll_use_process_platform_on_this_thread(void) {
+  return choose([] { gpio_dll::platform::use_process_platform_on_this_thread(); });
 }
 
 std::int32_t gpio_dll_use_module_at(const char* device_path) {

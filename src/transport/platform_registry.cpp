@@ -26,13 +26,21 @@ void set_current_platform(std::shared_ptr<PlatformPort> port) {
   g_current = std::move(port);
 }
 
+void set_thread_platform(std::shared_ptr<PlatformPort> port) {
+  ModuleState::current().platform_choice = std::move(port);
+}
+
+std::shared_ptr<PlatformPort> chosen_platform(const ModuleState& state) {
+  return state.platform_choice ? state.platform_choice : current_platform();
+}
+
 PlatformPort& port_of(ModuleState& state) {
-  if (!state.bound_port()) state.bind_port(current_platform());
+  if (!state.bound_port()) state.bind_port(chosen_platform(state));
   return *state.bound_port();
 }
 
 void bind_current_platform(ModuleState& state) {
-  state.bind_port(current_platform());
+  state.bind_port(chosen_platform(state));
 }
 
 }  // namespace gpio_dll::transport
@@ -45,6 +53,14 @@ void use_simulated(std::shared_ptr<SimulatedPlatform> simulated) {
 
 void use_system() {
   transport::set_current_platform(transport::system_platform());
+}
+
+void use_simulated_on_this_thread(std::shared_ptr<SimulatedPlatform> simulated) {
+  transport::set_thread_platform(simulated->backend());
+}
+
+void use_process_platform_on_this_thread() {
+  transport::set_thread_platform(nullptr);
 }
 
 bool system_available() {
@@ -64,7 +80,7 @@ void use_first_module() {
 }
 
 std::vector<HidDeviceInfo> list_devices() {
-  auto port = transport::current_platform();
+  auto port = transport::chosen_platform(ModuleState::current());
   std::vector<HidDeviceInfo> devices;
   for (const auto& iface : port->present_interfaces()) {
     HidDeviceInfo info;

@@ -83,4 +83,8 @@ void use_hidraw_device(const std::string&) {
   transport::set_current_platform(transport::system_platform());
 }
 
+void use_hidraw_device_on_this_thread(const std::string&) {
+  transport::set_thread_platform(transport::system_platform());
+}
+
 }  // namespace gpio_dll::platform

@@ -152,6 +152,22 @@ static void blocks(void) {
     CHECK(gpio_dll_GPIO_WriteReadSMBusBlock(&cmd, w, sizeof w, &w_len, r, sizeof r, &r_len, &nw,
                                             &nr, &target) >= 0);
   }
+  /* A write then read whose answer (the block written) does not fit: the method ran once, the
+   * bytes that fit and the whole length come back, and the status asks for no second call. */
+  {
+    uint8_t w[5] = {0x05, 0x06, 0x07}; /* room for the count and the command */
+    uint8_t r[2] = {0, 0};
+    size_t w_len = sizeof w, r_len = 0;
+    int16_t nw = 3, nr = 0;
+    cmd = 0x44;
+    CHECK_EQ(gpio_dll_GPIO_WriteReadSMBusBlock(&cmd, w, sizeof w, &w_len, r, sizeof r, &r_len,
+                                               &nw, &nr, &target),
+             GPIO_DLL_C_TRUNCATED);
+    CHECK_EQ(gpio_dll_last_result(), 0);
+    CHECK_EQ(r_len, 3);
+    CHECK_EQ(nr, 3);
+    CHECK(memcmp(r, w, sizeof r) == 0);
+  }
   /* I2C: the EEPROM at 0x50. */
   {
     uint8_t w[3] = {0x10, 0x11, 0x12};
@@ -199,6 +215,9 @@ static void module_eeprom(const char *firmware) {
   size_t len = 0, image_len = sizeof image;
   char version[GPIO_DLL_TEXT_SIZE];
   size_t version_size = sizeof version;
+  char bare[6]; /* "2.0.19" or "1.0.10" */
+  size_t bare_size = sizeof bare;
+  int64_t requests;
   size_t i;
   strcpy(version, firmware);
   CHECK_EQ(gpio_dll_GPIO_FW_EEP_Read(version, &version_size, small, sizeof small, &len),
@@ -208,7 +227,18 @@ static void module_eeprom(const char *firmware) {
   CHECK_EQ(small[0], 0);
   for (i = 0; i < sizeof image; ++i) image[i] = (uint8_t)(i * 7 + 1);
   version_size = sizeof version;
+  requests = gpio_dll_sim_request_count();
   CHECK_EQ(gpio_dll_GPIO_FW_EEP_Write(version, &version_size, image, sizeof image, &image_len), 0);
+  requests = gpio_dll_sim_request_count() - requests;
+  CHECK(requests > 0);
+  /* The version text is only read: without its terminating NUL, in a buffer it fills, it writes
+   * the EEPROM once as well, returns the result and stays as it was. */
+  memcpy(bare, firmware, sizeof bare);
+  requests += gpio_dll_sim_request_count();
+  CHECK_EQ(gpio_dll_GPIO_FW_EEP_Write(bare, &bare_size, image, sizeof image, &image_len), 0);
+  CHECK_EQ(gpio_dll_sim_request_count(), requests);
+  CHECK_EQ(bare_size, sizeof bare);
+  CHECK(memcmp(bare, firmware, sizeof bare) == 0);
   len = 0;
   version_size = sizeof version;
   CHECK_EQ(gpio_dll_GPIO_FW_EEP_Read(version, &version_size, back, sizeof back, &len), 0);
@@ -256,6 +286,12 @@ static void platform_choices(void) {
   CHECK_EQ(gpio_dll_use_module_at(devices[0].path), GPIO_DLL_C_OK);
   CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 0);
   CHECK_EQ(gpio_dll_use_first_module(), GPIO_DLL_C_OK);
+  /* This thread's own node in place of the process-wide simulated platform, then back. */
+  CHECK_EQ(gpio_dll_use_hidraw_device_on_this_thread("/nonexistent/hidraw0"), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 131);
+  CHECK_EQ(gpio_dll_use_process_platform_on_this_thread(), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 0);
+  CHECK_EQ(gpio_dll_use_hidraw_device_on_this_thread(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
   CHECK_EQ(gpio_dll_use_module_at(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
   CHECK_EQ(gpio_dll_use_hidraw_device(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
   CHECK_EQ(gpio_dll_use_hidraw_device("/nonexistent/hidraw0"), GPIO_DLL_C_OK);

@@ -29,12 +29,13 @@ def text_buffer(n=256):
 
 # Every method through ctypes, in interface order: (name, argument kinds, values, result on a
 # simulated "2.0.19" module). Kinds: h int16*, i int32*, B uint8*, I int32 by value, t a text
-# (char*, size_t*), b a byte array (uint8_t*, capacity, size_t* length).
+# (char*, size_t*), T a text the method only reads, in a buffer it fills without a terminating
+# NUL, b a byte array (uint8_t*, capacity, size_t* length).
 EEPROM_IMAGE = bytes((i * 7 + 1) % 256 for i in range(8192))
 METHODS = [
     ("Check_DllErrorCode", "it", [131, b""], 0),
-    ("GPIO_FW_EEP_Write", "tb", [b"2.0.19", EEPROM_IMAGE], 0),
-    ("GPIO_FW_EEP_Read", "tb", [b"2.0.19", bytes(8192)], 0),
+    ("GPIO_FW_EEP_Write", "Tb", [b"2.0.19", EEPROM_IMAGE], 0),
+    ("GPIO_FW_EEP_Read", "Tb", [b"2.0.19", bytes(8192)], 0),
     ("GPIO_ReadI2CBlock", "hbhh", [0x20, bytes(64), 3, 0xA0], 0),
     ("GPIO_WriteI2CBlock", "hbhh", [0x20, b"\x10\x11\x12", 3, 0xA0], 0),
     ("GPIO_SendSMBusByte", "ih", [0x0D, 0x16], 0),
@@ -60,7 +61,20 @@ METHODS = [
     ("GPIO_DMA", "bb", [b"\x2B\x00" + bytes(62), bytes(64)], 0),
     ("GPIO_ShutdownDLL", "", [], 0),
     ("GetErrString", "It", [2, b""], 0),
-    ("ShowDbg", "t", [b""], 0),
+    ("ShowDbg", "T", [b""], 0),
+]
+
+# Calls that raise overflow (a negative target or data byte), and the values they leave: what the
+# method wrote before it raised (a read clears its outputs first, a negative write count becomes
+# 0), the read-only arguments as they were.
+RAISING = [
+    ("GPIO_ReadSMBusWord", "hiih", [0x09, 77, 78, -2], [0x09, 0, 0, -2]),
+    ("GPIO_ReceiveSMBusByte", "ih", [77, -2], [0, -2]),
+    ("GPIO_ProcessCall", "hiiiih", [0x00, 0x12, 0x34, 77, 78, -2], [0x00, 0x12, 0x34, 0, 0, -2]),
+    ("GPIO_WriteSMBusBlock", "hbhh", [0x44, b"\x01", -3, -2], [0x44, b"\x01", 0, -2]),
+    ("GPIO_WriteReadSMBusBlock", "hbbhhh", [0x44, b"\x01", b"\x09", -5, 3, -2],
+     [0x44, b"\x01", b"\x09", 0, 3, -2]),
+    ("GPIO_WriteSMBusWord", "hiih", [0x00, 0, -1, 0x16], [0x00, 0, -1, 0x16]),
 ]
 SCALARS = {"h": i16, "i": i32, "B": u8}
 
@@ -81,6 +95,11 @@ def call(name, kinds, values):
             text, text_size = ctypes.create_string_buffer(value, 256), size(256)
             args += [text, ctypes.byref(text_size)]
             cells.append(lambda t=text: t.value)
+        elif kind == "T":
+            text = ctypes.create_string_buffer(value, max(len(value), 1))
+            text_size = size(len(value))
+            args += [text, ctypes.byref(text_size)]
+            cells.append(lambda t=text, n=text_size: t.raw[:n.value])
         else:
             area = (u8 * 8192).from_buffer_copy(value.ljust(8192, b"\0"))
             length = size(len(value))
@@ -105,12 +124,13 @@ class FromPython(unittest.TestCase):
             product, ctypes.byref(product_size))
         return result, version.value, vendor.value, product.value
 
-    def test_overflow_is_not_a_result_code(self):
-        cmd, high, low, target = i16(0), i32(0), i32(-1), i16(0x16)
-        self.assertEqual(lib.gpio_dll_GPIO_WriteSMBusWord(
-            ctypes.byref(cmd), ctypes.byref(high), ctypes.byref(low), ctypes.byref(target)),
-            AUTOMATION_ERROR)
-        self.assertEqual(lib.gpio_dll_last_automation_error(), 6)
+    def test_overflow_is_not_a_result_code_and_leaves_what_the_method_wrote(self):
+        for name, kinds, values, left in RAISING:
+            with self.subTest(method=name):
+                result, after = call(name, kinds, values)
+                self.assertEqual((result, lib.gpio_dll_last_automation_error()),
+                                 (AUTOMATION_ERROR, 6))
+                self.assertEqual(after, left)
 
     def test_check_dll_error_code(self):
         code = i32(131)
@@ -142,6 +162,7 @@ class FromPython(unittest.TestCase):
         self.assertEqual(done["GPIO_ReadSMBusWord"][1:3], [0x30, 0x39])
         self.assertEqual(done["GPIO_ReadSMBusBlock"][1], b"\xA1\xA2\xA3\xA4")
         self.assertEqual(done["GPIO_FW_VER_Read"], [b"2.0.19", b"0451", b"5F00"])
+        self.assertEqual(done["GPIO_FW_EEP_Write"][0], b"2.0.19")
         self.assertEqual(len(done["GPIO_DMA"][1]), 64)
         self.assertIn(b"No such file", done["GetErrString"][1])
         self.assertIn(b"USB device not detected", done["Check_DllErrorCode"][1])

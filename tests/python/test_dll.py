@@ -62,6 +62,7 @@ AUTOMATION_ERRORS = [
     (lambda d: d.GPIO_WriteSMBusWord(0, 0, -1, BATTERY_TARGET), 6),  # a byte that is negative
     (lambda d: d.GPIO_WriteSMBusWord(0x10000, 0, 0, BATTERY_TARGET), 6),  # beyond 16 bits
     (lambda d: d.GPIO_WriteSMBusWord(0, 0, 2 ** 40, BATTERY_TARGET), 6),  # beyond 32 bits
+    (lambda d: d.GPIO_WriteSMBusWord(0, 0, -2 ** 32 + 0x34, BATTERY_TARGET), 6),  # below them
     (lambda d: d.GPIO_WriteSMBusWord("x", 0, 0, BATTERY_TARGET), 13),  # spells no number
     (lambda d: d.GPIO_WriteSMBusWord(0, 0, 1.5, BATTERY_TARGET), 13),  # a float
     (lambda d: d.GPIO_ReadSMBusWord(0x09, 0, 0), 450),  # an argument missing
@@ -69,7 +70,8 @@ AUTOMATION_ERRORS = [
 
 
 @pytest.mark.parametrize("call,number", AUTOMATION_ERRORS,
-                         ids=["negative", "16-bit", "32-bit", "text", "float", "count"])
+                         ids=["negative", "16-bit", "32-bit", "below 32-bit", "text", "float",
+                              "count"])
 def test_automation_errors_raise_with_their_number(module, dll, call, number):
     with pytest.raises(gpio_dll.AutomationError) as raised:
         call(dll)

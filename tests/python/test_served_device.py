@@ -1,4 +1,4 @@
-"""The package through the kernel: the simulated module served as a hidraw node by
+"""The package through the kernel: two simulated modules served as hidraw nodes by
 gpio-dll-sim serve (FUSE). Needs root, /dev/fuse and fusermount3; without them the tests skip,
 unless GPIO_DLL_REQUIRE_SERVED_DEVICE is set, where they fail."""
 import errno
@@ -36,8 +36,8 @@ def served():
             pytest.fail(missing)
         pytest.skip(f"served-device tests skipped: {missing}")
     mount = pathlib.Path(tempfile.mkdtemp(prefix="gpio-dll-py-served."))
-    server = subprocess.Popen([SIM, "serve", "--fw", "2.0.19", "--mount", str(mount)],
-                              stdout=subprocess.PIPE, bufsize=0)
+    server = subprocess.Popen([SIM, "serve", "--fw", "2.0.19", "--modules", "2", "--mount",
+                               str(mount)], stdout=subprocess.PIPE, bufsize=0)
     try:
         # Ready once it has said where its control file is (at most 10 s for the mount).
         selector = selectors.DefaultSelector()
@@ -58,8 +58,12 @@ def served():
         shutil.rmtree(mount, ignore_errors=True)
 
 
-def control(mount, command):
-    (mount / "control").write_text(command + "\n")
+def control(mount, command, node=0):
+    (mount / f"control-hidraw{node}").write_text(command + "\n")
+
+
+def node(mount, k):
+    return str(mount / "dev" / f"hidraw{k}")
 
 
 def test_words_blocks_and_two_threads_through_the_kernel(served):
@@ -79,3 +83,27 @@ def test_words_blocks_and_two_threads_through_the_kernel(served):
         reads = {r: pool.submit(lambda r=r: {bus.read_word_data(0x0B, r) for _ in range(20)})
                  for r in (0x09, 0x0D)}
     assert {r: f.result() for r, f in reads.items()} == {0x09: {15000}, 0x0D: {55}}
+
+
+def test_each_bus_talks_to_its_own_module(served):
+    for k in (0, 1):
+        control(served, f"word 0x0d {11 + k}", k)
+    a, b = gpio_dll.SMBus(device=node(served, 0)), gpio_dll.SMBus(device=node(served, 1))
+    s = gpio_dll.SMBus(simulated="2.0.19")
+    s.simulated.set_battery_word(0x0D, 13)
+    expected = {a: 11, b: 12, s: 13}
+    assert {bus: bus.read_word_data(0x0B, 0x0D) for bus in (a, b, s, a)} == expected
+    a.write_word_data(0x0B, 0x0D, 0x1234)
+    expected[a] = 0x1234
+
+    def read_in_turn(order):  # each bus from a thread that used another one last
+        return [{bus: bus.read_word_data(0x0B, 0x0D) for bus in order} for _ in range(5)]
+
+    with ThreadPoolExecutor(2) as pool:
+        turns = [pool.submit(read_in_turn, order) for order in ((a, b, s), (s, b, a))]
+    assert all(seen == expected for turn in turns for seen in turn.result())
+    # The module's own state: a fresh thread on the process-wide platform, the node of module 0.
+    with ThreadPoolExecutor(1) as pool:
+        assert pool.submit(lambda: gpio_dll.SMBus().read_word_data(0x0B, 0x0D)).result() == 0x1234
+    for bus in (a, b, s):
+        bus.close()

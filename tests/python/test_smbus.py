@@ -67,6 +67,10 @@ ERRNO_CASES = [
      errno.ETIMEDOUT, {"1.0.10": 14, "2.0.19": 14}),
     ("other status", lambda m, b: (m.fail_request(0, 0x42), b.read_word_data(BATTERY, VOLTAGE)),
      errno.EIO, {"1.0.10": 300 + 0x42, "2.0.19": 400 + 0x42}),
+    # Answers cut to 8 bytes: too short for a 10-byte block, from a module still present.
+    ("short answer", lambda m, b: SMBus(simulated=gpio_dll.sim.make(
+        m.firmware, input_report_length=9)).read_block_data(BATTERY, 0x21),
+     errno.EIO, {"1.0.10": 14, "2.0.19": 14}),
 ]
 
 
@@ -235,14 +239,51 @@ def test_context_manager_closes_the_threads_handles(module):
     bus.close()
 
 
-def test_simulated_constructor_installs_a_module():
-    try:
-        with SMBus(simulated="1.0.10") as bus:
-            bus.simulated.set_battery_word(0x0D, 77)
-            assert bus.read_word_data(BATTERY, 0x0D) == 77
-            assert bus.simulated.firmware == "1.0.10"
-    finally:
-        gpio_dll.use_system()
+def test_simulated_buses_each_talk_to_their_own_module(module):
+    made = gpio_dll.sim.make("1.0.10", serial_number="MADE")
+    buses = {"own": SMBus(simulated="2.0.19"), "made": SMBus(simulated=made),
+             "process": SMBus(1)}
+    assert buses["made"].simulated is made and buses["process"].simulated is None
+    modules = {"own": buses["own"].simulated, "made": made, "process": module}
+    for value, name in enumerate(buses, 11):
+        modules[name].set_battery_word(0x0D, value)
+    for name, bus in buses.items():  # one thread, switching between the buses
+        assert bus.read_word_data(BATTERY, 0x0D) == modules[name].battery_word(0x0D)
+    before = {name: m.battery_manufacturer_access() for name, m in modules.items()}
+    buses["own"].write_word_data(BATTERY, MANUFACTURER_ACCESS, 0x1234)
+    assert {name: m.battery_manufacturer_access() for name, m in modules.items()} == \
+        dict(before, own=0x1234)
+    for name, bus in buses.items():
+        assert bus.read_word_data(BATTERY, MANUFACTURER_ACCESS) == \
+            modules[name].battery_manufacturer_access()
+    # Each bus keeps its own module's limits: 100 bytes are over firmware 1.0.10's.
+    buses["own"].write_block_data(BATTERY, BLOCK_ACCESS, [1] * 100)
+    with pytest.raises(ValueError):
+        buses["made"].write_block_data(BATTERY, BLOCK_ACCESS, [1] * 100)
+    for bus in buses.values():
+        bus.close()
+
+
+def test_after_close_the_thread_is_back_on_the_process_wide_module(module):
+    module.set_battery_word(0x0D, 44)
+    with SMBus(simulated="2.0.19") as bus:
+        bus.simulated.set_battery_word(0x0D, 55)
+        assert bus.read_word_data(BATTERY, 0x0D) == 55
+    with SMBus(1) as first:
+        assert first.read_word_data(BATTERY, 0x0D) == 44
+    dll = gpio_dll.Dll()  # the thread's own choice is gone too
+    assert dll.GPIO_FW_VER_Read("", "", "")[0] == 0
+    assert dll.GPIO_ReadSMBusWord(0x0D, 0, 0, 0x16) == (0, 0, 44)
+
+
+@pytest.mark.parametrize("args,kwargs", [
+    ((), {"device": "/dev/hidraw0", "serial": "SIM0001"}),
+    ((), {"device": "/dev/hidraw0", "simulated": "2.0.19"}),
+    (("/dev/hidraw0",), {"device": "/dev/hidraw1"}),
+], ids=["device and serial", "device and simulated", "path and device"])
+def test_two_choices_of_the_module_are_refused(args, kwargs):
+    with pytest.raises(ValueError):
+        SMBus(*args, **kwargs)
 
 
 def test_a_new_bus_learns_the_newly_installed_modules_limits():
@@ -261,6 +302,8 @@ def test_a_new_bus_learns_the_newly_installed_modules_limits():
 def test_serial_number_chooses_the_module(serial, found):
     module = gpio_dll.sim.install("2.0.19", serial_number="RACK-7")
     try:
+        first = SMBus()
+        assert first.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)
         with SMBus(serial=serial) as bus:
             if found:
                 assert bus.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)
@@ -268,6 +311,8 @@ def test_serial_number_chooses_the_module(serial, found):
                 with pytest.raises(OSError) as raised:
                     bus.read_word_data(BATTERY, VOLTAGE)
                 assert raised.value.errno == errno.ENODEV
+        # The bus used before still reaches its module, whatever the other one found.
+        assert first.read_word_data(BATTERY, VOLTAGE) == module.battery_word(VOLTAGE)
     finally:
         gpio_dll.use_first_module()
         gpio_dll.use_system()

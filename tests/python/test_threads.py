@@ -22,6 +22,22 @@ def test_two_threads_use_the_module_at_once(module):
     assert answers.result() == [~v & 0xFFFF for v in range(200)]
 
 
+def test_buses_of_different_modules_from_two_threads(module):
+    buses = [gpio_dll.SMBus(), gpio_dll.SMBus(simulated="1.0.10"),
+             gpio_dll.SMBus(simulated="2.0.19")]
+    modules = [module, buses[1].simulated, buses[2].simulated]
+    for value, m in enumerate(modules, 21):
+        m.set_battery_word(VOLTAGE, value)
+
+    def read_in_turn(order):  # each turn a switch to another bus, so an identification
+        return [bus.read_word_data(BATTERY, VOLTAGE) for _ in range(20) for bus in order]
+
+    with ThreadPoolExecutor(2) as pool:
+        forward, backward = pool.submit(read_in_turn, buses), pool.submit(read_in_turn, buses[::-1])
+    values = [m.battery_word(VOLTAGE) for m in modules]
+    assert forward.result() == values * 20 and backward.result() == values[::-1] * 20
+
+
 def test_each_thread_identifies_for_itself(module):
     dll = gpio_dll.Dll()
     assert dll.GPIO_FW_VER_Read("", "", "")[0] == 0

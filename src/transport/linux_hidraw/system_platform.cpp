@@ -1,8 +1,6 @@
 // On Linux the operating system's HID access is hidraw.
 #include <filesystem>
 
-#include <filesystem>
-
 #include "gpio_dll/platform.hpp"
 #include "transport/linux_hidraw/hidraw_backend.hpp"
 #include "transport/platform_registry.hpp"
@@ -27,7 +25,9 @@ void use_hidraw(const std::string& class_dir, const std::string& device_dir) {
       std::make_shared<transport::HidrawBackend>(class_dir, device_dir));
 }
 
-void use_hidraw_device(const std::string& device_path) {
+namespace {
+
+std::shared_ptr<transport::PlatformPort> single_node(const std::string& device_path) {
   // A served node DIR/dev/hidrawN has its sysfs-like tree at DIR/sys/class/hidraw.
   const std::filesystem::path served_class =
       std::filesystem::path(device_path).parent_path().parent_path() / "sys/class/hidraw";
@@ -35,7 +35,17 @@ void use_hidraw_device(const std::string& device_path) {
   const std::string class_dir = std::filesystem::is_directory(served_class, ec)
                                     ? served_class.string()
                                     : transport::HidrawBackend::kDefaultClassDir;
-  transport::set_current_platform(transport::HidrawBackend::single_node(device_path, class_dir));
+  return transport::HidrawBackend::single_node(device_path, class_dir);
+}
+
+}  // namespace
+
+void use_hidraw_device(const std::string& device_path) {
+  transport::set_current_platform(single_node(device_path));
+}
+
+void use_hidraw_device_on_this_thread(const std::string& device_path) {
+  transport::set_thread_platform(single_node(device_path));
 }
 
 }  // namespace gpio_dll::platform

@@ -30,4 +30,9 @@ void use_hidraw_device(const std::string& device_path) {
   use_module_at(device_path);
 }
 
+void use_hidraw_device_on_this_thread(const std::string& device_path) {
+  transport::set_thread_platform(transport::system_platform());
+  use_module_at(device_path);
+}
+
 }  // namespace gpio_dll::platform
