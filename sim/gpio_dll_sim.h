@@ -21,6 +21,11 @@ int32_t gpio_dll_sim_install(const char *firmware);
  * received; -1 before the first install. */
 int64_t gpio_dll_sim_request_count(void);
 
+/* Another user (another process) takes the lock of the module that gpio_dll_sim_install
+ * installed last and holds it for `for_ms` of the platform's virtual time, which a wait for it
+ * advances. Returns GPIO_DLL_C_OK, or GPIO_DLL_C_INVALID_ARGUMENT before the first install. */
+int32_t gpio_dll_sim_hold_lock_elsewhere(uint64_t for_ms);
+
 #ifdef __cplusplus
 }
 #endif

@@ -207,6 +207,28 @@ typedef struct gpio_dll_device_info {
 GPIO_DLL_API int32_t gpio_dll_list_devices(gpio_dll_device_info *devices, size_t capacity,
                                            size_t *count);
 
+/* Why a call did not get to the module. Texts longer than their field are cut at the field's
+ * size minus one. */
+typedef struct gpio_dll_failure {
+  char path[4096]; /* the device (on Linux the hidraw node) */
+  int32_t error;   /* the system's error number; 0 when no failed system call is behind it */
+  int32_t busy;    /* for the module's lock: 1 when another user held it past the wait */
+  char text[256];  /* what to tell a user */
+} gpio_dll_failure;
+
+/* Why the calling thread's most recent discovery did not reach the module (its call returned
+ * NO_DEV_DETECTED, 131): a device that could not be opened ("Permission denied", a permission
+ * failure ahead of others), or a module that opened but cannot be used (error 0, text saying
+ * why). Returns 1 and fills *failure when there is such a reason, 0 and clears *failure when
+ * there is none, GPIO_DLL_C_INVALID_ARGUMENT for a NULL failure. */
+GPIO_DLL_API int32_t gpio_dll_last_open_failure(gpio_dll_failure *failure);
+/* Why the calling thread's most recent method failed for the module's lock (it then returned
+ * FATAL_ERROR, 14): another user held the module longer than a method waits, 15 s in all (busy
+ * 1, text "module busy: held by another user for more than 15 s"), or the system could not lock
+ * it (text "cannot lock the module: " and the system's text). Returns as
+ * gpio_dll_last_open_failure. */
+GPIO_DLL_API int32_t gpio_dll_last_lock_failure(gpio_dll_failure *failure);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,18 +6,21 @@
 - ``gpio_dll.sim``: the simulated module, for tests without hardware.
 - ``use_system``, ``use_hidraw_device``, ``use_module_with_serial``, ``list_devices``, ...:
   which HID access and which module the component uses; ``use_hidraw_device_on_this_thread``
-  and ``use_process_platform_on_this_thread`` choose the HID access of the calling thread alone.
+  and ``use_process_platform_on_this_thread`` choose the HID access of the calling thread alone;
+  ``last_open_failure`` and ``last_lock_failure`` say why a call did not get to the module.
 """
 from . import sim
 from ._dll import Dll
 from ._errors import AutomationError, ModuleError
-from ._gpio_dll import (HidDeviceInfo, list_devices, system_available, use_first_module,
+from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failure,
+                        last_open_failure, list_devices, system_available, use_first_module,
                         use_hidraw, use_hidraw_device, use_hidraw_device_on_this_thread,
                         use_module_at, use_module_with_serial,
                         use_process_platform_on_this_thread, use_system)
 from .smbus import I2C_M_RD, SMBus, i2c_msg
 
-__all__ = ["AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "ModuleError", "SMBus",
-           "i2c_msg", "list_devices", "sim", "system_available", "use_first_module",
+__all__ = ["AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "LockFailure", "ModuleError",
+           "OpenFailure", "SMBus", "i2c_msg", "last_lock_failure", "last_open_failure",
+           "list_devices", "sim", "system_available", "use_first_module",
            "use_hidraw", "use_hidraw_device", "use_hidraw_device_on_this_thread", "use_module_at",
            "use_module_with_serial", "use_process_platform_on_this_thread", "use_system"]

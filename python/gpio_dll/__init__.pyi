@@ -17,7 +17,21 @@ class AutomationError(Exception):
 class ModuleError(OSError):
     result: int
     message: str
-    def __init__(self, code: int, result: int, message: str) -> None: ...
+    reason: Optional[str]
+    def __init__(self, code: int, result: int, message: str,
+                 reason: Optional[str] = ...) -> None: ...
+
+class OpenFailure:
+    path: str
+    error: int
+    text: str
+    permission_denied: bool
+
+class LockFailure:
+    path: str
+    busy: bool
+    error: int
+    text: str
 
 class HidDeviceInfo:
     path: str
@@ -39,6 +53,8 @@ def use_module_at(device_path: str) -> None: ...
 def use_module_with_serial(serial_number: str) -> None: ...
 def use_first_module() -> None: ...
 def list_devices() -> list[HidDeviceInfo]: ...
+def last_open_failure() -> Optional[OpenFailure]: ...
+def last_lock_failure() -> Optional[LockFailure]: ...
 
 class i2c_msg:
     addr: int

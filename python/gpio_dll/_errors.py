@@ -26,13 +26,18 @@ class ModuleError(OSError):
     errno: ENXIO the slave did not acknowledge (result 406, or 301 from firmware "1.0.10", which
     reports every bus failure so); ETIMEDOUT the module did not answer in time; EBADMSG a wrong
     PEC byte (61, 411); ENODEV no module (131, or a firmware version the component does not
-    know); EIO any other result. ``result`` is the result code, ``message`` its text.
+    know); EBUSY another user held the module longer than a method waits for it (15 s); EIO any
+    other result. ``result`` is the result code, ``message`` its text, ``reason`` what the
+    component said about the module's node or lock ("module busy: held by another user for more
+    than 15 s"), or None.
     """
 
-    def __init__(self, code, result, message):
-        super().__init__(code, f"{os.strerror(code)} (result {result}: {message})")
+    def __init__(self, code, result, message, reason=None):
+        detail = f"result {result}: {message}" + (f"; {reason}" if reason else "")
+        super().__init__(code, f"{os.strerror(code)} ({detail})")
         self.result = result
         self.message = message
+        self.reason = reason
 
 
 NOT_ACKNOWLEDGED = (406, 301)
@@ -42,8 +47,11 @@ UNKNOWN_FIRMWARE = 133
 FATAL_ERROR = 14
 
 
-def errno_for(result, module_present):
-    """The errno that a failed transfer with this result code raises."""
+def errno_for(result, module_present, lock_failure=None):
+    """The errno that a failed transfer with this result code raises; `lock_failure` is the
+    component's reason when the module's lock was not had."""
+    if result == FATAL_ERROR and lock_failure is not None:
+        return errno.EBUSY if lock_failure.busy else (lock_failure.error or errno.EIO)
     if result in NOT_ACKNOWLEDGED:
         return errno.ENXIO
     if result in BAD_PEC:

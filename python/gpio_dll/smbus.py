@@ -12,7 +12,7 @@ import threading
 
 from . import _gpio_dll
 from . import sim as _sim
-from ._errors import ModuleError, errno_for
+from ._errors import FATAL_ERROR, ModuleError, errno_for
 
 I2C_M_RD = 0x0001
 
@@ -38,7 +38,9 @@ def _call(method, **values):
 
 def _fail(result):
     message, _ = _gpio_dll._invoke("Check_DllErrorCode", result)
-    return ModuleError(errno_for(result, _gpio_dll._module_present()), result, message)
+    lock = _gpio_dll.last_lock_failure() if result == FATAL_ERROR else None
+    return ModuleError(errno_for(result, _gpio_dll._module_present(), lock), result, message,
+                       lock.text if lock is not None else None)
 
 
 def _check_range(name, value, top):
@@ -125,8 +127,9 @@ class SMBus:
 
     Failures raise OSError (gpio_dll.ModuleError) with errno ENXIO for a slave that does not
     acknowledge, ETIMEDOUT for a module that does not answer, EBADMSG for a wrong PEC byte,
-    ENODEV without a module, EIO otherwise; .result and .message carry the component's result
-    code and its text. A transfer the module cannot make raises OSError EOPNOTSUPP, and a
+    ENODEV without a module, EBUSY when another user held the module longer than a call waits for
+    it (15 s), EIO otherwise; .result and .message carry the component's result code and its
+    text, .reason what the component said about the module's lock. A transfer the module cannot make raises OSError EOPNOTSUPP, and a
     length over the module's limits ValueError, before anything is sent.
     """
 

@@ -25,6 +25,34 @@ void bind_platform(py::module_& m) {
                ", serial_number=" + std::string(py::repr(py::str(d.serial_number))) + ")";
       });
 
+  py::class_<platform::OpenFailure>(m, "OpenFailure", "Why a discovery did not reach the module.")
+      .def_readonly("path", &platform::OpenFailure::path)
+      .def_readonly("error", &platform::OpenFailure::error,
+                    "The system's error number; 0 for a module that opened but cannot be used.")
+      .def_readonly("text", &platform::OpenFailure::text)
+      .def_property_readonly("permission_denied", &platform::OpenFailure::permission_denied)
+      .def("__repr__", [](const platform::OpenFailure& f) {
+        return "OpenFailure(path=" + std::string(py::repr(py::str(f.path))) +
+               ", text=" + std::string(py::repr(py::str(f.text))) + ")";
+      });
+  py::class_<platform::LockFailure>(m, "LockFailure",
+                                    "Why a method could not have the module to itself.")
+      .def_readonly("path", &platform::LockFailure::path)
+      .def_readonly("busy", &platform::LockFailure::busy,
+                    "Another user held the module longer than a method waits (15 s in all).")
+      .def_readonly("error", &platform::LockFailure::error)
+      .def_readonly("text", &platform::LockFailure::text)
+      .def("__repr__", [](const platform::LockFailure& f) {
+        return "LockFailure(path=" + std::string(py::repr(py::str(f.path))) +
+               ", text=" + std::string(py::repr(py::str(f.text))) + ")";
+      });
+  m.def("last_open_failure", &platform::last_open_failure,
+        "Why the calling thread's most recent discovery did not reach the module (its call gave "
+        "131), or None.");
+  m.def("last_lock_failure", &platform::last_lock_failure,
+        "Why the calling thread's most recent method failed for the module's lock (it gave 14): "
+        "busy, or the system's reason; None when it had the module whenever it asked.");
+
   m.def("use_system", &platform::use_system,
         "Every following discovery uses the operating system's HID access (the default).");
   m.def("system_available", &platform::system_available,

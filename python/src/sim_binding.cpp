@@ -137,6 +137,11 @@ void bind_sim(py::module_& m) {
           [](S& s, bool sda_low, bool scl_low) { s.module->set_lines_stuck(sda_low, scl_low); },
           py::arg("sda_low"), py::arg("scl_low"), "Holds SDA and/or SCL low.")
       .def(
+          "hold_lock_elsewhere",
+          [](S& s, std::uint64_t ms) { s.platform->hold_lock_elsewhere(s.device, ms); },
+          py::arg("ms"),
+          "Another user (another process) holds the module's lock for ms of virtual time.")
+      .def(
           "unplug", [](S& s) { s.platform->unplug(s.device); }, "Unplugs the module.")
       .def(
           "replug", [](S& s) { s.platform->replug(s.device); }, "Plugs it in again.")

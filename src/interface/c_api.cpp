@@ -380,4 +380,31 @@ std::int32_t gpio_dll_list_devices(gpio_dll_device_info* devices, std::size_t ca
   });
 }
 
+std::int32_t gpio_dll_last_open_failure(gpio_dll_failure* failure) {
+  if (failure == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
+  return guarded([&]() -> std::int32_t {
+    *failure = gpio_dll_failure{};
+    const auto found = gpio_dll::platform::last_open_failure();
+    if (!found) return 0;
+    copy_field(failure->path, found->path);
+    failure->error = found->error;
+    copy_field(failure->text, found->text);
+    return 1;
+  });
+}
+
+std::int32_t gpio_dll_last_lock_failure(gpio_dll_failure* failure) {
+  if (failure == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
+  return guarded([&]() -> std::int32_t {
+    *failure = gpio_dll_failure{};
+    const auto found = gpio_dll::platform::last_lock_failure();
+    if (!found) return 0;
+    copy_field(failure->path, found->path);
+    failure->error = found->error;
+    failure->busy = found->busy ? 1 : 0;
+    copy_field(failure->text, found->text);
+    return 1;
+  });
+}
+
 }  // extern "C"

@@ -1,5 +1,6 @@
 /* The C interface, compiled as C11, against the simulated module. Exits 1 when a check failed,
  * with the failures and their groups printed. */
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -266,6 +267,22 @@ static void pass_through_and_shutdown(void) {
   CHECK_EQ(gpio_dll_GPIO_ShutdownDLL(), GPIO_DLL_C_OK);
 }
 
+/* Another user holds the module: the call fails after the wait, and says why. */
+static void lock_failure(void) {
+  gpio_dll_failure failure;
+  int16_t cmd = 0x09, target = 0x16;
+  int32_t high = 0, low = 0;
+  CHECK_EQ(gpio_dll_sim_hold_lock_elsewhere(20000), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusWord(&cmd, &high, &low, &target), 14);
+  CHECK_EQ(gpio_dll_last_lock_failure(&failure), 1);
+  CHECK_EQ(failure.busy, 1);
+  CHECK(strcmp(failure.text, "module busy: held by another user for more than 15 s") == 0);
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusWord(&cmd, &high, &low, &target), 0);
+  CHECK_EQ(gpio_dll_last_lock_failure(&failure), 0);
+  CHECK_EQ(failure.busy, 0);
+  CHECK_EQ(gpio_dll_last_open_failure(&failure), 0);
+}
+
 static void platform_choices(void) {
   gpio_dll_device_info devices[2];
   size_t count = 0;
@@ -289,6 +306,14 @@ static void platform_choices(void) {
   /* This thread's own node in place of the process-wide simulated platform, then back. */
   CHECK_EQ(gpio_dll_use_hidraw_device_on_this_thread("/nonexistent/hidraw0"), GPIO_DLL_C_OK);
   CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 131);
+  {
+    gpio_dll_failure failure;
+    CHECK_EQ(gpio_dll_last_open_failure(&failure), 1);
+    CHECK(strcmp(failure.path, "/nonexistent/hidraw0") == 0);
+    CHECK_EQ(failure.error, ENOENT);
+    CHECK(strcmp(failure.text, "No such file or directory") == 0);
+    CHECK_EQ(gpio_dll_last_open_failure(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
+  }
   CHECK_EQ(gpio_dll_use_process_platform_on_this_thread(), GPIO_DLL_C_OK);
   CHECK_EQ(gpio_dll_GPIO_FW_VER_Read(NULL, NULL, NULL, NULL, NULL, NULL), 0);
   CHECK_EQ(gpio_dll_use_hidraw_device_on_this_thread(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
@@ -322,6 +347,7 @@ int main(void) {
   GROUP(automation_error());
   GROUP(lines("1.0.10"));
   GROUP(module_eeprom("1.0.10"));
+  GROUP(lock_failure());
   GROUP(platform_choices());
   if (failures != 0) {
     fprintf(stderr, "%d checks failed\n", failures);

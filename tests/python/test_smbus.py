@@ -67,6 +67,9 @@ ERRNO_CASES = [
      errno.ETIMEDOUT, {"1.0.10": 14, "2.0.19": 14}),
     ("other status", lambda m, b: (m.fail_request(0, 0x42), b.read_word_data(BATTERY, VOLTAGE)),
      errno.EIO, {"1.0.10": 300 + 0x42, "2.0.19": 400 + 0x42}),
+    # Another user holds the module past the 15 s a call waits for it.
+    ("busy", lambda m, b: (m.hold_lock_elsewhere(40000), b.read_word_data(BATTERY, VOLTAGE)),
+     errno.EBUSY, {"1.0.10": 14, "2.0.19": 14}),
     # Answers cut to 8 bytes: too short for a 10-byte block, from a module still present.
     ("short answer", lambda m, b: SMBus(simulated=gpio_dll.sim.make(
         m.firmware, input_report_length=9)).read_block_data(BATTERY, 0x21),
@@ -86,6 +89,11 @@ def test_failures_raise_oserror_with_errno_and_result(module, bus, provoke, code
     assert raised.value.message and raised.value.message in str(raised.value)
     if code == errno.ETIMEDOUT:
         assert module.now_ms() - before >= 6000  # the virtual clock, not real time
+    if code == errno.EBUSY:
+        assert module.now_ms() - before == 15000
+        assert raised.value.reason == "module busy: held by another user for more than 15 s"
+        assert raised.value.reason in str(raised.value)
+        assert gpio_dll.last_lock_failure().busy
 
 
 def test_no_module_is_enodev():
@@ -94,6 +102,8 @@ def test_no_module_is_enodev():
         with pytest.raises(OSError) as raised:
             SMBus().read_word_data(BATTERY, VOLTAGE)
         assert raised.value.errno == errno.ENODEV and raised.value.result == 131
+        assert gpio_dll.last_open_failure().path == "/nonexistent/hidraw0"
+        assert gpio_dll.last_open_failure().error == errno.ENOENT
     finally:
         gpio_dll.use_system()
 
