@@ -414,8 +414,32 @@ std::vector<std::size_t> struck_exchanges(const Operation& op) {
   return all;
 }
 
-TEST_F(FaultMatrix, EveryOperationRunsCleanWithoutFaults) {
-  // The rows themselves: each makes exactly its exchanges and succeeds.
+// Where the module's lock was taken and let go among the platform events of one call: one
+// transaction, from before its first request until after its last answer was read.
+void expect_one_transaction(const std::vector<SimulatedEvent>& events, std::size_t exchanges) {
+  using Kind = SimulatedEvent::Kind;
+  std::vector<std::size_t> locks, unlocks, writes, answers;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    const Kind kind = events[i].kind;
+    if (kind == Kind::Lock) locks.push_back(i);
+    if (kind == Kind::Unlock) unlocks.push_back(i);
+    if (kind == Kind::Write) writes.push_back(i);
+    if (kind == Kind::WaitSignalled) answers.push_back(i);
+  }
+  if (exchanges == 0) {
+    EXPECT_TRUE(locks.empty() && unlocks.empty());
+    return;
+  }
+  ASSERT_EQ(locks.size(), 1u) << "the lock is taken once";
+  ASSERT_EQ(unlocks.size(), 1u) << "and let go once";
+  ASSERT_EQ(answers.size(), exchanges);
+  EXPECT_LT(locks[0], writes.front());
+  EXPECT_GT(unlocks[0], answers.back()) << "held until the last answer is read";
+}
+
+TEST_F(FaultMatrix, EveryOperationRunsCleanWithoutFaultsAsOneTransaction) {
+  // The rows themselves: each makes exactly its exchanges, under the module's lock from its
+  // first request to its last answer, and succeeds.
   for (const Operation& op : operations()) {
     install(op);
     testing::on_fresh_thread([&] {
@@ -426,8 +450,10 @@ TEST_F(FaultMatrix, EveryOperationRunsCleanWithoutFaults) {
       const std::int32_t want = op.name == "GPIO_ReadWriteP0Line" && op.firmware == "2.0.19"
                                     ? UNSUPPORTED_GPIO_FW_VER
                                     : OK;
+      platform_->clear_events();
       EXPECT_EQ(call(op, args), want);
       EXPECT_EQ(device_->requests() - before, static_cast<int>(op.exchanges.size()));
+      expect_one_transaction(platform_->events(), op.exchanges.size());
       check_arguments(op, args, false);
     });
   }

@@ -72,7 +72,9 @@ struct SimulatedEvent {
     WaitTimedOut,
     WaitFailed,
     Cancel,
-    Sleep
+    Sleep,
+    Lock,   // the device's transaction lock taken through `handle`
+    Unlock  // and let go (closing the handle lets it go too, recorded as Close)
   };
   Kind kind;
   std::uint64_t time_ms = 0;  // virtual time at which it happened

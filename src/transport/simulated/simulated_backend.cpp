@@ -431,6 +431,7 @@ LockResult SimulatedBackend::lock_device(Handle handle, std::uint32_t timeout_ms
     fail(EBADF);
     return LockResult::Failed;
   }
+  if (device(id).lock_holder != handle) record(SimulatedEvent::Kind::Lock, id, handle);
   device(id).lock_holder = handle;
   succeed();
   return LockResult::Locked;
@@ -442,6 +443,7 @@ void SimulatedBackend::unlock_device(Handle handle) {
   if (it == handles_.end()) return;
   Device& owner = device(it->second.device);
   if (owner.lock_holder != handle) return;
+  record(SimulatedEvent::Kind::Unlock, it->second.device, handle);
   owner.lock_holder = kInvalidHandle;
   lock_released_.notify_all();
 }
