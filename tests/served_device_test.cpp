@@ -324,14 +324,37 @@ TEST_F(ServedFolder, WithoutASerialTheModulesAreNumberedAndControlIsTheFirstModu
 }
 
 // The control file takes the tools' numbers and hex bytes and refuses a command with a bad
-// argument as a whole (the write fails), leaving the module as it was.
+// argument as a whole (the write fails), leaving the module as it was; reading the file then
+// gives the reason.
 TEST_F(ServedFolder, ControlCommandsWithBadArgumentsAreRefusedWhole) {
   ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 1));
-  for (const char* refused :
-       {"word 0x1FF 1", "word 0x0D 0x10000", "word 0x0D -1", "word 013 1", "word 0x0D",
-        "word 0x0D 1 2", "block 0x0D 0A0", "block 0x0D 0G", "stuck 2 0", "fail -1 4", "fail 0 256",
-        "silent-after x", "wrong-pec 0x"})
-    EXPECT_FALSE(control(refused)) << refused;
+  const std::string longest_block = std::string(2 * 255, 'A');
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"word 0x1FF 1", "REG out of range (0 to 255): 0x1FF"},
+      {"word 0x0D 0x10000", "VALUE out of range (0 to 65535): 0x10000"},
+      {"word 0x0D -1", "VALUE out of range (0 to 65535): -1"},
+      {"word 013 1", "REG has a leading 0 (write decimal without it, or 0x for hex): 013"},
+      {"word 0x0D", "VALUE missing"},
+      {"word 0x0D 1 2", "unexpected word 2"},
+      {"block 0x0D 0A0", "HEX: odd number of digits"},
+      {"block 0x0D 0G", "HEX: not a hex digit: 'G' at position 2"},
+      // One byte more than the count byte of a block read can say.
+      {"block 0x0D " + longest_block + "AA",
+       "a block holds at most 255 bytes (its count is one byte), not 256"},
+      {"stuck 2 0", "SDA out of range (0 to 1): 2"},
+      {"fail -1 4", "N out of range (0 to 2147483647): -1"},
+      {"fail 0 256", "STATUS out of range (0 to 255): 256"},
+      {"silent-after x", "N is not a number: x"},
+      {"wrong-pec 0x", "the value is not a number: 0x"},
+      {"silent now", "unexpected word now"},
+  };
+  for (const auto& [command, reason] : refused) {
+    EXPECT_FALSE(control(command)) << command;
+    std::ifstream status(dir_ + "/control");
+    const std::string text((std::istreambuf_iterator<char>(status)), {});
+    EXPECT_EQ(text, "refused: " + command + ": " + reason + "\n");
+  }
+  ASSERT_TRUE(control("block 0x21 " + longest_block));
   ASSERT_TRUE(control("word 13 0x002A"));
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 namespace gpio_dll::sim {
@@ -350,10 +351,15 @@ void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_
     std::string command(buf, size);
     while (!command.empty() && (command.back() == '\n' || command.back() == '\r'))
       command.pop_back();
-    const bool known = apply_node_command(served.faults, command) ||
-                       apply_control_command(served.module(), command);
-    served.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
-    return void(known ? fuse_reply_write(req, size) : fuse_reply_err(req, EINVAL));
+    try {
+      const bool known = apply_node_command(served.faults, command) ||
+                         apply_control_command(served.module(), command);
+      served.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
+      return void(known ? fuse_reply_write(req, size) : fuse_reply_err(req, EINVAL));
+    } catch (const std::invalid_argument& e) {
+      served.control_status = "refused: " + command + ": " + e.what() + "\n";
+      return void(fuse_reply_err(req, EINVAL));
+    }
   }
   if (node == nullptr || node->kind != Kind::kHidraw) return void(fuse_reply_err(req, EACCES));
   Served& served = server.module(node->module);
