@@ -242,6 +242,23 @@ TEST_F(ServedDevice, ANodeThatRefusesToOpenIsNamedWithTheSystemsReason) {
   });
 }
 
+// An answer delay holds each answer back from the node's readers for that long after the write.
+TEST_F(ServedDevice, ADelayedAnswerReachesTheNodeOnlyAfterTheDelay) {
+  ASSERT_TRUE(control("answer-delay 300"));
+  const int node = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR);
+  ASSERT_GE(node, 0);
+  const std::uint8_t query[65] = {0x00, 0x01, 0x00};  // report id 0, version query
+  const auto written = Clock::now();
+  ASSERT_EQ(write(node, query, sizeof query), 65);
+  pollfd p{node, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 5000), 1);
+  EXPECT_GE(Clock::now() - written, std::chrono::milliseconds(300));
+  std::uint8_t answer[64] = {};
+  ASSERT_EQ(read(node, answer, sizeof answer), 64);
+  EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 4), bytes({0x01, 2, 0, 19}));
+  close(node);
+}
+
 // Run by served_device_namespace.sh inside a private mount namespace, with the served files
 // bound over /dev/hidraw0 and /sys/class/hidraw: the backend runs with its default paths.
 TEST(DefaultPaths, TheBackendFindsTheModuleWhereTheKernelPutsIt) {
@@ -346,6 +363,7 @@ TEST_F(ServedFolder, ControlCommandsWithBadArgumentsAreRefusedWhole) {
       {"fail 0 256", "STATUS out of range (0 to 255): 256"},
       {"silent-after x", "N is not a number: x"},
       {"wrong-pec 0x", "the value is not a number: 0x"},
+      {"answer-delay 1001", "MS out of range (0 to 1000): 1001"},
       {"silent now", "unexpected word now"},
   };
   for (const auto& [command, reason] : refused) {

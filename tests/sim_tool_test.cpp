@@ -48,6 +48,7 @@ TEST(SimTool, RefusesBadArgumentsNamingThemAndWhy) {
       {{"serve", "--modules", "08"},
        "--modules 08: has a leading 0 (write decimal without it, or 0x for hex)"},
       {{"serve", "--modules"}, "--modules needs a value (see --help)"},
+      {{"serve", "--answer-delay", "1001"}, "--answer-delay 1001: out of range (0 to 1000)"},
       {{"serve", "--fw", "3.0.0"},
        "--fw 3.0.0: not a known firmware generation (1.0.10 or 2.0.19); add --allow-unknown-fw "
        "to serve it anyway"},

@@ -108,6 +108,10 @@ bool apply_control_command(SimulatedModule& module, const std::string& command) 
     Bytes data = hex_bytes_in(in, "HEX");
     expect_end(in);
     module.battery().set_block(reg, std::move(data));  // refuses more than a block holds
+  } else if (word == "answer-delay") {
+    const auto ms = number_in<std::uint32_t>(in, "MS", 0, kLongestAnswerDelayMs);
+    expect_end(in);
+    module.set_answer_delay_ms(ms);
   } else {
     return false;
   }

@@ -1,6 +1,7 @@
 // The FUSE side of the device server: a tree of inodes made at start for the served modules,
 // hidraw semantics on each device file, the hidraw ioctls, and the control files. Low-level API,
-// one thread: a read that finds no report waits (its reply is deferred) until a write produces one.
+// one thread: a read that finds no report waits (its reply is deferred) until a write produces one,
+// or until a module's delayed answer falls due.
 #define FUSE_USE_VERSION 35
 
 #include "hidraw_server.hpp"
@@ -16,6 +17,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <iostream>
@@ -31,6 +35,8 @@ namespace {
 
 constexpr std::size_t kQueuedReportLimit = 64;  // per open file, like the kernel's hidraw
 constexpr double kAttributeTimeout = 1.0;
+
+using Clock = std::chrono::steady_clock;
 
 // What a node of the tree is; the files of a module also name the module (its index).
 enum class Kind { kDirectory, kHidraw, kUevent, kReportDescriptor, kControl };
@@ -104,7 +110,7 @@ class Served;
 class Sink final : public InputReportSink {
  public:
   explicit Sink(Served& served) : served_(served) {}
-  void send_input_report(std::vector<std::uint8_t> report, std::uint32_t) override;
+  void send_input_report(std::vector<std::uint8_t> report, std::uint32_t delay_ms) override;
 
  private:
   Served& served_;
@@ -119,6 +125,28 @@ class Served {
   SimulatedModule& module() { return *module_; }
   std::map<std::uint64_t, OpenFile>& files() { return files_; }
   void open_file(std::uint64_t fh, bool nonblocking) { files_[fh].nonblocking = nonblocking; }
+
+  // A report the module sends `delay_ms` of real time from now: delivered at once without a
+  // delay, else when it falls due. Reports arrive in the order they were sent, as from a device.
+  void send(std::vector<std::uint8_t> report, std::uint32_t delay_ms) {
+    if (delay_ms == 0 && delayed_.empty()) return deliver(std::move(report));
+    Clock::time_point due = Clock::now() + std::chrono::milliseconds(delay_ms);
+    if (!delayed_.empty()) due = std::max(due, delayed_.back().first);
+    delayed_.emplace_back(due, std::move(report));
+  }
+  // When the next delayed report falls due, if one waits.
+  std::optional<Clock::time_point> next_due() const {
+    if (delayed_.empty()) return std::nullopt;
+    return delayed_.front().first;
+  }
+  // Delivers the delayed reports due by `now`.
+  void deliver_due(Clock::time_point now) {
+    while (!delayed_.empty() && delayed_.front().first <= now) {
+      auto report = std::move(delayed_.front().second);
+      delayed_.pop_front();
+      deliver(std::move(report));
+    }
+  }
 
   // hidraw hands unnumbered reports over without their identifier byte.
   void deliver(std::vector<std::uint8_t> report) {
@@ -179,10 +207,11 @@ class Served {
  private:
   std::shared_ptr<SimulatedModule> module_;
   std::map<std::uint64_t, OpenFile> files_;
+  std::deque<std::pair<Clock::time_point, std::vector<std::uint8_t>>> delayed_;
 };
 
-void Sink::send_input_report(std::vector<std::uint8_t> report, std::uint32_t) {
-  served_.deliver(std::move(report));
+void Sink::send_input_report(std::vector<std::uint8_t> report, std::uint32_t delay_ms) {
+  served_.send(std::move(report), delay_ms);
 }
 
 class Server {
@@ -207,6 +236,16 @@ class Server {
   void interrupt(fuse_req_t req) {
     for (auto& served : served_)
       if (served->interrupt(req)) return;
+  }
+  // Delivers every delayed report due by now; returns when the next one falls due, if any.
+  std::optional<Clock::time_point> deliver_due() {
+    const Clock::time_point now = Clock::now();
+    std::optional<Clock::time_point> next;
+    for (auto& served : served_) {
+      served->deliver_due(now);
+      if (const auto due = served->next_due(); due && (!next || *due < *next)) next = due;
+    }
+    return next;
   }
 
   const Tree tree;
@@ -421,6 +460,49 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
   fuse_reply_err(req, ENOTTY);
 }
 
+// The session's loop: FUSE requests as they come, and the modules' delayed answers as they fall
+// due. The stop signals stay blocked but while waiting, so that one that comes between the check
+// for the end and the wait still ends the wait. Returns 0 after a stop or an unmount, else a
+// negative errno.
+int run_session(fuse_session* session, Server& server) {
+  sigset_t stop_signals, waiting_mask;
+  sigemptyset(&stop_signals);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    sigaddset(&stop_signals, signal);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, &waiting_mask);
+  const int fd = fuse_session_fd(session);
+  fuse_buf buffer{};
+  int result = 0;
+  while (!fuse_session_exited(session)) {
+    const auto next = server.deliver_due();
+    timespec wait{};
+    if (next) {
+      const auto left = std::max(*next - Clock::now(), Clock::duration::zero());
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      wait.tv_sec = static_cast<time_t>(ns / 1000000000);
+      wait.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    pollfd request{fd, POLLIN, 0};
+    const int ready = ppoll(&request, 1, next ? &wait : nullptr, &waiting_mask);
+    if (ready < 0 && errno == EINTR) continue;  // a stop signal ended the session
+    if (ready < 0) {
+      result = -errno;
+      break;
+    }
+    if (ready == 0) continue;  // a delayed answer is due
+    const int received = fuse_session_receive_buf(session, &buffer);
+    if (received == -EINTR) continue;
+    if (received <= 0) {  // 0: unmounted
+      result = received;
+      break;
+    }
+    fuse_session_process_buf(session, &buffer);
+  }
+  std::free(buffer.mem);
+  pthread_sigmask(SIG_SETMASK, &waiting_mask, nullptr);
+  return result;
+}
+
 }  // namespace
 
 int serve(std::shared_ptr<SimulatedModule> module, const ServeOptions& options) {
@@ -484,9 +566,7 @@ int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
                << "): " << mount_dir << "/control-hidraw" << k << "\n";
       text << "control: " << mount_dir << "/control\n";
       std::cout << text.str() << std::flush;
-      // The loop ends with the number of the signal that stopped it (a normal stop), or with a
-      // negative errno.
-      status = fuse_session_loop(session) >= 0 ? 0 : 1;
+      status = run_session(session, server) >= 0 ? 0 : 1;
       fuse_session_unmount(session);
     } else {
       std::cerr << "gpio-dll-sim: cannot mount at " << mount_dir << "\n";
