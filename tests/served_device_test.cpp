@@ -355,6 +355,7 @@ TEST_F(ServedFolder, ControlCommandsWithBadArgumentsAreRefusedWhole) {
       {"word 0x0D 1 2", "unexpected word 2"},
       {"block 0x0D 0A0", "HEX: odd number of digits"},
       {"block 0x0D 0G", "HEX: not a hex digit: 'G' at position 2"},
+      {"block 0x0D", "HEX missing"},
       // One byte more than the count byte of a block read can say.
       {"block 0x0D " + longest_block + "AA",
        "a block holds at most 255 bytes (its count is one byte), not 256"},
@@ -373,11 +374,16 @@ TEST_F(ServedFolder, ControlCommandsWithBadArgumentsAreRefusedWhole) {
     EXPECT_EQ(text, "refused: " + command + ": " + reason + "\n");
   }
   ASSERT_TRUE(control("block 0x21 " + longest_block));
+  ASSERT_TRUE(control("block 0x7E 0102FF"));
   ASSERT_TRUE(control("word 13 0x002A"));
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
     ASSERT_EQ(identify(dll), "2.0.19");
     EXPECT_EQ(read_word(dll, 0x0D), 42);
+    std::int16_t cmd = 0x7E, count = 0, target = 0x16;
+    ByteArray block;
+    ASSERT_EQ(dll.GPIO_ReadSMBusBlock(cmd, block, count, target), OK);
+    EXPECT_EQ(block, bytes({0x01, 0x02, 0xFF}));
   });
 }
 
