@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "commands.hpp"
+#include "file_access.hpp"
 
 namespace gpio_dll::cli {
 
@@ -70,6 +71,10 @@ int run_message(Tool& tool, Args& args) {
 
 namespace {
 
+// The longest line a batch reads: a call's longest argument is an EEPROM image of 8192 bytes,
+// 16,384 hex digits (24,575 with blanks between the bytes).
+constexpr std::size_t kLongestCallLine = 64 * 1024;
+
 // Calls one method and prints it; false when the call failed (a result code other than OK, or
 // an automation error).
 bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
@@ -127,7 +132,13 @@ int run_batch(Tool& tool, Args& args) {
   bool usage_failed = false;
   std::string line;
   int number = 0;
-  while (std::getline(std::cin, line)) {
+  while (true) {
+    try {
+      if (!read_line(line, kLongestCallLine)) break;
+    } catch (const UsageError& e) {
+      throw UsageError{"line " + std::to_string(number + 1) + ": " + e.message +
+                       " (the batch stops here)"};
+    }
     ++number;
     try {
       Args words = split_words(line);
