@@ -7,6 +7,7 @@
 #include "hidraw_server.hpp"
 
 #include "mount_point.hpp"
+#include "served_node.hpp"
 
 #include <fuse_lowlevel.h>
 #include <linux/hidraw.h>
@@ -21,7 +22,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -33,10 +33,9 @@ namespace gpio_dll::sim {
 
 namespace {
 
-constexpr std::size_t kQueuedReportLimit = 64;  // per open file, like the kernel's hidraw
 constexpr double kAttributeTimeout = 1.0;
 
-using Clock = std::chrono::steady_clock;
+using Clock = ServedNode::Clock;
 
 // What a node of the tree is; the files of a module also name the module (its index).
 enum class Kind { kDirectory, kHidraw, kUevent, kReportDescriptor, kControl };
@@ -97,133 +96,16 @@ void reply_text(fuse_req_t req, const std::string& text, std::size_t out_size) {
   fuse_reply_ioctl(req, static_cast<int>(n), out.data(), n);
 }
 
-// One open of the device file, with its own queue of input reports.
-struct OpenFile {
-  bool nonblocking = false;
-  std::deque<std::vector<std::uint8_t>> queue;
-  std::deque<std::pair<fuse_req_t, std::size_t>> waiting_reads;
-  fuse_pollhandle* poll_handle = nullptr;
-};
-
-class Served;
-
-class Sink final : public InputReportSink {
- public:
-  explicit Sink(Served& served) : served_(served) {}
-  void send_input_report(std::vector<std::uint8_t> report, std::uint32_t delay_ms) override;
-
- private:
-  Served& served_;
-};
-
-// One served module with the open files of its node: each of them receives every input report
-// of this module, and of no other.
-class Served {
- public:
-  explicit Served(std::shared_ptr<SimulatedModule> module) : module_(std::move(module)) {}
-
-  SimulatedModule& module() { return *module_; }
-  std::map<std::uint64_t, OpenFile>& files() { return files_; }
-  void open_file(std::uint64_t fh, bool nonblocking) { files_[fh].nonblocking = nonblocking; }
-
-  // A report the module sends `delay_ms` of real time from now: delivered at once without a
-  // delay, else when it falls due. Reports arrive in the order they were sent, as from a device.
-  void send(std::vector<std::uint8_t> report, std::uint32_t delay_ms) {
-    if (delay_ms == 0 && delayed_.empty()) return deliver(std::move(report));
-    Clock::time_point due = Clock::now() + std::chrono::milliseconds(delay_ms);
-    if (!delayed_.empty()) due = std::max(due, delayed_.back().first);
-    delayed_.emplace_back(due, std::move(report));
-  }
-  // When the next delayed report falls due, if one waits.
-  std::optional<Clock::time_point> next_due() const {
-    if (delayed_.empty()) return std::nullopt;
-    return delayed_.front().first;
-  }
-  // Delivers the delayed reports due by `now`.
-  void deliver_due(Clock::time_point now) {
-    while (!delayed_.empty() && delayed_.front().first <= now) {
-      auto report = std::move(delayed_.front().second);
-      delayed_.pop_front();
-      deliver(std::move(report));
-    }
-  }
-
-  // hidraw hands unnumbered reports over without their identifier byte.
-  void deliver(std::vector<std::uint8_t> report) {
-    if (!report.empty()) report.erase(report.begin());
-    for (auto& [fh, file] : files_) {
-      if (!file.waiting_reads.empty()) {
-        auto [req, size] = file.waiting_reads.front();
-        file.waiting_reads.pop_front();
-        const auto reply = reply_bytes(report, size);
-        fuse_reply_buf(req, reinterpret_cast<const char*>(reply.data()), reply.size());
-        continue;
-      }
-      if (file.queue.size() == kQueuedReportLimit) file.queue.pop_front();
-      file.queue.push_back(report);
-      if (file.poll_handle != nullptr) {
-        fuse_lowlevel_notify_poll(file.poll_handle);
-        fuse_pollhandle_destroy(file.poll_handle);
-        file.poll_handle = nullptr;
-      }
-    }
-  }
-
-  void release(std::uint64_t fh) {
-    auto it = files_.find(fh);
-    if (it == files_.end()) return;
-    for (auto& [req, size] : it->second.waiting_reads)
-      fuse_reply_err(req, EINTR);
-    if (it->second.poll_handle != nullptr) fuse_pollhandle_destroy(it->second.poll_handle);
-    files_.erase(it);
-  }
-
-  // A waiting read whose caller gave up (a signal): answer it so the caller can go on.
-  bool interrupt(fuse_req_t req) {
-    for (auto& [fh, file] : files_)
-      for (auto it = file.waiting_reads.begin(); it != file.waiting_reads.end(); ++it)
-        if (it->first == req) {
-          file.waiting_reads.erase(it);
-          fuse_reply_err(req, EINTR);
-          return true;
-        }
-    return false;
-  }
-
-  // What a read hands over of `report`: as much as was asked for, or what the faults say.
-  std::vector<std::uint8_t> reply_bytes(const std::vector<std::uint8_t>& report,
-                                        std::size_t asked) const {
-    std::vector<std::uint8_t> reply = report;
-    if (faults.report_length)
-      reply.resize(*faults.report_length, 0xEE);
-    else
-      reply.resize(std::min(asked, report.size()));
-    return reply;
-  }
-
-  std::string control_status;
-  NodeFaults faults;
-
- private:
-  std::shared_ptr<SimulatedModule> module_;
-  std::map<std::uint64_t, OpenFile> files_;
-  std::deque<std::pair<Clock::time_point, std::vector<std::uint8_t>>> delayed_;
-};
-
-void Sink::send_input_report(std::vector<std::uint8_t> report, std::uint32_t delay_ms) {
-  served_.send(std::move(report), delay_ms);
-}
-
 class Server {
  public:
   explicit Server(const std::vector<std::shared_ptr<SimulatedModule>>& modules)
       : tree(make_tree(modules.size())) {
     for (const auto& module : modules)
-      served_.push_back(std::make_unique<Served>(module));
+      served_.push_back(std::make_unique<ServedNode>(module));
   }
 
-  Served& module(std::size_t index) { return *served_.at(index); }
-  Served& module_of(fuse_ino_t ino) { return module(tree.at(ino).module); }
+  ServedNode& module(std::size_t index) { return *served_.at(index); }
+  ServedNode& module_of(fuse_ino_t ino) { return module(tree.at(ino).module); }
   const Node* node(fuse_ino_t ino) const {
     auto it = tree.find(ino);
     return it == tree.end() ? nullptr : &it->second;
@@ -251,7 +133,7 @@ class Server {
   const Tree tree;
 
  private:
-  std::vector<std::unique_ptr<Served>> served_;
+  std::vector<std::unique_ptr<ServedNode>> served_;
   std::uint64_t next_fh_ = 1;
 };
 
@@ -341,7 +223,7 @@ void on_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
   fi->noflush = 1;
   fi->nonseekable = 1;
   if (node->kind == Kind::kHidraw) {
-    Served& served = server.module(node->module);
+    ServedNode& served = server.module(node->module);
     if (served.faults.open_error != 0) return void(fuse_reply_err(req, served.faults.open_error));
     fi->fh = server.next_fh();
     served.open_file(fi->fh, (fi->flags & O_NONBLOCK) != 0);
@@ -367,7 +249,7 @@ void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_fil
         std::min(static_cast<std::size_t>(std::max<off_t>(offset, 0)), content.size());
     return void(fuse_reply_buf(req, content.data() + from, std::min(size, content.size() - from)));
   }
-  Served& served = server.module_of(ino);
+  ServedNode& served = server.module_of(ino);
   auto it = served.files().find(fi->fh);
   if (it == served.files().end()) return void(fuse_reply_err(req, EBADF));
   OpenFile& file = it->second;
@@ -386,7 +268,7 @@ void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_
   Server& server = server_of(req);
   const Node* node = server.node(ino);
   if (node != nullptr && node->kind == Kind::kControl) {
-    Served& served = server.module(node->module);
+    ServedNode& served = server.module(node->module);
     std::string command(buf, size);
     while (!command.empty() && (command.back() == '\n' || command.back() == '\r'))
       command.pop_back();
@@ -401,12 +283,10 @@ void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_
     }
   }
   if (node == nullptr || node->kind != Kind::kHidraw) return void(fuse_reply_err(req, EACCES));
-  Served& served = server.module(node->module);
+  ServedNode& served = server.module(node->module);
   // Answer the write first: the report the module sends back may complete a waiting read.
   fuse_reply_write(req, size);
-  Sink sink(served);
-  served.module().on_output_report(std::span(reinterpret_cast<const std::uint8_t*>(buf), size),
-                                   sink);
+  served.write(std::span(reinterpret_cast<const std::uint8_t*>(buf), size));
 }
 
 void on_poll(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi, fuse_pollhandle* ph) {
@@ -433,7 +313,7 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
   Server& server = server_of(req);
   if (!server.is_hidraw(ino) || (flags & FUSE_IOCTL_COMPAT) != 0)
     return void(fuse_reply_err(req, ENOTTY));
-  Served& served = server.module_of(ino);
+  ServedNode& served = server.module_of(ino);
   const auto& descriptor = SimulatedModule::report_descriptor();
   const NodeFaults& faults = served.faults;
   if (cmd == HIDIOCGRDESCSIZE) {
