@@ -117,8 +117,8 @@ class SimServing : public ::testing::Test {
 };
 
 // After SIGTERM or SIGINT: exit 0, nothing on standard error (once every process holding it has
-// ended, fusermount3's unmount helper included); a folder it made is gone, one that was there
-// before stays, empty.
+// ended, fusermount3's unmount helper included); a folder it made is gone with the folders it
+// made above it, one that was there before stays, empty.
 TEST_F(SimServing, CleanStopLeavesNoFolderItMadeAndNoMessage) {
   const std::string there = base_ + "/there";
   std::filesystem::create_directory(there);
@@ -137,6 +137,7 @@ TEST_F(SimServing, CleanStopLeavesNoFolderItMadeAndNoMessage) {
     EXPECT_EQ(server.err, "");
     EXPECT_EQ(std::filesystem::exists(folder), asked == there) << folder;
   }
+  EXPECT_FALSE(std::filesystem::exists(base_ + "/made")) << "a folder made above the mount";
   EXPECT_TRUE(std::filesystem::is_empty(there));
 }
 
