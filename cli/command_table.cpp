@@ -62,9 +62,9 @@ const std::vector<Command>& commands() {
        true, run_dump, kFlagPec | kFlagWord},
       {"lines", "get or set the P0, P1 and PMBus lines",
        "Usage: gpio-dll lines get p0|pmbus\n"
-       "       gpio-dll lines set p0|pmbus VALUE\n"
-       "       gpio-dll lines set p1 A B C\n"
-       "P0 bit 0 is SDA, bit 1 is SCL.\n",
+       "       gpio-dll lines set [-y] p0|pmbus VALUE\n"
+       "       gpio-dll lines set [-y] p1 A B C\n"
+       "P0 bit 0 is SDA, bit 1 is SCL. set asks first on a terminal; -y does not.\n",
        true, run_lines},
       {"check-bus", "report SDA or SCL held low",
        "Usage: gpio-dll check-bus\n"
@@ -81,9 +81,9 @@ const std::vector<Command>& commands() {
        "pager on a terminal, or to FILE. A progress bar shows on a terminal.\n",
        true, run_eeprom},
       {"dma", "pass a raw 64-byte request through",
-       "Usage: gpio-dll dma HEX\n"
+       "Usage: gpio-dll dma [-y] HEX\n"
        "Sends HEX (up to 64 bytes as hex digits, the rest zero) as one request and prints\n"
-       "the module's answer unexamined (GPIO_DMA).\n",
+       "the module's answer unexamined (GPIO_DMA). Asks first on a terminal; -y does not.\n",
        true, run_dma},
       {"battery", "a smart-battery report",
        "Usage: gpio-dll battery [--pec] [ADDRESS]\n"
@@ -108,7 +108,8 @@ const std::vector<Command>& commands() {
        "7-bit address shifted left, bit 0 for PEC), not the 7-bit addresses of the other\n"
        "commands. Prints the result, its message and every by-reference argument.\n"
        "Each run is a fresh thread: bus methods return 131 until GPIO_FW_VER_Read has run,\n"
-       "so call it first, or give --identify.\n"
+       "so call it first, or give --identify. A method that writes to a device or the module\n"
+       "asks first on a terminal; -y does not.\n"
        "  --identify  run GPIO_FW_VER_Read before METHOD\n"
        "Example: gpio-dll --sim 2.0.19 call --identify GPIO_ReadSMBusWord 0x0d 0 0 0x16\n",
        true, run_call, kFlagIdentify | kFlagMethodWords},

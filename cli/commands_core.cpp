@@ -2,6 +2,8 @@
 #include <iostream>
 
 #include "commands.hpp"
+#include "confirm.hpp"
+#include "file_access.hpp"
 
 namespace gpio_dll::cli {
 
@@ -70,6 +72,10 @@ int run_message(Tool& tool, Args& args) {
 
 namespace {
 
+// The longest line a batch reads: a call's longest argument is an EEPROM image of 8192 bytes,
+// 16,384 hex digits (24,575 with blanks between the bytes).
+constexpr std::size_t kLongestCallLine = 64 * 1024;
+
 // Calls one method and prints it; false when the call failed (a result code other than OK, or
 // an automation error).
 bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
@@ -111,20 +117,28 @@ bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
   return ok;
 }
 
+// Asks before a method that writes, once its arguments are known to be usable.
+bool confirm_call(const Tool& tool, const std::string& name, const Args& words) {
+  const automation::MethodInfo* method = automation::find_method(name);
+  if (method == nullptr) throw UsageError{"no method " + name};
+  parse_arguments(*method, words);
+  return !method_writes(name) ||
+         confirm(tool, "call " + name + ", which writes to a device or the module");
+}
+
 }  // namespace
 
 int run_call(Tool& tool, Args& args) {
   if (args.empty()) throw UsageError{"usage: gpio-dll call METHOD [ARG...]"};
   const std::string name = args[0];
+  const Args words(args.begin() + 1, args.end());
+  // Usage errors and the question first, so that neither reaches the module.
+  if (!confirm_call(tool, name, words)) return declined(tool, "call");
   if (tool.options().identify_first) {
-    // Usage errors first, so that they never reach the module.
-    const automation::MethodInfo* method = automation::find_method(name);
-    if (method == nullptr) throw UsageError{"no method " + name};
-    parse_arguments(*method, Args(args.begin() + 1, args.end()));
     int status = kExitOk;
     if (!tool.identify(status)) return status;
   }
-  return call_and_print(tool, name, Args(args.begin() + 1, args.end())) ? kExitOk : kExitResult;
+  return call_and_print(tool, name, words) ? kExitOk : kExitResult;
 }
 
 int run_batch(Tool& tool, Args& args) {
@@ -133,13 +147,22 @@ int run_batch(Tool& tool, Args& args) {
   bool usage_failed = false;
   std::string line;
   int number = 0;
-  while (std::getline(std::cin, line)) {
+  while (true) {
+    try {
+      if (!read_line(line, kLongestCallLine)) break;
+    } catch (const UsageError& e) {
+      throw UsageError{"line " + std::to_string(number + 1) + ": " + e.message +
+                       " (the batch stops here)"};
+    }
     ++number;
     try {
       Args words = split_words(line);
       if (words.empty() || words[0].starts_with("#")) continue;
       const std::string name = words[0];
-      all_ok = call_and_print(tool, name, Args(words.begin() + 1, words.end())) && all_ok;
+      const Args method_words(words.begin() + 1, words.end());
+      // A declined call ends the batch: the calls after it may rely on it.
+      if (!confirm_call(tool, name, method_words)) return declined(tool, "batch");
+      all_ok = call_and_print(tool, name, method_words) && all_ok;
     } catch (const UsageError& e) {
       tool.error("line " + std::to_string(number) + ": " + e.message);
       usage_failed = true;

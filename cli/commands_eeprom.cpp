@@ -1,15 +1,13 @@
 // eeprom: the module's own 8192-byte EEPROM to and from files, and as a hex table.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
-#include <iterator>
 
 #include "base/module_state.hpp"
 #include "commands.hpp"
 #include "confirm.hpp"
 #include "diagnostics/form1.hpp"
+#include "file_access.hpp"
 #include "hex_table.hpp"
 #include "terminal.hpp"
 
@@ -66,17 +64,11 @@ std::string hex4_address(std::size_t address) {
 }
 
 ByteArray read_image(const std::string& file) {
-  ByteArray image;
-  if (file == "-") {
-    image.assign(std::istreambuf_iterator<char>(std::cin), {});
-  } else {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) throw UsageError{"cannot read " + file + ": " + std::strerror(errno)};
-    image.assign(std::istreambuf_iterator<char>(in), {});
-  }
-  if (image.size() != kEepromBytes)
-    throw UsageError{file + " holds " + std::to_string(image.size()) + " bytes, not 8192"};
-  return image;
+  const std::string content = read_file(file, kEepromBytes, "an EEPROM image is 8192 bytes");
+  if (content.size() != kEepromBytes)
+    throw UsageError{(file == "-" ? "standard input" : file) + " holds " +
+                     std::to_string(content.size()) + " bytes, not 8192"};
+  return ByteArray(content.begin(), content.end());
 }
 
 int write_eeprom(Tool& tool, const std::string& file) {
@@ -105,21 +97,16 @@ int write_eeprom(Tool& tool, const std::string& file) {
   return tool.finish("eeprom write", r, fields, "");
 }
 
-// Checks that `file` can be written before 8 KB are read for it; removes what it made.
-void check_writable(const std::string& file) {
-  std::FILE* probe = std::fopen(file.c_str(), "ab");
-  if (probe == nullptr) throw UsageError{"cannot write " + file + ": " + std::strerror(errno)};
-  std::fclose(probe);
-}
-
 int read_eeprom(Tool& tool, const std::string& file, bool as_table) {
   const bool json = tool.options().json;
   if (!as_table && file == "-" && json)
     throw UsageError{"--json keeps standard output for JSON: give a FILE for the image"};
   const bool to_file = !file.empty() && file != "-";
   bool existed = false;
+  // The file is checked before 8 KB are read for it; one made for nothing is removed again.
   if (to_file) {
-    existed = std::ifstream(file).good();
+    std::error_code ignored;
+    existed = std::filesystem::exists(file, ignored);
     check_writable(file);
   }
   const std::string name = as_table ? "eeprom dump" : "eeprom read";
@@ -148,16 +135,20 @@ int read_eeprom(Tool& tool, const std::string& file, bool as_table) {
     data.assign(image.begin(), image.end());
   }
   if (to_file) {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << data;
-    if (!out.flush()) throw UsageError{"cannot write " + file + ": " + std::strerror(errno)};
+    try {
+      write_file(file, data);
+    } catch (const UsageError&) {
+      if (!existed) std::remove(file.c_str());
+      throw;
+    }
     fields["file"] = json_text(file);
   } else if (as_table && !json) {
     page(data);
   } else if (as_table) {
     fields["data"] = bytes_to_hex(image);
   } else {
-    std::cout.write(data.data(), static_cast<std::streamsize>(data.size()));
+    std::cout.flush();
+    write_file("-", data);
   }
   return tool.finish(name, r, fields, "");
 }

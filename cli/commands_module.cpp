@@ -1,5 +1,6 @@
 // lines, check-bus, bus-test and dma: the module's own lines and the raw pass-through.
 #include "commands.hpp"
+#include "confirm.hpp"
 
 namespace gpio_dll::cli {
 
@@ -27,9 +28,11 @@ int run_lines(Tool& tool, Args& args) {
     return tool.finish(name, r, Json{{"value", value}}, hex2(value));
   }
   if (op != "set") throw UsageError{"unknown lines operation " + op};
+  const auto ask = [&] { return confirm(tool, "set the module's lines (" + name + ")"); };
   if (port == "p1") {
     expect_count(args, 5, "gpio-dll lines set p1 A B C");
     std::uint8_t a = line_byte(args[2]), b = line_byte(args[3]), c = line_byte(args[4]);
+    if (!ask()) return declined(tool, name);
     int status = kExitOk;
     if (!tool.identify(status)) return status;
     return tool.finish(name, dll.GPIO_SetP1Line(a, b, c), Json::object(), "");
@@ -37,6 +40,7 @@ int run_lines(Tool& tool, Args& args) {
   if (port != "p0" && port != "pmbus") throw UsageError{"unknown port " + port};
   expect_count(args, 3, "gpio-dll lines set " + port + " VALUE");
   std::uint8_t value = line_byte(args[2]);
+  if (!ask()) return declined(tool, name);
   int status = kExitOk;
   if (!tool.identify(status)) return status;
   const std::int32_t r = port == "p0" ? dll.GPIO_SetP0Line(value) : dll.GPIO_SetPMBusLine(value);
@@ -63,6 +67,8 @@ int run_dma(Tool& tool, Args& args) {
   ByteArray request = parse_hex(args[0], "HEX");
   if (request.size() > 64)
     throw UsageError{"HEX: " + std::to_string(request.size()) + " bytes, a request holds 64"};
+  // The request goes through unexamined: it may write anything the module can.
+  if (!confirm(tool, "pass a raw request to the module (dma)")) return declined(tool, "dma");
   int status = kExitOk;
   if (!tool.identify(status)) return status;
   ByteArray answer;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "tool.hpp"
 
@@ -12,7 +13,13 @@ namespace gpio_dll::cli {
 // never asked. An empty answer or one starting with y or Y goes on.
 bool confirm(const Tool& tool, const std::string& what);
 
-// The exit of a write the user declined: "aborting on user request" (JSON too), status 1.
+// The exit of a write the user declined: "aborting on user request" on standard error, with
+// --json also {"command":COMMAND,"result":"declined","message":"aborting on user request"};
+// status 1.
 int declined(const Tool& tool, const std::string& command);
+
+// True for a method that writes to a device on the bus, sets the module's lines, writes its
+// EEPROM or passes a raw request through: call and batch ask before them.
+bool method_writes(std::string_view method);
 
 }  // namespace gpio_dll::cli

@@ -1,19 +1,25 @@
 // gpio-dll: the command-line tool for the module, in the manner of i2c-tools and libgpiod's
 // tools. Exit status: 0 on OK, 2 on any other result code, 1 on usage errors.
-#include <fstream>
 #include <iostream>
+#include <sstream>
 
 #include "base/module_state.hpp"
 #include "command_line.hpp"
 #include "commands.hpp"
 #include "diagnostics/form1.hpp"
 #include "diagnostics/headless_windowing.hpp"
+#include "file_access.hpp"
 #include "simulated_module.hpp"
 
 namespace {
 
 using namespace gpio_dll;
 using namespace gpio_dll::cli;
+
+// The longest script of answers read: one run of the tool plays it, and a whole EEPROM transfer
+// (256 chunks and the identification) written with a blank between bytes takes about 50 KB, so
+// 1 MiB holds twenty of them, comments included, and reads at once.
+constexpr std::size_t kLongestScript = 1 << 20;
 
 void set_up_platform(const Options& options) {
   if (options.serial) platform::use_module_with_serial(*options.serial);
@@ -29,8 +35,8 @@ void set_up_platform(const Options& options) {
     setup.platform->set_recording(false);
     setup.module->set_recording(false);
     if (options.script) {
-      std::ifstream in(*options.script);
-      if (!in) throw UsageError{"cannot read " + *options.script};
+      std::istringstream in(
+          read_file(*options.script, kLongestScript, "a script answers one run of the tool"));
       try {
         setup.module->play_script(sim::parse_script(in));
       } catch (const std::invalid_argument& e) {
@@ -90,10 +96,18 @@ int run(CommandLine& line) {
 
 int main(int argc, char** argv) {
   CommandLine line;
+  int status = kExitOk;
   try {
     parse_command_line(argc, argv, line);
-    return run(line);
+    status = run(line);
   } catch (const UsageError& e) {
-    return report_usage_error(line, e.message);
+    status = report_usage_error(line, e.message);
   }
+  // Output that never arrived (a full disk, a closed pipe) is a failure, not a success.
+  std::string why;
+  if (!flush_standard_output(why)) {
+    std::cerr << "gpio-dll: cannot write standard output: " << why << "\n";
+    if (status == kExitOk) status = kExitUsage;
+  }
+  return status;
 }

@@ -251,7 +251,8 @@ void Run::call_method(cls_GPIO_DLL& dll, int method) {
       if (!talks()) {
         same(kl, low, "a refused read leaves its output");
       } else if (r == OK) {
-        require(low >= 0 && low <= 255 && high >= 0 && (method != 11 || high <= 255),
+        // Only the word read writes DataH; the byte reads keep the caller's (checked below).
+        require(low >= 0 && low <= 255 && (method != 11 || (high >= 0 && high <= 255)),
                 "read data are bytes");
       } else {
         require(low == 0 && (method != 11 || high == 0), "a failed read leaves 0");

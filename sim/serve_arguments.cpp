@@ -29,13 +29,15 @@ const char* const kServeUsage =
     "                      folder under /tmp by default. A folder where a file system is\n"
     "                      mounted already is refused.\n"
     "  --retries N         answer the first N version queries (0 to 1000) with 0.0.10\n"
+    "  --answer-delay MS   send each answer MS milliseconds (0 to 1000) after its request\n"
     "  --verbose           FUSE's debug output on standard error\n"
     "  -h, --help          this text\n"
     "  -V, --version       the program's version\n"
     "\n"
     "Faults and battery registers are set with one command per write to DIR/control (module\n"
     "0's) or, with more than one module, to DIR/control-hidrawK (module K's). Numbers are\n"
-    "decimal or 0x hex.\n"
+    "decimal or 0x hex. A command that is unknown or cannot be carried out fails its write\n"
+    "and changes nothing; reading the control file then gives the reason.\n"
     "\n"
     "Control commands:\n"
     "  silent               answer nothing from now on\n"
@@ -45,7 +47,8 @@ const char* const kServeUsage =
     "  stuck SDA SCL        hold the lines low (1) or let them go (0)\n"
     "  wrong-pec 0|1        the battery sends wrong PEC bytes (1) or right ones (0)\n"
     "  word REG VALUE       set a battery word register\n"
-    "  block REG HEX        set a battery block register (its bytes in hex)\n"
+    "  block REG HEX        set a battery block register (its bytes in hex, at most 255)\n"
+    "  answer-delay MS      send each answer MS milliseconds (0 to 1000) after its request\n"
     "  open-error ERRNO     opening the node fails with ERRNO (0: opens work)\n"
     "  descriptor-size N    what HIDIOCGRDESCSIZE answers\n"
     "  descriptor-length N  the size HIDIOCGRDESC writes back\n"
@@ -148,6 +151,9 @@ ServeArguments parse_serve_arguments(const std::vector<std::string>& args) {
       if (parsed.options.mount_dir.empty()) throw UsageError("--mount: empty folder name");
     } else if (word == "--retries") {
       parsed.config.retry_answers = static_cast<int>(number_of(word, value(), 0, 1000));
+    } else if (word == "--answer-delay") {
+      parsed.config.answer_delay_ms =
+          static_cast<std::uint32_t>(number_of(word, value(), 0, kLongestAnswerDelayMs));
     } else if (word == "--verbose") {
       no_value();
       parsed.options.verbose = true;

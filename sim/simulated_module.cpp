@@ -75,6 +75,7 @@ SimulatedModule::SimulatedModule(ModuleConfig config)
       i2c_eeprom_(std::make_shared<I2cEeprom>()) {
   parse_version(config_.firmware_version, version_);
   retries_left_ = config_.retry_answers;
+  answer_delay_ms_ = config_.answer_delay_ms;
   hardware_.bus.attach(battery::kDefaultAddress, battery_);
   hardware_.bus.attach(I2cEeprom::kDefaultAddress, i2c_eeprom_);
 }
@@ -94,6 +95,11 @@ void SimulatedModule::set_recording(bool on) {
   std::lock_guard lock(mutex_);
   recording_ = on;
   if (!on) requests_.clear();
+}
+
+void SimulatedModule::set_answer_delay_ms(std::uint32_t ms) {
+  std::lock_guard lock(mutex_);
+  answer_delay_ms_ = ms;
 }
 
 void SimulatedModule::set_lines_stuck(bool sda_low, bool scl_low) {
@@ -156,9 +162,11 @@ void SimulatedModule::on_output_report(std::span<const std::uint8_t> report,
                                        InputReportSink& sink) {
   std::vector<std::uint8_t> request(report.begin() + (report.empty() ? 0 : 1), report.end());
   std::optional<std::vector<std::uint8_t>> reply;
+  std::uint32_t delay_ms = 0;
   {
     std::lock_guard lock(mutex_);
     ++request_count_;
+    delay_ms = answer_delay_ms_;
     if (recording_) {
       if (requests_.size() == kRequestsKept) requests_.pop_front();
       requests_.push_back(request);
@@ -179,7 +187,7 @@ void SimulatedModule::on_output_report(std::span<const std::uint8_t> report,
   std::vector<std::uint8_t> input(config_.input_report_length, 0);
   for (std::size_t i = 0; i < reply->size() && i + 1 < input.size(); ++i)
     input[i + 1] = (*reply)[i];
-  sink.send_input_report(std::move(input));
+  sink.send_input_report(std::move(input), delay_ms);
 }
 
 std::vector<std::uint8_t> SimulatedModule::version_answer() {

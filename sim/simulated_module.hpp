@@ -3,7 +3,8 @@
 // and an I2C EEPROM (0x50). It answers identification for any configured version, can answer
 // "0.0.10" a number of times first, and takes faults: falling silent (at once or after a number
 // of requests), a chosen status on a chosen request, stuck SDA/SCL lines, a battery sending
-// wrong PEC bytes, and a script of answers played back instead of its own.
+// wrong PEC bytes, a script of answers played back instead of its own, and answers that come
+// late.
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,9 @@ struct ModuleConfig {
   int retry_answers = 0;  // version queries answered with "0.0.10" before the real version
   std::string serial_number = "SIM0001";
   std::string product_name = "Texas Instruments USB-GPIO module (simulated)";
+  // Each answer reaches the host this long after the request was written (virtual time on the
+  // simulated platform); 0 answers within the write.
+  std::uint32_t answer_delay_ms = 0;
 };
 
 // One scripted answer: the answer bytes (the input report without its identifier), or nothing
@@ -61,6 +65,8 @@ class SimulatedModule : public SimulatedHidDevice {
   // nothing done.
   void fail_request(int index, std::uint8_t status);
   void set_lines_stuck(bool sda_low, bool scl_low);
+  // Sends every answer from now on `ms` after its request (see ModuleConfig::answer_delay_ms).
+  void set_answer_delay_ms(std::uint32_t ms);
 
   SmartBattery& battery() { return *battery_; }
   I2cEeprom& i2c_eeprom() { return *i2c_eeprom_; }
@@ -99,6 +105,7 @@ class SimulatedModule : public SimulatedHidDevice {
   int failing_request_ = -1;
   std::uint8_t failing_status_ = 0;
   int retries_left_ = 0;
+  std::uint32_t answer_delay_ms_ = 0;
   std::deque<ScriptedAnswer> script_;
   std::deque<std::vector<std::uint8_t>> requests_;
   std::uint64_t request_count_ = 0;

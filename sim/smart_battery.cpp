@@ -1,5 +1,8 @@
 #include "smart_battery.hpp"
 
+#include <stdexcept>
+#include <string>
+
 namespace gpio_dll::sim {
 
 SmartBattery::SmartBattery() {
@@ -42,6 +45,10 @@ Bytes SmartBattery::block(std::uint8_t command) const {
 }
 
 void SmartBattery::set_block(std::uint8_t command, Bytes value) {
+  if (value.size() > battery::kLongestBlock)
+    throw std::invalid_argument("a block holds at most " + std::to_string(battery::kLongestBlock) +
+                                " bytes (its count is one byte), not " +
+                                std::to_string(value.size()));
   std::lock_guard lock(mutex_);
   blocks_[command] = std::move(value);
 }

@@ -29,6 +29,8 @@ inline constexpr std::uint8_t kDeviceChemistry = 0x22;
 inline constexpr std::uint8_t kManufacturerBlockAccess = 0x44;
 inline constexpr std::uint8_t kDefaultAddress = 0x0B;
 inline constexpr std::size_t kBlockAccessLimit = 120;
+// A block read sends its length in one count byte first.
+inline constexpr std::size_t kLongestBlock = 255;
 }  // namespace battery
 
 class SmartBattery : public BusDevice {
@@ -41,6 +43,8 @@ class SmartBattery : public BusDevice {
   std::uint16_t word(std::uint8_t command) const;
   void set_word(std::uint8_t command, std::uint16_t value);
   Bytes block(std::uint8_t command) const;
+  // Throws std::invalid_argument for a block longer than its count byte can say
+  // (battery::kLongestBlock), leaving the register as it was.
   void set_block(std::uint8_t command, Bytes value);
   // The last ManufacturerAccess value written.
   std::uint16_t manufacturer_access() const;

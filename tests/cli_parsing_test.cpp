@@ -2,6 +2,8 @@
 // unknown options, and every usage error as text and as JSON.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -14,6 +16,7 @@ namespace {
 using gpio_dll::testing::json_lines;
 using gpio_dll::testing::only_json;
 using gpio_dll::testing::run_tool;
+using gpio_dll::testing::tool_temp_path;
 using gpio_dll::testing::ToolRun;
 
 // The command names as --help lists them, with the column where their summaries start.
@@ -109,6 +112,10 @@ struct UsageCase {
 // Every usage error of every command and option: exit status 1, the module never reached; as
 // text, the message alone on standard error; with --json, the same and one JSON object with it.
 TEST(ToolCommandLine, EveryUsageErrorAsTextAndJson) {
+  // Files one byte longer than an EEPROM image and than a script may be.
+  const std::string image = tool_temp_path("image"), script = tool_temp_path("script");
+  std::ofstream(image, std::ios::binary) << std::string(8193, '\xff');
+  std::ofstream(script, std::ios::binary) << std::string((1 << 20) + 1, '#');
   const std::vector<UsageCase> cases = {
       {"", "", "no command given"},
       {"frobnicate", "", "unknown command frobnicate"},
@@ -159,6 +166,20 @@ TEST(ToolCommandLine, EveryUsageErrorAsTextAndJson) {
       {"eeprom read", "eeprom", "usage: gpio-dll eeprom read FILE"},
       {"eeprom write /nonexistent/image", "eeprom",
        "cannot read /nonexistent/image: No such file or directory"},
+      {"eeprom write /", "eeprom", "cannot read /: Is a directory"},
+      {"eeprom write /dev/null/image", "eeprom", "cannot read /dev/null/image: Not a directory"},
+      {"eeprom write " + image, "eeprom",
+       image + " holds more than 8192 bytes: an EEPROM image is 8192 bytes"},
+      {"eeprom write /dev/zero", "eeprom",
+       "/dev/zero holds more than 8192 bytes: an EEPROM image is 8192 bytes"},
+      {"eeprom read /", "eeprom", "cannot write /: Is a directory"},
+      {"eeprom dump /nonexistent/table", "eeprom",
+       "cannot write /nonexistent/table: No such file or directory"},
+      {"--sim-script / identify", "identify", "cannot read /: Is a directory"},
+      {"--sim-script " + script + " identify", "identify",
+       script + " holds more than 1048576 bytes: a script answers one run of the tool"},
+      {"--sim-script /dev/zero identify", "identify",
+       "/dev/zero holds more than 1048576 bytes: a script answers one run of the tool"},
       {"eeprom dump a b", "eeprom", "usage: gpio-dll eeprom dump [FILE]"},
       {"dma", "dma", "usage: gpio-dll dma HEX"},
       {"dma 2BF", "dma", "HEX: odd number of digits"},
@@ -211,6 +232,8 @@ TEST(ToolCommandLine, EveryUsageErrorAsTextAndJson) {
     EXPECT_EQ(object.value("result", "?"), "usage") << args;
     EXPECT_EQ("gpio-dll: " + object.value("message", "?") + "\n", text.err) << args;
   }
+  std::remove(image.c_str());
+  std::remove(script.c_str());
 }
 
 }  // namespace

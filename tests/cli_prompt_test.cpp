@@ -18,11 +18,13 @@ using gpio_dll::testing::ToolRun;
 
 constexpr const char* kQuestion = "Continue? [Y/n] ";
 
-// The tool on a pseudo-terminal, with `answer` typed when the question shows; `out` holds all
-// the terminal got. The pager marks each line it shows.
-ToolRun run_on_terminal(const std::string& args, const std::string& answer = "") {
+// The tool on a pseudo-terminal, with `typed` typed at once and `answer` when the question shows;
+// `out` holds all the terminal got. The pager marks each line it shows.
+ToolRun run_on_terminal(const std::string& args, const std::string& answer = "",
+                        const std::string& typed = "") {
   Process tool("/bin/sh",
                {"-c", "PAGER='sed s/^/paged:/' " + std::string(GPIO_DLL_TOOL) + " " + args}, true);
+  if (!typed.empty()) tool.type(typed);
   if (tool.wait_for(kQuestion)) tool.type(answer + "\n");
   const int status = tool.finish();
   return {status, tool.out, ""};
@@ -33,8 +35,11 @@ struct PromptCase {
   std::string answer;  // typed at the question
   bool asked;
   int status;
+  std::string typed = "";  // typed before the question (batch's calls)
 };
 
+// Every command that writes to a device or to the module asks, and a declined one reaches
+// neither; with --json it prints one line that says it did not run.
 TEST(ToolPrompt, WritesAskOnATerminalUnlessToldNotTo) {
   const std::string image = tool_temp_path("prompt_image");
   std::ofstream(image, std::ios::binary) << std::string(8192, '\0');
@@ -45,27 +50,53 @@ TEST(ToolPrompt, WritesAskOnATerminalUnlessToldNotTo) {
       {"smbus write-word 0x0b 0 1", "n", true, 1},
       {"smbus send-byte 0x0b 1", "no", true, 1},
       {"smbus write-block 0x0b 0x44 1 2", "n", true, 1},
+      {"smbus process-call 0x0b 0 1", "n", true, 1},
+      {"smbus block-process-call 0x0b 0x44 1", "n", true, 1},
       {"i2c write 0x50 0 1", "n", true, 1},
       {"i2c write-read 0x50 0 1 7", "n", true, 1},
       {"transfer w2@0x50 0 1", "n", true, 1},
+      {"transfer w2@0x50 0 1 r1", "n", true, 1},
+      {"transfer w1@0x0b 0x0d", "n", true, 1},
+      {"lines set p0 3", "n", true, 1},
+      {"lines set p1 1 2 3", "n", true, 1},
+      {"lines set pmbus 1", "n", true, 1},
+      {"dma 2BFF", "n", true, 1},
       {"eeprom write " + image, "n", true, 1},
       {"eeprom write " + image, "y", true, 0},
+      {"call GPIO_WriteSMBusWord 0 1 2 0x16", "n", true, 1},
+      {"call --identify GPIO_SetP0Line 3", "y", true, 0},
+      {"batch", "n", true, 1, "GPIO_FW_EEP_Write 2.0.19 00\n"},
+      {"--json smbus write-word 0x0b 0 1", "n", true, 1},
+      {"--json call GPIO_DMA 2BFF \"\"", "n", true, 1},
       {"-y smbus write-byte 0x0b 0 1", "", false, 0},
       {"smbus write-byte 0x0b 0 1 --yes", "", false, 0},
       {"eeprom write -y " + image, "", false, 0},
+      {"-y lines set p0 3", "", false, 0},
+      {"-y call --identify GPIO_SetPMBusLine 1", "", false, 0},
       {"smbus read-byte 0x0b 0", "", false, 0},
       {"i2c write-read 0x50 0 1", "", false, 0},
       {"transfer w1@0x0b 0x0d r2", "", false, 0},
+      {"lines get p0", "", false, 0},
+      {"call --identify GPIO_ReadSMBusWord 0x0d 0 0 0x16", "", false, 0},
   };
   for (const auto& c : cases) {
     const std::string args = "--sim 2.0.19 --trace " + c.args;
-    const ToolRun r = run_on_terminal(args, c.answer);
+    const ToolRun r = run_on_terminal(args, c.answer, c.typed);
     EXPECT_EQ(r.status, c.status) << args << ":\n" << r.out;
     EXPECT_EQ(r.out.find(kQuestion) != std::string::npos, c.asked) << args << ":\n" << r.out;
     if (c.status == 1) {
       EXPECT_NE(r.out.find("aborting on user request"), std::string::npos) << args;
       // Declined before the module was even identified.
       EXPECT_EQ(r.out.find("WriteFile"), std::string::npos) << args;
+    }
+    if (c.status == 1 && c.args.starts_with("--json")) {
+      const auto json = r.out.find("\n{");
+      ASSERT_NE(json, std::string::npos) << args << ":\n" << r.out;
+      const auto object = nlohmann::json::parse(r.out.substr(json + 1, r.out.find('\n', json + 1)));
+      const std::string command = object.value("command", "");
+      EXPECT_TRUE(!command.empty() && c.args.substr(7).starts_with(command)) << args;
+      EXPECT_EQ(object.value("result", ""), "declined") << args;
+      EXPECT_EQ(object.value("message", ""), "aborting on user request") << args;
     }
   }
   std::remove(image.c_str());

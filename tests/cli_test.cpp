@@ -129,6 +129,28 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
   }
 }
 
+// Files and standard streams that cannot be used after the module was reached, or as standard
+// input and output: the reason and exit status 1, never an abort; endless input is refused without
+// being read through.
+TEST(Tool, StreamsThatFailGiveTheReason) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"eeprom read /dev/full", "cannot write /dev/full: No space left on device"},
+      {"eeprom dump /dev/full", "cannot write /dev/full: No space left on device"},
+      {"eeprom read - > /dev/full", "cannot write standard output: No space left on device"},
+      {"identify > /dev/full", "cannot write standard output: No space left on device"},
+      {"-y eeprom write - < /dev/zero",
+       "standard input holds more than 8192 bytes: an EEPROM image is 8192 bytes"},
+      {"batch < /", "line 1: cannot read standard input: Is a directory (the batch stops here)"},
+      {"batch < /dev/zero", "line 1: more than 65536 bytes in one line (the batch stops here)"},
+  };
+  for (const auto& [args, message] : cases) {
+    gpio_dll::testing::Process run("/bin/sh",
+                                   {"-c", std::string(GPIO_DLL_TOOL) + " --sim 2.0.19 " + args});
+    EXPECT_EQ(run.finish(0, std::chrono::seconds(60)), 1) << args;
+    EXPECT_EQ(run.err, "gpio-dll: " + message + "\n") << args;
+  }
+}
+
 TEST(Tool, SMBusAndI2CCommandsPrintLikeI2cTools) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"smbus read-word 0x0b 0x0d", "0x0057\n"},

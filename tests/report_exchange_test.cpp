@@ -6,6 +6,7 @@
 #include "support/test_support.hpp"
 #include "transport/device_discovery.hpp"
 #include "transport/report_exchange.hpp"
+#include "transport/simulated/simulated_backend.hpp"
 
 namespace gpio_dll {
 namespace {
@@ -105,6 +106,27 @@ TEST_F(Exchange, ASilentModuleTimesOutAfter6SecondsAndClosesTheModule) {
     const auto events = platform().events();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.front().kind, Kind::Open);
+  });
+}
+
+// A module with an answer delay answers that much virtual time after the write: a wait shorter
+// than the delay times out, the 6 s read completes at write + delay.
+TEST_F(Exchange, ADelayedAnswerArrivesThatMuchVirtualTimeAfterTheWrite) {
+  on_fresh_thread([&] {
+    ModuleState& state = ready();
+    module().set_answer_delay_ms(250);
+    const auto written = platform().now_ms();
+    transport::write_output_report(state, std::vector<std::uint8_t>(65, 0));
+    auto& port = *platform().backend();
+    auto early = std::make_shared<transport::ReadRequest>();
+    early->area.assign(65, 0);
+    EXPECT_FALSE(port.read(state.ReadHandle, early, state.read_event));
+    EXPECT_EQ(port.wait(state.read_event, 249), transport::kWaitTimeout);
+    EXPECT_FALSE(early->completed);
+    std::vector<std::uint8_t> answer;
+    transport::read_input_report(state, answer);
+    EXPECT_EQ(answer.size(), 64u);
+    EXPECT_EQ(platform().now_ms(), written + 250);
   });
 }
 

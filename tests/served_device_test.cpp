@@ -247,6 +247,23 @@ TEST_F(ServedDevice, ANodeThatRefusesToOpenIsNamedWithTheSystemsReason) {
   });
 }
 
+// An answer delay holds each answer back from the node's readers for that long after the write.
+TEST_F(ServedDevice, ADelayedAnswerReachesTheNodeOnlyAfterTheDelay) {
+  ASSERT_TRUE(control("answer-delay 300"));
+  const int node = open((dir_ + "/dev/hidraw0").c_str(), O_RDWR);
+  ASSERT_GE(node, 0);
+  const std::uint8_t query[65] = {0x00, 0x01, 0x00};  // report id 0, version query
+  const auto written = Clock::now();
+  ASSERT_EQ(write(node, query, sizeof query), 65);
+  pollfd p{node, POLLIN, 0};
+  ASSERT_EQ(poll(&p, 1, 5000), 1);
+  EXPECT_GE(Clock::now() - written, std::chrono::milliseconds(300));
+  std::uint8_t answer[64] = {};
+  ASSERT_EQ(read(node, answer, sizeof answer), 64);
+  EXPECT_EQ(std::vector<std::uint8_t>(answer, answer + 4), bytes({0x01, 2, 0, 19}));
+  close(node);
+}
+
 // Run by served_device_namespace.sh inside a private mount namespace, with the served files
 // bound over /dev/hidraw0 and /sys/class/hidraw: the backend runs with its default paths.
 TEST(DefaultPaths, TheBackendFindsTheModuleWhereTheKernelPutsIt) {
@@ -329,19 +346,49 @@ TEST_F(ServedFolder, WithoutASerialTheModulesAreNumberedAndControlIsTheFirstModu
 }
 
 // The control file takes the tools' numbers and hex bytes and refuses a command with a bad
-// argument as a whole (the write fails), leaving the module as it was.
+// argument as a whole (the write fails), leaving the module as it was; reading the file then
+// gives the reason.
 TEST_F(ServedFolder, ControlCommandsWithBadArgumentsAreRefusedWhole) {
   ASSERT_TRUE(server_.start(dir_, "2.0.19", "", 1));
-  for (const char* refused :
-       {"word 0x1FF 1", "word 0x0D 0x10000", "word 0x0D -1", "word 013 1", "word 0x0D",
-        "word 0x0D 1 2", "block 0x0D 0A0", "block 0x0D 0G", "stuck 2 0", "fail -1 4", "fail 0 256",
-        "silent-after x", "wrong-pec 0x"})
-    EXPECT_FALSE(control(refused)) << refused;
+  const std::string longest_block = std::string(2 * 255, 'A');
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"word 0x1FF 1", "REG out of range (0 to 255): 0x1FF"},
+      {"word 0x0D 0x10000", "VALUE out of range (0 to 65535): 0x10000"},
+      {"word 0x0D -1", "VALUE out of range (0 to 65535): -1"},
+      {"word 013 1", "REG has a leading 0 (write decimal without it, or 0x for hex): 013"},
+      {"word 0x0D", "VALUE missing"},
+      {"word 0x0D 1 2", "unexpected word 2"},
+      {"block 0x0D 0A0", "HEX: odd number of digits"},
+      {"block 0x0D 0G", "HEX: not a hex digit: 'G' at position 2"},
+      {"block 0x0D", "HEX missing"},
+      // One byte more than the count byte of a block read can say.
+      {"block 0x0D " + longest_block + "AA",
+       "a block holds at most 255 bytes (its count is one byte), not 256"},
+      {"stuck 2 0", "SDA out of range (0 to 1): 2"},
+      {"fail -1 4", "N out of range (0 to 2147483647): -1"},
+      {"fail 0 256", "STATUS out of range (0 to 255): 256"},
+      {"silent-after x", "N is not a number: x"},
+      {"wrong-pec 0x", "the value is not a number: 0x"},
+      {"answer-delay 1001", "MS out of range (0 to 1000): 1001"},
+      {"silent now", "unexpected word now"},
+  };
+  for (const auto& [command, reason] : refused) {
+    EXPECT_FALSE(control(command)) << command;
+    std::ifstream status(dir_ + "/control");
+    const std::string text((std::istreambuf_iterator<char>(status)), {});
+    EXPECT_EQ(text, "refused: " + command + ": " + reason + "\n");
+  }
+  ASSERT_TRUE(control("block 0x21 " + longest_block));
+  ASSERT_TRUE(control("block 0x7E 0102FF"));
   ASSERT_TRUE(control("word 13 0x002A"));
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
     ASSERT_EQ(identify(dll), "2.0.19");
     EXPECT_EQ(read_word(dll, 0x0D), 42);
+    std::int16_t cmd = 0x7E, count = 0, target = 0x16;
+    ByteArray block;
+    ASSERT_EQ(dll.GPIO_ReadSMBusBlock(cmd, block, count, target), OK);
+    EXPECT_EQ(block, bytes({0x01, 0x02, 0xFF}));
   });
 }
 

@@ -368,23 +368,5 @@ TEST_F(ServedSharing, PecAndPlainProcessesTakingTurnsEachGetTheModeTheyAskFor) {
   }
 }
 
-// The control file sets battery registers only from well-formed commands.
-TEST_F(ServedSharing, TheControlFileRefusesMalformedRegisterCommands) {
-  for (const char* bad : {"word 0x100 1", "word 0x10 0x10000", "word -1 5", "word 0x10",
-                          "word 0x10 5 6", "block 0x10 ABC", "block 0x10 ZZ", "block 0x10"})
-    EXPECT_FALSE(control(bad)) << bad;
-  ASSERT_TRUE(control("word 0x7F 0xBEEF"));
-  ASSERT_TRUE(control("block 0x7E 0102FF"));
-  testing::on_fresh_thread([&] {
-    cls_GPIO_DLL dll;
-    ASSERT_EQ(identify(dll), OK);
-    EXPECT_EQ(read_word(dll, 0x7F), 0xBEEF);
-    std::int16_t cmd = 0x7E, count = 0, target = kBattery;
-    ByteArray got;
-    ASSERT_EQ(dll.GPIO_ReadSMBusBlock(cmd, got, count, target), OK);
-    EXPECT_EQ(got, testing::bytes({0x01, 0x02, 0xFF}));
-  });
-}
-
 }  // namespace
 }  // namespace gpio_dll

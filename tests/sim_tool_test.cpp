@@ -48,6 +48,7 @@ TEST(SimTool, RefusesBadArgumentsNamingThemAndWhy) {
       {{"serve", "--modules", "08"},
        "--modules 08: has a leading 0 (write decimal without it, or 0x for hex)"},
       {{"serve", "--modules"}, "--modules needs a value (see --help)"},
+      {{"serve", "--answer-delay", "1001"}, "--answer-delay 1001: out of range (0 to 1000)"},
       {{"serve", "--fw", "3.0.0"},
        "--fw 3.0.0: not a known firmware generation (1.0.10 or 2.0.19); add --allow-unknown-fw "
        "to serve it anyway"},
@@ -116,8 +117,8 @@ class SimServing : public ::testing::Test {
 };
 
 // After SIGTERM or SIGINT: exit 0, nothing on standard error (once every process holding it has
-// ended, fusermount3's unmount helper included); a folder it made is gone, one that was there
-// before stays, empty.
+// ended, fusermount3's unmount helper included); a folder it made is gone with the folders it
+// made above it, one that was there before stays, empty.
 TEST_F(SimServing, CleanStopLeavesNoFolderItMadeAndNoMessage) {
   const std::string there = base_ + "/there";
   std::filesystem::create_directory(there);
@@ -136,6 +137,7 @@ TEST_F(SimServing, CleanStopLeavesNoFolderItMadeAndNoMessage) {
     EXPECT_EQ(server.err, "");
     EXPECT_EQ(std::filesystem::exists(folder), asked == there) << folder;
   }
+  EXPECT_FALSE(std::filesystem::exists(base_ + "/made")) << "a folder made above the mount";
   EXPECT_TRUE(std::filesystem::is_empty(there));
 }
 

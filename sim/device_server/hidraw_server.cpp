@@ -1,11 +1,13 @@
 // The FUSE side of the device server: a tree of inodes made at start for the served modules,
 // hidraw semantics on each device file, the hidraw ioctls, and the control files. Low-level API,
-// one thread: a read that finds no report waits (its reply is deferred) until a write produces one.
+// one thread: a read that finds no report waits (its reply is deferred) until a write produces one,
+// or until a module's delayed answer falls due.
 #define FUSE_USE_VERSION 35
 
 #include "hidraw_server.hpp"
 
 #include "mount_point.hpp"
+#include "served_node.hpp"
 
 #include <fuse_lowlevel.h>
 #include <linux/hidraw.h>
@@ -16,20 +18,24 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <iostream>
 #include <map>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <vector>
 
 namespace gpio_dll::sim {
 
 namespace {
 
-constexpr std::size_t kQueuedReportLimit = 64;  // per open file, like the kernel's hidraw
 constexpr double kAttributeTimeout = 1.0;
+
+using Clock = ServedNode::Clock;
 
 // What a node of the tree is; the files of a module also name the module (its index).
 enum class Kind { kDirectory, kHidraw, kUevent, kReportDescriptor, kControl };
@@ -90,110 +96,16 @@ void reply_text(fuse_req_t req, const std::string& text, std::size_t out_size) {
   fuse_reply_ioctl(req, static_cast<int>(n), out.data(), n);
 }
 
-// One open of the device file, with its own queue of input reports.
-struct OpenFile {
-  bool nonblocking = false;
-  std::deque<std::vector<std::uint8_t>> queue;
-  std::deque<std::pair<fuse_req_t, std::size_t>> waiting_reads;
-  fuse_pollhandle* poll_handle = nullptr;
-};
-
-class Served;
-
-class Sink final : public InputReportSink {
- public:
-  explicit Sink(Served& served) : served_(served) {}
-  void send_input_report(std::vector<std::uint8_t> report, std::uint32_t) override;
-
- private:
-  Served& served_;
-};
-
-// One served module with the open files of its node: each of them receives every input report
-// of this module, and of no other.
-class Served {
- public:
-  explicit Served(std::shared_ptr<SimulatedModule> module) : module_(std::move(module)) {}
-
-  SimulatedModule& module() { return *module_; }
-  std::map<std::uint64_t, OpenFile>& files() { return files_; }
-  void open_file(std::uint64_t fh, bool nonblocking) { files_[fh].nonblocking = nonblocking; }
-
-  // hidraw hands unnumbered reports over without their identifier byte.
-  void deliver(std::vector<std::uint8_t> report) {
-    if (!report.empty()) report.erase(report.begin());
-    for (auto& [fh, file] : files_) {
-      if (!file.waiting_reads.empty()) {
-        auto [req, size] = file.waiting_reads.front();
-        file.waiting_reads.pop_front();
-        const auto reply = reply_bytes(report, size);
-        fuse_reply_buf(req, reinterpret_cast<const char*>(reply.data()), reply.size());
-        continue;
-      }
-      if (file.queue.size() == kQueuedReportLimit) file.queue.pop_front();
-      file.queue.push_back(report);
-      if (file.poll_handle != nullptr) {
-        fuse_lowlevel_notify_poll(file.poll_handle);
-        fuse_pollhandle_destroy(file.poll_handle);
-        file.poll_handle = nullptr;
-      }
-    }
-  }
-
-  void release(std::uint64_t fh) {
-    auto it = files_.find(fh);
-    if (it == files_.end()) return;
-    for (auto& [req, size] : it->second.waiting_reads)
-      fuse_reply_err(req, EINTR);
-    if (it->second.poll_handle != nullptr) fuse_pollhandle_destroy(it->second.poll_handle);
-    files_.erase(it);
-  }
-
-  // A waiting read whose caller gave up (a signal): answer it so the caller can go on.
-  bool interrupt(fuse_req_t req) {
-    for (auto& [fh, file] : files_)
-      for (auto it = file.waiting_reads.begin(); it != file.waiting_reads.end(); ++it)
-        if (it->first == req) {
-          file.waiting_reads.erase(it);
-          fuse_reply_err(req, EINTR);
-          return true;
-        }
-    return false;
-  }
-
-  // What a read hands over of `report`: as much as was asked for, or what the faults say.
-  std::vector<std::uint8_t> reply_bytes(const std::vector<std::uint8_t>& report,
-                                        std::size_t asked) const {
-    std::vector<std::uint8_t> reply = report;
-    if (faults.report_length)
-      reply.resize(*faults.report_length, 0xEE);
-    else
-      reply.resize(std::min(asked, report.size()));
-    return reply;
-  }
-
-  std::string control_status;
-  NodeFaults faults;
-
- private:
-  std::shared_ptr<SimulatedModule> module_;
-  std::map<std::uint64_t, OpenFile> files_;
-};
-
-void Sink::send_input_report(std::vector<std::uint8_t> report, std::uint32_t) {
-  served_.deliver(std::move(report));
-}
-
 class Server {
  public:
   explicit Server(const std::vector<std::shared_ptr<SimulatedModule>>& modules)
       : tree(make_tree(modules.size())) {
     for (const auto& module : modules)
-      served_.push_back(std::make_unique<Served>(module));
+      served_.push_back(std::make_unique<ServedNode>(module));
   }
 
-  Served& module(std::size_t index) { return *served_.at(index); }
-  Served& module_of(fuse_ino_t ino) { return module(tree.at(ino).module); }
+  ServedNode& module(std::size_t index) { return *served_.at(index); }
+  ServedNode& module_of(fuse_ino_t ino) { return module(tree.at(ino).module); }
   const Node* node(fuse_ino_t ino) const {
     auto it = tree.find(ino);
     return it == tree.end() ? nullptr : &it->second;
@@ -207,11 +119,21 @@ class Server {
     for (auto& served : served_)
       if (served->interrupt(req)) return;
   }
+  // Delivers every delayed report due by now; returns when the next one falls due, if any.
+  std::optional<Clock::time_point> deliver_due() {
+    const Clock::time_point now = Clock::now();
+    std::optional<Clock::time_point> next;
+    for (auto& served : served_) {
+      served->deliver_due(now);
+      if (const auto due = served->next_due(); due && (!next || *due < *next)) next = due;
+    }
+    return next;
+  }
 
   const Tree tree;
 
  private:
-  std::vector<std::unique_ptr<Served>> served_;
+  std::vector<std::unique_ptr<ServedNode>> served_;
   std::uint64_t next_fh_ = 1;
 };
 
@@ -301,7 +223,7 @@ void on_open(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi) {
   fi->noflush = 1;
   fi->nonseekable = 1;
   if (node->kind == Kind::kHidraw) {
-    Served& served = server.module(node->module);
+    ServedNode& served = server.module(node->module);
     if (served.faults.open_error != 0) return void(fuse_reply_err(req, served.faults.open_error));
     fi->fh = server.next_fh();
     served.open_file(fi->fh, (fi->flags & O_NONBLOCK) != 0);
@@ -327,7 +249,7 @@ void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_fil
         std::min(static_cast<std::size_t>(std::max<off_t>(offset, 0)), content.size());
     return void(fuse_reply_buf(req, content.data() + from, std::min(size, content.size() - from)));
   }
-  Served& served = server.module_of(ino);
+  ServedNode& served = server.module_of(ino);
   auto it = served.files().find(fi->fh);
   if (it == served.files().end()) return void(fuse_reply_err(req, EBADF));
   OpenFile& file = it->second;
@@ -346,22 +268,25 @@ void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_
   Server& server = server_of(req);
   const Node* node = server.node(ino);
   if (node != nullptr && node->kind == Kind::kControl) {
-    Served& served = server.module(node->module);
+    ServedNode& served = server.module(node->module);
     std::string command(buf, size);
     while (!command.empty() && (command.back() == '\n' || command.back() == '\r'))
       command.pop_back();
-    const bool known = apply_node_command(served.faults, command) ||
-                       apply_control_command(served.module(), command);
-    served.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
-    return void(known ? fuse_reply_write(req, size) : fuse_reply_err(req, EINVAL));
+    try {
+      const bool known = apply_node_command(served.faults, command) ||
+                         apply_control_command(served.module(), command);
+      served.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
+      return void(known ? fuse_reply_write(req, size) : fuse_reply_err(req, EINVAL));
+    } catch (const std::invalid_argument& e) {
+      served.control_status = "refused: " + command + ": " + e.what() + "\n";
+      return void(fuse_reply_err(req, EINVAL));
+    }
   }
   if (node == nullptr || node->kind != Kind::kHidraw) return void(fuse_reply_err(req, EACCES));
-  Served& served = server.module(node->module);
+  ServedNode& served = server.module(node->module);
   // Answer the write first: the report the module sends back may complete a waiting read.
   fuse_reply_write(req, size);
-  Sink sink(served);
-  served.module().on_output_report(std::span(reinterpret_cast<const std::uint8_t*>(buf), size),
-                                   sink);
+  served.write(std::span(reinterpret_cast<const std::uint8_t*>(buf), size));
 }
 
 void on_poll(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi, fuse_pollhandle* ph) {
@@ -388,7 +313,7 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
   Server& server = server_of(req);
   if (!server.is_hidraw(ino) || (flags & FUSE_IOCTL_COMPAT) != 0)
     return void(fuse_reply_err(req, ENOTTY));
-  Served& served = server.module_of(ino);
+  ServedNode& served = server.module_of(ino);
   const auto& descriptor = SimulatedModule::report_descriptor();
   const NodeFaults& faults = served.faults;
   if (cmd == HIDIOCGRDESCSIZE) {
@@ -413,6 +338,49 @@ void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file
   if (_IOC_TYPE(cmd) == 'H' && _IOC_NR(cmd) == 0x08 && _IOC_DIR(cmd) == _IOC_READ)
     return reply_text(req, served.module().serial_number(), out_size);  // HIDIOCGRAWUNIQ
   fuse_reply_err(req, ENOTTY);
+}
+
+// The session's loop: FUSE requests as they come, and the modules' delayed answers as they fall
+// due. The stop signals stay blocked but while waiting, so that one that comes between the check
+// for the end and the wait still ends the wait. Returns 0 after a stop or an unmount, else a
+// negative errno.
+int run_session(fuse_session* session, Server& server) {
+  sigset_t stop_signals, waiting_mask;
+  sigemptyset(&stop_signals);
+  for (int signal : {SIGTERM, SIGINT, SIGHUP})
+    sigaddset(&stop_signals, signal);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, &waiting_mask);
+  const int fd = fuse_session_fd(session);
+  fuse_buf buffer{};
+  int result = 0;
+  while (!fuse_session_exited(session)) {
+    const auto next = server.deliver_due();
+    timespec wait{};
+    if (next) {
+      const auto left = std::max(*next - Clock::now(), Clock::duration::zero());
+      const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      wait.tv_sec = static_cast<time_t>(ns / 1000000000);
+      wait.tv_nsec = static_cast<long>(ns % 1000000000);
+    }
+    pollfd request{fd, POLLIN, 0};
+    const int ready = ppoll(&request, 1, next ? &wait : nullptr, &waiting_mask);
+    if (ready < 0 && errno == EINTR) continue;  // a stop signal ended the session
+    if (ready < 0) {
+      result = -errno;
+      break;
+    }
+    if (ready == 0) continue;  // a delayed answer is due
+    const int received = fuse_session_receive_buf(session, &buffer);
+    if (received == -EINTR) continue;
+    if (received <= 0) {  // 0: unmounted
+      result = received;
+      break;
+    }
+    fuse_session_process_buf(session, &buffer);
+  }
+  std::free(buffer.mem);
+  pthread_sigmask(SIG_SETMASK, &waiting_mask, nullptr);
+  return result;
 }
 
 }  // namespace
@@ -478,9 +446,7 @@ int serve(const std::vector<std::shared_ptr<SimulatedModule>>& modules,
                << "): " << mount_dir << "/control-hidraw" << k << "\n";
       text << "control: " << mount_dir << "/control\n";
       std::cout << text.str() << std::flush;
-      // The loop ends with the number of the signal that stopped it (a normal stop), or with a
-      // negative errno.
-      status = fuse_session_loop(session) >= 0 ? 0 : 1;
+      status = run_session(session, server) >= 0 ? 0 : 1;
       fuse_session_unmount(session);
     } else {
       std::cerr << "gpio-dll-sim: cannot mount at " << mount_dir << "\n";

@@ -42,15 +42,23 @@ struct NodeFaults {
   std::optional<std::size_t> report_length;
 };
 
+// The longest answer delay a served module takes: real time, which every host read waits out.
+inline constexpr std::uint32_t kLongestAnswerDelayMs = 1000;
+
 // Node commands accepted by MOUNT/control: "open-error ERRNO" (0: opens succeed),
 // "descriptor-size N", "descriptor-length N", "report-length N", "kernel" (all back to the
-// kernel's behaviour). Numbers in decimal or 0x hex. Returns false for anything else.
+// kernel's behaviour). Numbers in decimal or 0x hex. Returns false for anything else; throws
+// std::invalid_argument with the reason for a known command with a bad argument, leaving the
+// faults as they were.
 bool apply_node_command(NodeFaults& faults, const std::string& command);
 
 // Module commands accepted by MOUNT/control, one per write: "silent", "answer", "silent-after N",
 // "fail N STATUS" (the N-th request from now gets STATUS), "stuck SDA SCL" (0 or 1 each),
 // "wrong-pec 0|1", "word REG VALUE" (a battery word register), "block REG HEX" (a battery block
-// register, its bytes as hex digits). Returns false for a command it does not know.
+// register, its bytes as hex digits, at most 255), "answer-delay MS" (each answer MS after its
+// request, at most kLongestAnswerDelayMs). Returns false for a command it does not know; throws
+// std::invalid_argument with the reason ("MS out of range (0 to 1000): 5000") for a known command
+// that cannot be carried out, leaving the module as it was.
 bool apply_control_command(SimulatedModule& module, const std::string& command);
 
 // Mounts, serves until SIGTERM, SIGINT or SIGHUP, unmounts. Refuses a folder where a file system

@@ -63,7 +63,7 @@ std::string mounted_at(const std::string& dir) {
   return found;
 }
 
-std::string prepare_mount_point(const std::string& dir, bool& created) {
+std::string prepare_mount_point(const std::string& dir, std::string& made_from) {
   // A mount left behind by a server killed before it could unmount: its connection is gone
   // (ENOTCONN). Nobody can use it, so detach it and mount in its place. statfs asks the file
   // system itself, where stat may answer from the kernel's cache of the folder's attributes.
@@ -75,7 +75,13 @@ std::string prepare_mount_point(const std::string& dir, bool& created) {
   std::error_code ec;
   if (std::filesystem::exists(dir, ec) && !std::filesystem::is_directory(dir, ec))
     return "not a folder";
-  created = std::filesystem::create_directories(dir, ec);
+  std::filesystem::path missing;
+  for (std::filesystem::path p = dir; !p.empty() && !std::filesystem::exists(p, ec);
+       p = p.parent_path()) {
+    missing = p;
+    if (p == p.parent_path()) break;
+  }
+  if (std::filesystem::create_directories(dir, ec)) made_from = missing.string();
   if (ec) return "cannot make the folder: " + ec.message();
   const std::string mounted = mounted_at(dir);
   if (!mounted.empty())
@@ -93,15 +99,20 @@ MountFolder::MountFolder(std::string dir) : path_(std::move(dir)) {
       return;
     }
     path_ = pattern;
-    made_ = true;
+    made_from_ = path_;
   }
-  bool created = false;
-  refusal_ = prepare_mount_point(path_, created);
-  made_ = made_ || created;
+  std::string made_from;
+  refusal_ = prepare_mount_point(path_, made_from);
+  if (!made_from.empty()) made_from_ = made_from;
 }
 
 MountFolder::~MountFolder() {
-  if (made_) rmdir(path_.c_str());
+  if (made_from_.empty()) return;
+  // From the mount folder up to the highest one made; a folder that is not empty stays.
+  for (std::filesystem::path p = path_; !p.empty(); p = p.parent_path()) {
+    if (rmdir(p.c_str()) != 0 && errno != ENOENT) return;
+    if (p == made_from_ || p == p.parent_path()) return;
+  }
 }
 
 bool mount_session(fuse_session* session, const std::string& dir) {

@@ -8,17 +8,19 @@ struct fuse_session;
 
 namespace gpio_dll::sim {
 
-// Makes `dir` ready to mount at: creates it if missing (then sets `created`) and detaches a dead
-// mount left there by a server that was killed. Returns why it cannot be used (empty when it
-// can): not a folder, or a file system already mounted there, such as another server's.
-std::string prepare_mount_point(const std::string& dir, bool& created);
+// Makes `dir` ready to mount at: creates it and any missing folders above it (then sets
+// `made_from` to the highest folder it made) and detaches a dead mount left there by a server
+// that was killed. Returns why it cannot be used (empty when it can): not a folder, or a file
+// system already mounted there, such as another server's.
+std::string prepare_mount_point(const std::string& dir, std::string& made_from);
 
 // The folder a server mounts at, from choosing it to removing it again.
 class MountFolder {
  public:
   // `dir`, made ready with prepare_mount_point; empty: a new folder under /tmp.
   explicit MountFolder(std::string dir);
-  // Removes the folder if it was made here; by then it must be unmounted.
+  // Removes the folder and the folders made above it, if they were made here and are empty; by
+  // then it must be unmounted.
   ~MountFolder();
   MountFolder(const MountFolder&) = delete;
   MountFolder& operator=(const MountFolder&) = delete;
@@ -30,7 +32,7 @@ class MountFolder {
  private:
   std::string path_;
   std::string refusal_;
-  bool made_ = false;
+  std::string made_from_;  // the highest folder made here; empty: none
 };
 
 // The file system mounted at `dir` as "SOURCE (TYPE)", from /proc/self/mountinfo; empty when
