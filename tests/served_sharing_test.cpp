@@ -296,6 +296,9 @@ class ServedSharing : public ::testing::Test {
 };
 
 TEST_F(ServedSharing, ProcessesAndThreadsNeverSeeEachOthersAnswers) {
+  // Answers reach the node a little after their requests, as from a real module: a user that let
+  // the module go before reading its answer would find another user's first.
+  ASSERT_TRUE(control("answer-delay 1"));
   testing::on_fresh_thread([&] {
     cls_GPIO_DLL dll;
     ASSERT_EQ(identify(dll), OK);
