@@ -269,6 +269,18 @@ TEST_F(SharedModule, PecAndPlainUsersTakingTurnsEachGetTheModeTheyAskFor) {
   }
 }
 
+// A long run with the records on (the default) keeps the newest events only: memory stays flat.
+TEST_F(SharedModule, ALongRunKeepsOnlyTheNewestEvents) {
+  on_fresh_thread([&] {
+    ASSERT_EQ(identify(), OK);
+    for (int i = 0; i < 15000; ++i)
+      ASSERT_EQ(read_word(0x09), 12345);
+  });
+  const auto events = platform().events();
+  EXPECT_EQ(events.size(), 65536u);
+  EXPECT_EQ(events.back().kind, SimulatedEvent::Kind::Close);  // the thread's end
+}
+
 // Everything a thread holds on the platform goes when the thread ends.
 TEST_F(SharedModule, AnEndedThreadLeavesNothingOpen) {
   for (int i = 0; i < 200; ++i)
