@@ -15,7 +15,8 @@ bool looks_like_option(const std::string& word) {
 
 // The global options that take a value.
 bool takes_value(const std::string& word) {
-  return word == "--sim" || word == "--sim-script" || word == "--device" || word == "--serial";
+  return word == "--sim" || word == "--sim-script" || word == "--sim-held" || word == "--device" ||
+         word == "--serial";
 }
 
 // For a command whose words after the first are a method's (call): the index in `words` of
@@ -79,11 +80,13 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
   app.require_subcommand(0, 1);  // "eeprom dump": the second word is the command's, not one more
   app.add_flag("-h,--help", line.help);
   app.add_flag("-V,-v,--version", line.version);
-  std::string sim, script, device, serial;
+  std::string sim, script, held, device, serial;
   auto* sim_option =
       app.add_option("--sim", sim)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto* script_option =
       app.add_option("--sim-script", script)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* held_option =
+      app.add_option("--sim-held", held)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto* device_option =
       app.add_option("--device", device)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto* serial_option =
@@ -105,6 +108,8 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
   }
   if (*sim_option) line.options.sim = sim;
   if (*script_option) line.options.script = script;
+  if (*held_option)
+    line.options.held_ms = static_cast<std::uint32_t>(parse_number(held, 0, 3600000, "--sim-held"));
   if (*device_option) line.options.device = device;
   if (*serial_option) line.options.serial = serial;
 
@@ -148,6 +153,8 @@ std::string usage_text() {
       "  --sim FW            the built-in simulated module with firmware FW (1.0.10 or 2.0.19)\n"
       "  --sim-script FILE   the simulated module answers from FILE first (hex answers, one\n"
       "                      per line, 'silent' for none); implies --sim 2.0.19\n"
+      "  --sim-held MS       another user holds the simulated module for MS ms of its virtual\n"
+      "                      time when the tool starts; implies --sim 2.0.19\n"
       "  --device PATH       the module at this hidraw node (default: the first one found)\n"
       "  --serial SN         the module whose serial number is SN\n"
       "  --json              one JSON object per result on standard output\n"

@@ -34,6 +34,7 @@ void set_up_platform(const Options& options) {
     }
     setup.platform->set_recording(false);
     setup.module->set_recording(false);
+    if (options.held_ms) setup.platform->hold_lock_elsewhere(setup.device, *options.held_ms);
     if (options.script) {
       std::istringstream in(
           read_file(*options.script, kLongestScript, "a script answers one run of the tool"));
@@ -75,7 +76,7 @@ int run(CommandLine& line) {
     std::cout << line.command->help;
     return kExitOk;
   }
-  if (options.script && !options.sim) options.sim = "2.0.19";
+  if ((options.script || options.held_ms) && !options.sim) options.sim = "2.0.19";
   if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
   const Command& command = *line.command;
   if (!options.sim && !platform::system_available() && command.needs_module)

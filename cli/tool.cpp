@@ -34,8 +34,8 @@ std::string no_device_reason() {
   const auto failure = platform::last_open_failure();
   if (!failure) return {};
   // Error 0: the module opened, but cannot be used (the text says why).
-  std::string reason = (failure->error != 0 ? "cannot open " : "cannot use ") + failure->path +
-                       ": " + failure->text;
+  std::string reason =
+      (failure->error != 0 ? "cannot open " : "cannot use ") + failure->path + ": " + failure->text;
   if (failure->permission_denied())
     reason +=
         " (the module's node needs the udev rule: see \"Real modules on Linux: "

@@ -19,6 +19,8 @@ inline constexpr int kExitResult = 2;  // a result code other than OK
 struct Options {
   std::optional<std::string> sim;     // firmware of the built-in simulated module
   std::optional<std::string> script;  // answers the simulated module plays back first
+  // Another user holds the simulated module this long (virtual ms) when the tool starts.
+  std::optional<std::uint32_t> held_ms;
   std::optional<std::string> device;  // one hidraw node
   std::optional<std::string> serial;  // the module with this serial number
   bool json = false;

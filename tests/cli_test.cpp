@@ -31,6 +31,7 @@ constexpr const char* kIdentified = "firmware: 2.0.19\nvendor:   0451\nproduct: 
 constexpr const char* kNotDetected = "gpio-dll: 131: USB device not detected.\n";
 constexpr const char* kSimulatedName = "\"Texas Instruments USB-GPIO module (simulated)\"";
 const std::string kNoNode = "cannot open /nonexistent/hidraw: No such file or directory";
+const std::string kBusy = "module busy: held by another user for more than 15 s";
 
 std::string repeated(const std::string& word, int count) {
   std::string words;
@@ -99,6 +100,17 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
        R"({"command":"identify","result":131,"message":"USB device not detected.","reason":")" +
            kNoNode + "\"}\n",
        kNotDetected + ("gpio-dll: " + kNoNode + "\n")},
+      // Another user holds the module past the wait: the reason with the result, also for a
+      // method called in a batch; a shorter hold is only waited out.
+      {"--json --sim-held 20000 smbus read-word 0x0b 0x09", 2,
+       R"({"command":"identify","result":14,"message":"Fatal Error.","reason":")" + kBusy + "\"}\n",
+       "gpio-dll: 14: Fatal Error.\ngpio-dll: " + kBusy + "\n"},
+      {"--sim-held 10000 smbus read-word 0x0b 0x09", 0, "0x3039\n"},
+      {"--json --sim-held 20000 batch", 2,
+       R"({"method":"GPIO_FW_VER_Read","result":14,"message":"Fatal Error.","args":{"iDevFWver":"","iVendorID":"0451","iProductID":"5F00"},"reason":")" +
+           kBusy + "\"}\n",
+       "gpio-dll: 14: Fatal Error.\ngpio-dll: " + kBusy + "\n",
+       "GPIO_FW_VER_Read \"\" \"\" \"\"\n"},
       // A doubled sign is no number: the automation's type mismatch, not a usage error.
       {"--sim 2.0.19 --json call Check_DllErrorCode --5", 2,
        R"({"method":"Check_DllErrorCode","automation_error":13,"message":"Type mismatch"})"
