@@ -124,6 +124,31 @@ TEST_F(FileNode, ADescriptorOfTheLargestSizeIsRead) {
   b.close(h);
 }
 
+// Two open files of one node exclude each other and share its record of the last user; another
+// node has a record of its own.
+TEST_F(FileNode, OpenFilesOfOneNodeShareItsLockAndLastUser) {
+  write(dir_ / "dev/hidraw1", {});
+  HidrawBackend b = backend();
+  const Handle mine = b.open(node(), false), theirs = b.open(node(), false);
+  const Handle elsewhere = b.open((dir_ / "dev/hidraw1").string(), false);
+  ASSERT_EQ(b.lock_device(mine, 0), LockResult::Locked);
+  EXPECT_EQ(b.lock_device(theirs, 0), LockResult::Busy);
+  EXPECT_EQ(b.last_error(), EBUSY);
+  EXPECT_EQ(b.lock_device(elsewhere, 0), LockResult::Locked);
+  // Marks of this run: a record outlives its node, and a new file may reuse an old one's number.
+  const std::uint64_t a = 0xA000000000000000u | static_cast<std::uint64_t>(::getpid());
+  const std::uint64_t c = a + 1, d = a + 2;
+  b.swap_last_user(mine, a);
+  b.swap_last_user(elsewhere, c);
+  b.unlock_device(mine);
+  ASSERT_EQ(b.lock_device(theirs, 0), LockResult::Locked);
+  EXPECT_EQ(b.swap_last_user(theirs, d), a);
+  EXPECT_EQ(b.swap_last_user(mine, a), d);
+  EXPECT_EQ(b.swap_last_user(elsewhere, c), c);
+  for (const Handle h : {mine, theirs, elsewhere})
+    b.close(h);
+}
+
 struct ReadCase {
   const char* name;
   std::size_t node_bytes;  // what the node holds: one read() gets up to that many

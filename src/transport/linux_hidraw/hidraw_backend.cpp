@@ -4,10 +4,7 @@
 #include <fcntl.h>
 #include <linux/hidraw.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,6 +15,7 @@
 #include <fstream>
 
 #include "base/system_error_text.hpp"
+#include "transport/linux_hidraw/node_lock.hpp"
 #include "transport/linux_hidraw/report_descriptor.hpp"
 #include "transport/system_clock.hpp"
 
@@ -528,60 +526,18 @@ std::size_t HidrawBackend::flush_input(Handle handle) {
 }
 
 LockResult HidrawBackend::lock_device(Handle handle, std::uint32_t timeout_ms) {
-  // flock() on the node: open files of one node exclude each other whichever thread or process
-  // holds them, and the kernel drops the lock when its holder closes the file or dies.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-  while (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    // A file system that keeps no locks (ENOLCK, EINVAL, EOPNOTSUPP) cannot keep other users
-    // out: the caller is told why rather than sharing the module unguarded.
-    if (errno != EWOULDBLOCK) {
-      fail(errno);
-      return LockResult::Failed;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      fail(EBUSY);
-      return LockResult::Busy;
-    }
-    ::usleep(500);
-  }
-  succeed();
-  return LockResult::Locked;
+  std::int32_t error = 0;
+  const LockResult result = lock_node(handle, timeout_ms, error);
+  t_last_error = error;
+  return result;
 }
 
 void HidrawBackend::unlock_device(Handle handle) {
-  ::flock(handle, LOCK_UN);
-}
-
-int HidrawBackend::open_last_user_record(Handle handle) {
-  // Named after the node itself, so that every path to it and every process finds the same
-  // record: a device node by its device number, a served node by its file's identity.
-  struct stat node {};
-  if (::fstat(handle, &node) != 0) return -1;
-  const std::string name = S_ISCHR(node.st_mode)
-                               ? "gpio_dll-last-user-c" + std::to_string(major(node.st_rdev)) +
-                                     "_" + std::to_string(minor(node.st_rdev))
-                               : "gpio_dll-last-user-f" + std::to_string(node.st_dev) + "_" +
-                                     std::to_string(node.st_ino);
-  // Memory-backed where there is such a directory; the record never outlives a reboot there.
-  struct stat dir {};
-  const std::string folder =
-      ::stat("/dev/shm", &dir) == 0 && S_ISDIR(dir.st_mode) ? "/dev/shm" : "/tmp";
-  const std::string path = folder + "/" + name;
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-  if (fd < 0) return -1;
-  struct stat record {};
-  if (::fstat(fd, &record) != 0 || !S_ISREG(record.st_mode)) {
-    ::close(fd);
-    errno = EINVAL;
-    return -1;
-  }
-  // Every user of the node shares it, whatever the creator's umask said.
-  if (record.st_uid == ::geteuid()) ::fchmod(fd, 0666);
-  return fd;
+  unlock_node(handle);
 }
 
 std::uint64_t HidrawBackend::swap_last_user(Handle handle, std::uint64_t user) {
+  std::int32_t error = 0;
   int record = -1;
   {
     std::lock_guard lock(mutex_);
@@ -591,21 +547,11 @@ std::uint64_t HidrawBackend::swap_last_user(Handle handle, std::uint64_t user) {
       return 0;
     }
     if (it->second.last_user_record < 0)
-      it->second.last_user_record = open_last_user_record(handle);
+      it->second.last_user_record = open_last_user_record(handle, error);
     record = it->second.last_user_record;
-    if (record < 0) {
-      fail(errno);
-      return 0;
-    }
   }
-  // The caller holds the node's lock, which orders every user's read and write of the record.
-  std::uint64_t before = 0;
-  if (::pread(record, &before, sizeof before, 0) != static_cast<ssize_t>(sizeof before)) before = 0;
-  if (::pwrite(record, &user, sizeof user, 0) != static_cast<ssize_t>(sizeof user)) {
-    fail(errno != 0 ? errno : EIO);
-    return 0;
-  }
-  succeed();
+  const std::uint64_t before = record < 0 ? 0 : swap_last_user_record(record, user, error);
+  t_last_error = error;
   return before;
 }
 

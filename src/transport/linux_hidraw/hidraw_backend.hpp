@@ -75,9 +75,6 @@ class HidrawBackend final : public PlatformPort {
   // One read() into the request's area, putting back the identifier byte hidraw leaves off
   // unnumbered reports.
   static ReadOutcome read_now(Handle handle, bool numbered, ReadRequest& request);
-  // The file that holds the node's last user, shared by every process that opens the node;
-  // -1 with errno set when it cannot be had.
-  static int open_last_user_record(Handle handle);
 
   const std::string class_dir_;
   const std::string device_dir_;
