@@ -16,6 +16,7 @@ extern "C" {
 #include "base/system_error_text.hpp"
 #include "transport/system_clock.hpp"
 #include "transport/windows_hid/device_names.hpp"
+#include "transport/windows_hid/last_user_record.hpp"
 
 namespace gpio_dll::transport {
 
@@ -75,9 +76,7 @@ struct WindowsHidBackend::OpenFile {
   std::shared_ptr<PendingRead> pending;
   HANDLE device_mutex = nullptr;
   bool locked = false;
-  // The device's shared record of its last user, mapped at first use.
-  HANDLE last_user_mapping = nullptr;
-  volatile std::uint64_t* last_user = nullptr;
+  LastUserRecord last_user;  // mapped at first use
 };
 
 struct WindowsHidBackend::Event {
@@ -93,7 +92,7 @@ WindowsHidBackend::~WindowsHidBackend() {
   files_->for_each([](Handle, OpenFile& f) {
     end_pending(f.pending);
     if (f.device_mutex != nullptr) CloseHandle(f.device_mutex);
-    unmap_last_user(f);
+    f.last_user.close();
     CloseHandle(f.file);
   });
   events_->for_each([](EventHandle, Event& e) { CloseHandle(e.event); });
@@ -358,7 +357,7 @@ bool WindowsHidBackend::close(Handle handle) {
     if (f->locked) ReleaseMutex(f->device_mutex);
     CloseHandle(f->device_mutex);
   }
-  unmap_last_user(*f);
+  f->last_user.close();
   return CloseHandle(f->file) ? ok(true) : fail_with_last(false);
 }
 
@@ -449,40 +448,12 @@ void WindowsHidBackend::unlock_device(Handle handle) {
   f->locked = false;
 }
 
-void WindowsHidBackend::unmap_last_user(OpenFile& f) {
-  if (f.last_user != nullptr) UnmapViewOfFile(const_cast<std::uint64_t*>(f.last_user));
-  if (f.last_user_mapping != nullptr) CloseHandle(f.last_user_mapping);
-  f.last_user = nullptr;
-  f.last_user_mapping = nullptr;
-}
-
 std::uint64_t WindowsHidBackend::swap_last_user(Handle handle, std::uint64_t user) {
   std::lock_guard lock(mutex_);
   OpenFile* f = files_->find(handle);
   if (f == nullptr) return fail(ERROR_INVALID_HANDLE, std::uint64_t{0});
-  if (f->last_user == nullptr) {
-    // Paging-file memory shared by name, zero when first made. A process without the right to
-    // create global objects shares it with its own session only.
-    for (const bool global : {true, false}) {
-      f->last_user_mapping =
-          CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                             sizeof(std::uint64_t), last_user_record_name(f->path, global).c_str());
-      if (f->last_user_mapping != nullptr) break;
-    }
-    if (f->last_user_mapping == nullptr) return fail_with_last(std::uint64_t{0});
-    void* view =
-        MapViewOfFile(f->last_user_mapping, FILE_MAP_ALL_ACCESS, 0, 0, sizeof(std::uint64_t));
-    if (view == nullptr) {
-      const DWORD error = GetLastError();
-      unmap_last_user(*f);
-      return fail(error, std::uint64_t{0});
-    }
-    f->last_user = static_cast<volatile std::uint64_t*>(view);
-  }
-  // The caller holds the device's mutex, which orders every user's read and write.
-  const std::uint64_t before = *f->last_user;
-  *f->last_user = user;
-  return ok(before);
+  if (!f->last_user.open(f->path)) return fail_with_last(std::uint64_t{0});
+  return ok(f->last_user.swap(user));
 }
 
 std::int32_t WindowsHidBackend::last_error() {

@@ -59,8 +59,6 @@ class WindowsHidBackend final : public PlatformPort {
   static void finish_pending(const std::shared_ptr<PendingRead>& pending);
   // Cancels a pending read, whichever thread started it, and waits until it has ended.
   static void end_pending(const std::shared_ptr<PendingRead>& pending);
-  // Unmaps and closes the open file's record of the device's last user.
-  static void unmap_last_user(OpenFile& f);
   // Forgets `pending` on whichever event still refers to it.
   void forget_pending(const std::shared_ptr<PendingRead>& pending);
 
