@@ -357,7 +357,8 @@ void Run::call_method(cls_GPIO_DLL& dll, int method) {
         // The bytes that came after the identifier (a report may come short, never long), or
         // the failure answer.
         const std::size_t answer = input_report_length_ == 0 ? 0 : input_report_length_ - 1u;
-        require(rd.size() <= answer || rd.size() == 2, "the answer received, or the failure answer");
+        require(rd.size() <= answer || rd.size() == 2,
+                "the answer received, or the failure answer");
       }
       break;
     }
