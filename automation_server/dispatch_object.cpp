@@ -131,7 +131,12 @@ HRESULT DispatchObject::QueryInterface(REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
       IsEqualIID(iid, kInterfaceId)) {
-    *out = static_cast<IDispatch*>(this);
+    *out = static_cast<_cls_GPIO_DLL*>(this);
+    AddRef();
+    return S_OK;
+  }
+  if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+    *out = static_cast<ISupportErrorInfo*>(this);
     AddRef();
     return S_OK;
   }
@@ -186,6 +191,11 @@ HRESULT DispatchObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
                                VARIANT* result, EXCEPINFO* exception, UINT* argument_error) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   return invoke_method(object_, id, flags, params, result, exception, argument_error);
+}
+
+// Only the dual interface's early-bound calls set error information; Invoke fills EXCEPINFO.
+HRESULT DispatchObject::InterfaceSupportsErrorInfo(REFIID iid) {
+  return IsEqualIID(iid, kInterfaceId) ? S_OK : S_FALSE;
 }
 
 }  // namespace gpio_dll::com

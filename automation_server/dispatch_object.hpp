@@ -1,6 +1,7 @@
 // The creatable class cls_GPIO_DLL: IDispatch written over the library's method table, so that
 // every by-reference kind a late-binding client passes (VBScript passes its variables as
-// VT_BYREF|VT_VARIANT) reaches the method and is written back.
+// VT_BYREF|VT_VARIANT) reaches the method and is written back; the dual interface's early-bound
+// table calls through it, and the error information of a failed early-bound call is offered.
 #pragma once
 
 #include <ole2.h>
@@ -8,11 +9,12 @@
 
 #include <atomic>
 
+#include "early_bound_table.hpp"
 #include "gpio_dll/cls_gpio_dll.hpp"
 
 namespace gpio_dll::com {
 
-class DispatchObject final : public IDispatch {
+class DispatchObject final : public EarlyBoundTable, public ISupportErrorInfo {
  public:
   // A new object, asked for `iid`.
   static HRESULT create(REFIID iid, void** out);
@@ -28,6 +30,8 @@ class DispatchObject final : public IDispatch {
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags,
                                    DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                    UINT* argument_error) override;
+
+  HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
 
  private:
   DispatchObject();

@@ -47,6 +47,7 @@ class Variable {
   VARIANT reference();
   Variant value() const;                              // what the variable holds now
   VARTYPE held_kind() const { return V_VT(&held_); }  // for VT_VARIANT: the kind inside
+  VARIANT& held() { return held_; }  // for an early-bound client, which passes its fields
 
  private:
   VARTYPE kind_;
