@@ -1,6 +1,8 @@
 // The server's registry entries: the programmatic identifier, the class with its in-process
-// server and apartment threading model, and the type library (under its own locale 0x409 and
-// under the neutral locale 0, where some loaders look).
+// server and apartment threading model, the type library (under its own locale 0x409 and under
+// the neutral locale 0, where some loaders look). Registering the type library registers its
+// dual interface too, with the automation marshaller (PSOAInterface) as its proxy and stub, so
+// that the interface can be called from another apartment; unregistering it removes that again.
 #pragma once
 
 #include <windows.h>

@@ -2,7 +2,8 @@
 # The automation server registered under wine and called by clients.
 #
 # usage: com_wine.sh WINE_RUN PREFIX LOADER ACTION DLL [ARG...]
-#   register DLL              regsvr32, then the class, threading model and type library entries
+#   register DLL              regsvr32, then the class, threading model, type library and interface
+#                             entries
 #   unregister DLL            regsvr32 /u, then no entry left
 #   vbscript DLL SCRIPT       cscript //nologo SCRIPT: passes when it prints its end marker and
 #                             quits with 0 failures
@@ -13,6 +14,8 @@ wine_run=$1 prefix=$2 loader=$3 action=$4 dll=$5
 shift 5
 clsid='{D596FE01-7633-4C3C-876D-E85CB6214FE6}'
 libid='{316B209D-AA77-4093-B0AD-832481BEDF32}'
+iid='{8C766CF6-ACED-4BB7-B945-85574CA05C0C}'
+automation_marshaller='{00020424-0000-0000-C000-000000000046}'
 case "$loader" in *wine64) platform=win64 ;; *) platform=win32 ;; esac
 
 windows_path() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
@@ -39,6 +42,11 @@ register() {
     [ "$(value "HKCR\\TypeLib\\$libid\\1.0\\$locale\\$platform")" = "$path" ] ||
       fail "type library not registered under locale $locale"
   done
+  # The dual interface crosses apartments through the automation marshaller and the type library.
+  [ "$(value "HKCR\\Interface\\$iid\\ProxyStubClsid32")" = "$automation_marshaller" ] ||
+    fail "the interface's proxy and stub are not the automation marshaller"
+  [ "$(value "HKCR\\Interface\\$iid\\TypeLib")" = "$libid" ] ||
+    fail "the interface's type library is not $libid"
   echo "registered $path"
 }
 
@@ -49,6 +57,11 @@ unregister() {
   wine reg query "HKCR\\GPIO_DLL.cls_GPIO_DLL" >/dev/null 2>&1 && fail "the ProgID is still registered"
   wine reg query "HKCR\\TypeLib\\$libid\\1.0\\0\\$platform" >/dev/null 2>&1 &&
     fail "the type library is still registered"
+  # The type library's registration writes the interface into the 32- and the 64-bit view.
+  for view in 32 64; do
+    wine reg query "HKCR\\Interface\\$iid" /reg:$view >/dev/null 2>&1 &&
+      fail "the interface is still registered in the $view-bit view"
+  done
   echo "unregistered $path"
 }
 
