@@ -106,7 +106,7 @@ const std::vector<Command>& commands() {
        "one word per argument in declaration order: numbers in decimal or 0x hex, texts as\n"
        "given, byte arrays as hex digits, \"\" for none. Targets are the 8-bit nTargetID (the\n"
        "7-bit address shifted left, bit 0 for PEC), not the 7-bit addresses of the other\n"
-       "commands. Prints the result, its message and every by-reference argument.\n"
+       "commands. Prints the result, its message and the arguments the method writes.\n"
        "Each run is a fresh thread: bus methods return 131 until GPIO_FW_VER_Read has run,\n"
        "so call it first, or give --identify. A method that writes to a device or the module\n"
        "asks first on a terminal; -y does not.\n"

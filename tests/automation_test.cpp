@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "gpio_dll/gpio_dll.hpp"
-#include "support/test_support.hpp"
+#include "support/headless_windows.hpp"
 
 namespace gpio_dll {
 namespace {
@@ -9,42 +9,60 @@ namespace {
 using namespace automation;
 using testing::on_fresh_thread;
 
-TEST(MethodTable, HoldsThe29MethodsInInterfaceOrderWithTheirIdentifiers) {
-  const std::vector<std::string_view> names = {"Check_DllErrorCode",
-                                               "GPIO_FW_EEP_Read",
-                                               "GPIO_FW_EEP_Write",
-                                               "GPIO_ReadI2CBlock",
-                                               "GPIO_WriteI2CBlock",
-                                               "GPIO_SendSMBusByte",
-                                               "GPIO_WriteSMBusByte",
-                                               "GPIO_WriteSMBusWord",
-                                               "GPIO_WriteSMBusBlock",
-                                               "GPIO_ReceiveSMBusByte",
-                                               "GPIO_ReadSMBusByte",
-                                               "GPIO_ReadSMBusWord",
-                                               "GPIO_ReadSMBusBlock",
-                                               "GPIO_Test",
-                                               "GPIO_ProcessCall",
-                                               "GPIO_ReadWriteP0Line",
-                                               "GPIO_WriteReadI2CBlock",
-                                               "GPIO_WriteReadSMBusBlock",
-                                               "GPIO_CheckSdaSclLine",
-                                               "GPIO_GetP0Line",
-                                               "GPIO_SetP0Line",
-                                               "GPIO_GetPMBusLine",
-                                               "GPIO_SetPMBusLine",
-                                               "GPIO_SetP1Line",
-                                               "GPIO_FW_VER_Read",
-                                               "GPIO_DMA",
-                                               "GPIO_ShutdownDLL",
-                                               "GetErrString",
-                                               "ShowDbg"};
+// The methods in interface order, with the arguments each one's work writes; every other
+// argument is only read.
+struct MethodWrites {
+  std::string_view name;
+  std::vector<std::string_view> written;
+};
+
+const std::vector<MethodWrites>& interface_methods() {
+  static const std::vector<MethodWrites> methods = {
+      {"Check_DllErrorCode", {}},
+      {"GPIO_FW_EEP_Read", {"DEEPROM"}},
+      {"GPIO_FW_EEP_Write", {}},
+      {"GPIO_ReadI2CBlock", {"DataArray", "iNumBytesRd"}},
+      {"GPIO_WriteI2CBlock", {"iNumBytesWr"}},
+      {"GPIO_SendSMBusByte", {}},
+      {"GPIO_WriteSMBusByte", {}},
+      {"GPIO_WriteSMBusWord", {}},
+      {"GPIO_WriteSMBusBlock", {"iNumBytesWr"}},
+      {"GPIO_ReceiveSMBusByte", {"DataB"}},
+      {"GPIO_ReadSMBusByte", {"DataB"}},
+      {"GPIO_ReadSMBusWord", {"DataH", "DataL"}},
+      {"GPIO_ReadSMBusBlock", {"DataArray", "iNumBytesRd"}},
+      {"GPIO_Test", {}},
+      {"GPIO_ProcessCall", {"rDataH", "rDataL"}},
+      {"GPIO_ReadWriteP0Line", {"DataB"}},
+      {"GPIO_WriteReadI2CBlock", {"DataArrayR", "iNumBytesRd"}},
+      {"GPIO_WriteReadSMBusBlock", {"DataArrayR", "iNumBytesWr", "iNumBytesRd"}},
+      {"GPIO_CheckSdaSclLine", {}},
+      {"GPIO_GetP0Line", {"DataB"}},
+      {"GPIO_SetP0Line", {}},
+      {"GPIO_GetPMBusLine", {"DataB"}},
+      {"GPIO_SetPMBusLine", {}},
+      {"GPIO_SetP1Line", {}},
+      {"GPIO_FW_VER_Read", {"iDevFWver", "iVendorID", "iProductID"}},
+      {"GPIO_DMA", {"wBlock", "rBlock"}},
+      {"GPIO_ShutdownDLL", {}},
+      {"GetErrString", {}},
+      {"ShowDbg", {}},
+  };
+  return methods;
+}
+
+TEST(MethodTable, HoldsThe29MethodsInInterfaceOrderWithTheirIdentifiersAndWrites) {
+  const auto& expected = interface_methods();
   const auto table = method_table();
-  ASSERT_EQ(table.size(), names.size());
+  ASSERT_EQ(table.size(), expected.size());
   for (std::size_t i = 0; i < table.size(); ++i) {
     EXPECT_EQ(table[i].index, static_cast<int>(i));
-    EXPECT_EQ(table[i].name, names[i]);
+    EXPECT_EQ(table[i].name, expected[i].name);
     EXPECT_EQ(table[i].dispid, 0x60030000 + static_cast<std::int32_t>(i));
+    std::vector<std::string_view> written;
+    for (const ArgumentInfo& a : table[i].arguments)
+      if (a.written) written.push_back(a.name);
+    EXPECT_EQ(written, expected[i].written) << table[i].name;
     EXPECT_EQ(find_method(table[i].name), &table[i]);
     EXPECT_EQ(find_method(table[i].dispid), &table[i]);
   }
@@ -101,15 +119,72 @@ TEST_F(Invoking, ByNameAndByDispatchIdentifierWritingByReferenceArgumentsBack) {
 TEST_F(Invoking, ConvertsArgumentsToTheirDeclaredTypes) {
   on_fresh_thread([] {
     cls_GPIO_DLL dll;
-    // Text and other integer types convert; the written-back value has the declared type.
+    // Text and other integer types convert; lcode, which the method does not write, stays text.
     std::vector<Variant> code = {Variant("0x131")};
     EXPECT_EQ(Invoke(dll, "Check_DllErrorCode", code), Variant("Unknown GPIO Error. <305>"));
-    EXPECT_EQ(code[0], Variant(std::int32_t{305}));
+    EXPECT_EQ(code[0], Variant("0x131"));
     std::vector<Variant> by_value = {Variant(std::int16_t{2})};
     EXPECT_EQ(Invoke(dll, "GetErrString", by_value), Variant(system_error_text(2)));
     EXPECT_EQ(by_value[0], Variant(std::int16_t{2}));  // not written back
     EXPECT_TRUE(Invoke(dll, "GPIO_ShutdownDLL", by_value = {}).is_empty());
   });
+}
+
+// An argument in a form other than its declared type (numbers as text, texts as numbers), so
+// that a written-back argument shows by its type.
+Variant undeclared(ArgType type) {
+  switch (type) {
+    case ArgType::Text:
+      return Variant(std::int32_t{22});
+    case ArgType::Bytes:
+      return Variant(ByteArray{1, 2, 3});
+    default:
+      return Variant("22");
+  }
+}
+
+Variant::Type declared(ArgType type) {
+  switch (type) {
+    case ArgType::Int16:
+      return Variant::Type::Int16;
+    case ArgType::Int32:
+      return Variant::Type::Int32;
+    case ArgType::UInt8:
+      return Variant::Type::UInt8;
+    case ArgType::Text:
+      return Variant::Type::Text;
+    case ArgType::Bytes:
+      break;
+  }
+  return Variant::Type::Bytes;
+}
+
+class WritingBack : public testing::HeadlessWindowsTest {};
+
+// Every method, with every argument in another form than declared: the arguments its work
+// writes come back in their declared type (also where it leaves them as they were, as a refused
+// "2.0.19" call does), the others exactly as given.
+TEST_F(WritingBack, OnlyTheArgumentsAMethodWritesComeBack) {
+  for (const char* firmware : {"1.0.10", "2.0.19"}) {
+    with_identified(firmware, [&] {
+      cls_GPIO_DLL dll;
+      for (const MethodWrites& m : interface_methods()) {
+        const MethodInfo& info = *find_method(m.name);
+        std::vector<Variant> args;
+        for (const ArgumentInfo& a : info.arguments)
+          args.push_back(undeclared(a.type));
+        const std::vector<Variant> given = args;
+        Invoke(dll, info.name, args);
+        for (std::size_t i = 0; i < args.size(); ++i) {
+          const std::string_view name = info.arguments[i].name;
+          if (std::find(m.written.begin(), m.written.end(), name) != m.written.end())
+            EXPECT_EQ(args[i].type(), declared(info.arguments[i].type)) << m.name << " " << name;
+          else
+            EXPECT_EQ(args[i], given[i]) << m.name << " " << name << " on " << firmware;
+        }
+      }
+    });
+  }
 }
 
 struct InvokeFailure {
@@ -204,10 +279,10 @@ struct ChangedBeforeRaising {
 TEST_F(Invoking, WritesArgumentsBackWhenTheMethodRaises) {
   const Variant target(std::int16_t{0x16});
   const std::vector<ChangedBeforeRaising> cases = {
-      // DataB is cleared, then the command byte -1 is no byte.
+      // DataB is cleared, then the command byte -1 is no byte; iCmd is only read.
       {"GPIO_ReadSMBusByte",
        {Variant("-1"), Variant(std::int32_t{5}), target},
-       {Variant(std::int16_t{-1}), Variant(std::int32_t{0}), target}},
+       {Variant("-1"), Variant(std::int32_t{0}), target}},
       {"GPIO_ReadSMBusWord",
        {Variant(std::int16_t{-3}), Variant(std::int32_t{7}), Variant(std::int32_t{8}), target},
        {Variant(std::int16_t{-3}), Variant(std::int32_t{0}), Variant(std::int32_t{0}), target}},
