@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "gpio_dll/gpio_dll.hpp"
 #include "support/headless_windows.hpp"
 
@@ -51,6 +53,13 @@ const std::vector<MethodWrites>& interface_methods() {
   return methods;
 }
 
+std::string with_case(std::string_view name, int (*change)(int)) {
+  std::string out(name);
+  for (char& c : out)
+    c = static_cast<char>(change(static_cast<unsigned char>(c)));
+  return out;
+}
+
 TEST(MethodTable, HoldsThe29MethodsInInterfaceOrderWithTheirIdentifiersAndWrites) {
   const auto& expected = interface_methods();
   const auto table = method_table();
@@ -63,10 +72,15 @@ TEST(MethodTable, HoldsThe29MethodsInInterfaceOrderWithTheirIdentifiersAndWrites
     for (const ArgumentInfo& a : table[i].arguments)
       if (a.written) written.push_back(a.name);
     EXPECT_EQ(written, expected[i].written) << table[i].name;
+    // Names are found whatever their case, as automation finds them.
     EXPECT_EQ(find_method(table[i].name), &table[i]);
+    EXPECT_EQ(find_method(with_case(table[i].name, ::tolower)), &table[i]);
+    EXPECT_EQ(find_method(with_case(table[i].name, ::toupper)), &table[i]);
     EXPECT_EQ(find_method(table[i].dispid), &table[i]);
   }
-  EXPECT_EQ(find_method("gpio_test"), nullptr);  // names are case-sensitive
+  // Letters alone fold: DEL is no '_'.
+  for (const char* name : {"GPIO_Tes", "GPIO_Test ", "GPIO\x7FTest", ""})
+    EXPECT_EQ(find_method(name), nullptr) << name;
   EXPECT_EQ(find_method(0x60030000 + 29), nullptr);
 }
 
@@ -107,7 +121,7 @@ TEST_F(Invoking, ByNameAndByDispatchIdentifierWritingByReferenceArgumentsBack) {
   on_fresh_thread([] {
     cls_GPIO_DLL dll;
     std::vector<Variant> args = {Variant(""), Variant(""), Variant("")};
-    EXPECT_EQ(Invoke(dll, "GPIO_FW_VER_Read", args), Variant(std::int32_t{0}));
+    EXPECT_EQ(Invoke(dll, "gpio_fw_ver_READ", args), Variant(std::int32_t{0}));
     EXPECT_EQ(args, (std::vector<Variant>{Variant("2.0.19"), Variant("0451"), Variant("5F00")}));
 
     std::vector<Variant> code = {Variant(std::int32_t{305})};

@@ -92,7 +92,7 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
        R"({"method":"GPIO_ReadSMBusWord","result":131,"message":"USB device not detected.","args":{"DataH":0,"DataL":0}})"
        "\n",
        kNotDetected},
-      {"--json --sim 2.0.19 call --identify GPIO_ReadSMBusWord 0x0d 0 0 0x16", 0,
+      {"--json --sim 2.0.19 call --identify gpio_readSMBusWord 0x0d 0 0 0x16", 0,
        R"({"method":"GPIO_ReadSMBusWord","result":0,"message":"OK.","args":{"DataH":0,"DataL":87}})"
        "\n"},
       // A module that cannot be identified: the identification's failure, the method not called.

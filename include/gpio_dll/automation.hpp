@@ -55,8 +55,8 @@ struct MethodInfo {
 // The 29 methods in interface order.
 GPIO_DLL_API std::span<const MethodInfo> method_table();
 
-// The table entry for a method name (exact, case-sensitive) or dispatch identifier; nullptr if
-// there is none.
+// The table entry for a method name (whatever its case, as automation clients find names) or
+// dispatch identifier; nullptr if there is none.
 GPIO_DLL_API const MethodInfo* find_method(std::string_view name);
 GPIO_DLL_API const MethodInfo* find_method(std::int32_t dispid);
 

@@ -162,6 +162,13 @@ Variant call(cls_GPIO_DLL& object, const MethodInfo& info, R (cls_GPIO_DLL::*m)(
   return call_by_reference(object, info, m, args, std::index_sequence_for<Args...>{});
 }
 
+// Automation finds names whatever their case: ASCII letters compare without it.
+bool same_name(std::string_view a, std::string_view b) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                            [&](char x, char y) { return lower(x) == lower(y); });
+}
+
 Variant invoke_index(cls_GPIO_DLL& o, const MethodInfo& info, std::vector<Variant>& a) {
   using C = cls_GPIO_DLL;
   switch (info.index) {
@@ -239,7 +246,7 @@ std::span<const MethodInfo> method_table() {
 
 const MethodInfo* find_method(std::string_view name) {
   auto it = std::find_if(std::begin(kMethods), std::end(kMethods),
-                         [&](const MethodInfo& m) { return m.name == name; });
+                         [&](const MethodInfo& m) { return same_name(m.name, name); });
   return it == std::end(kMethods) ? nullptr : &*it;
 }
 
