@@ -145,33 +145,14 @@ TEST_F(Invoking, ConvertsArgumentsToTheirDeclaredTypes) {
 }
 
 // An argument in a form other than its declared type (numbers as text, texts as numbers), so
-// that a written-back argument shows by its type.
+// that a written-back argument shows by its type; and the type it is written back with.
 Variant undeclared(ArgType type) {
-  switch (type) {
-    case ArgType::Text:
-      return Variant(std::int32_t{22});
-    case ArgType::Bytes:
-      return Variant(ByteArray{1, 2, 3});
-    default:
-      return Variant("22");
-  }
+  if (type == ArgType::Bytes) return Variant(ByteArray{1, 2, 3});
+  return type == ArgType::Text ? Variant(std::int32_t{22}) : Variant("22");
 }
-
-Variant::Type declared(ArgType type) {
-  switch (type) {
-    case ArgType::Int16:
-      return Variant::Type::Int16;
-    case ArgType::Int32:
-      return Variant::Type::Int32;
-    case ArgType::UInt8:
-      return Variant::Type::UInt8;
-    case ArgType::Text:
-      return Variant::Type::Text;
-    case ArgType::Bytes:
-      break;
-  }
-  return Variant::Type::Bytes;
-}
+constexpr Variant::Type kDeclared[] = {Variant::Type::Int16, Variant::Type::Int32,
+                                       Variant::Type::UInt8, Variant::Type::Text,
+                                       Variant::Type::Bytes};  // in ArgType's order
 
 class WritingBack : public testing::HeadlessWindowsTest {};
 
@@ -192,7 +173,8 @@ TEST_F(WritingBack, OnlyTheArgumentsAMethodWritesComeBack) {
         for (std::size_t i = 0; i < args.size(); ++i) {
           const std::string_view name = info.arguments[i].name;
           if (std::find(m.written.begin(), m.written.end(), name) != m.written.end())
-            EXPECT_EQ(args[i].type(), declared(info.arguments[i].type)) << m.name << " " << name;
+            EXPECT_EQ(args[i].type(), kDeclared[static_cast<int>(info.arguments[i].type)])
+                << m.name << " " << name;
           else
             EXPECT_EQ(args[i], given[i]) << m.name << " " << name << " on " << firmware;
         }

@@ -98,8 +98,7 @@ std::int32_t gpio_dll_GPIO_FW_EEP_Write(char* DevFWver, std::size_t* DevFWver_si
 std::int32_t gpio_dll_GPIO_ReadI2CBlock(std::int16_t* iCmd, std::uint8_t* DataArray,
                                         std::size_t DataArray_capacity, std::size_t* DataArray_len,
                                         std::int16_t* iNumBytesRd, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesRd);
+  I16 cmd(iCmd), count(iNumBytesRd), target(nTargetID);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       "GPIO_ReadI2CBlock",
@@ -110,8 +109,7 @@ std::int32_t gpio_dll_GPIO_ReadI2CBlock(std::int16_t* iCmd, std::uint8_t* DataAr
 std::int32_t gpio_dll_GPIO_WriteI2CBlock(std::int16_t* iCmd, std::uint8_t* DataArray,
                                          std::size_t DataArray_capacity, std::size_t* DataArray_len,
                                          std::int16_t* iNumBytesWr, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesWr);
+  I16 cmd(iCmd), count(iNumBytesWr), target(nTargetID);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       "GPIO_WriteI2CBlock",
@@ -151,8 +149,7 @@ std::int32_t gpio_dll_GPIO_WriteSMBusBlock(std::int16_t* iCmd, std::uint8_t* Dat
                                            std::size_t DataArray_capacity,
                                            std::size_t* DataArray_len, std::int16_t* iNumBytesWr,
                                            std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesWr);
+  I16 cmd(iCmd), count(iNumBytesWr), target(nTargetID);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       "GPIO_WriteSMBusBlock",
@@ -194,8 +191,7 @@ std::int32_t gpio_dll_GPIO_ReadSMBusBlock(std::int16_t* iCmd, std::uint8_t* Data
                                           std::size_t DataArray_capacity,
                                           std::size_t* DataArray_len, std::int16_t* iNumBytesRd,
                                           std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesRd);
+  I16 cmd(iCmd), count(iNumBytesRd), target(nTargetID);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
       "GPIO_ReadSMBusBlock",
@@ -213,8 +209,7 @@ std::int32_t gpio_dll_GPIO_ProcessCall(std::int16_t* iCmd, std::int32_t* wDataH,
                                        std::int32_t* wDataL, std::int32_t* rDataH,
                                        std::int32_t* rDataL, std::int16_t* nTargetID) {
   I16 cmd(iCmd), target(nTargetID);
-  I32 wh(wDataH), wl(wDataL);
-  I32 rh(rDataH), rl(rDataL);
+  I32 wh(wDataH), wl(wDataL), rh(rDataH), rl(rDataL);
   return run(
       "GPIO_ProcessCall",
       [&] {
@@ -225,8 +220,7 @@ std::int32_t gpio_dll_GPIO_ProcessCall(std::int16_t* iCmd, std::int32_t* wDataH,
 }
 
 std::int32_t gpio_dll_GPIO_ReadWriteP0Line(std::uint8_t* DataA, std::uint8_t* DataB) {
-  U8 a(DataA);
-  U8 b(DataB);
+  U8 a(DataA), b(DataB);
   return run(
       "GPIO_ReadWriteP0Line", [&] { return object().GPIO_ReadWriteP0Line(a.value, b.value); }, a,
       b);
@@ -238,8 +232,7 @@ std::int32_t gpio_dll_GPIO_WriteReadI2CBlock(std::int16_t* iCmd, std::uint8_t* D
                                              std::size_t DataArrayR_capacity,
                                              std::size_t* DataArrayR_len, std::int16_t* iNumBytesWr,
                                              std::int16_t* iNumBytesRd, std::int16_t* nTargetID) {
-  I16 cmd(iCmd), nw(iNumBytesWr), target(nTargetID);
-  I16 nr(iNumBytesRd);
+  I16 cmd(iCmd), nw(iNumBytesWr), nr(iNumBytesRd), target(nTargetID);
   Bytes w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
   Bytes r(DataArrayR, DataArrayR_capacity, DataArrayR_len);
   return run_changing(
@@ -256,8 +249,7 @@ std::int32_t gpio_dll_GPIO_WriteReadSMBusBlock(
     std::size_t* DataArrayW_len, std::uint8_t* DataArrayR, std::size_t DataArrayR_capacity,
     std::size_t* DataArrayR_len, std::int16_t* iNumBytesWr, std::int16_t* iNumBytesRd,
     std::int16_t* nTargetID) {
-  I16 cmd(iCmd), target(nTargetID);
-  I16 nw(iNumBytesWr), nr(iNumBytesRd);
+  I16 cmd(iCmd), nw(iNumBytesWr), nr(iNumBytesRd), target(nTargetID);
   Bytes w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
   Bytes r(DataArrayR, DataArrayR_capacity, DataArrayR_len);
   return run_changing(
