@@ -81,10 +81,11 @@ HRESULT invoke_method(cls_GPIO_DLL& object, DISPID id, WORD flags, DISPPARAMS* p
     } catch (const AutomationError& e) {
       error = e.number();
     }
-    // Every by-reference argument goes back, also after an error: what the method changed before
-    // it failed stays changed for the caller, as in a direct call.
+    // The arguments the method writes go back, also after an error: what the method changed
+    // before it failed stays changed for the caller, as in a direct call. The caller's other
+    // variables keep their values and their kinds.
     for (std::size_t i = 0; i < bound.size(); ++i) {
-      if (method->arguments[i].direction != automation::Direction::InOut) continue;
+      if (!method->arguments[i].written) continue;
       try {
         write_back(*bound[i].value, args[i]);
       } catch (const AutomationError& e) {

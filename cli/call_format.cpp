@@ -108,7 +108,7 @@ std::string format_text(const CallOutcome& outcome, const std::string& message) 
   if (!message.empty()) text += " (" + message + ")";
   text += "\n";
   for (std::size_t i = 0; i < method.arguments.size() && i < outcome.args.size(); ++i) {
-    if (method.arguments[i].direction != automation::Direction::InOut) continue;
+    if (!method.arguments[i].written) continue;
     text +=
         "  " + std::string(method.arguments[i].name) + " = " + value_text(outcome.args[i]) + "\n";
   }
@@ -127,7 +127,7 @@ Json format_json(const CallOutcome& outcome, const std::string& message) {
   if (!message.empty()) json["message"] = message;
   Json args = Json::object();
   for (std::size_t i = 0; i < method.arguments.size() && i < outcome.args.size(); ++i) {
-    if (method.arguments[i].direction != automation::Direction::InOut) continue;
+    if (!method.arguments[i].written) continue;
     args[std::string(method.arguments[i].name)] = value_json(outcome.args[i]);
   }
   json["args"] = std::move(args);

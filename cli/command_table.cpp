@@ -102,11 +102,12 @@ const std::vector<Command>& commands() {
        false, run_message},
       {"call", "call a method by name",
        "Usage: gpio-dll call [--identify] METHOD [ARG...]\n"
-       "Calls a method of cls_GPIO_DLL through late binding with the method's own arguments,\n"
-       "one word per argument in declaration order: numbers in decimal or 0x hex, texts as\n"
-       "given, byte arrays as hex digits, \"\" for none. Targets are the 8-bit nTargetID (the\n"
-       "7-bit address shifted left, bit 0 for PEC), not the 7-bit addresses of the other\n"
-       "commands. Prints the result, its message and every by-reference argument.\n"
+       "Calls a method of cls_GPIO_DLL (its name in any case) through late binding with\n"
+       "the method's own arguments, one word per argument in declaration order: numbers in\n"
+       "decimal or 0x hex, texts as given, byte arrays as hex digits, \"\" for none. Targets\n"
+       "are the 8-bit nTargetID (the 7-bit address shifted left, bit 0 for PEC), not the\n"
+       "7-bit addresses of the other commands. Prints the result, its message and the\n"
+       "arguments the method writes.\n"
        "Each run is a fresh thread: bus methods return 131 until GPIO_FW_VER_Read has run,\n"
        "so call it first, or give --identify. A method that writes to a device or the module\n"
        "asks first on a terminal; -y does not.\n"

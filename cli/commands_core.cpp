@@ -122,8 +122,10 @@ bool confirm_call(const Tool& tool, const std::string& name, const Args& words) 
   const automation::MethodInfo* method = automation::find_method(name);
   if (method == nullptr) throw UsageError{"no method " + name};
   parse_arguments(*method, words);
-  return !method_writes(name) ||
-         confirm(tool, "call " + name + ", which writes to a device or the module");
+  // The table's spelling: a name is found whatever its case.
+  const std::string canonical(method->name);
+  return !method_writes(canonical) ||
+         confirm(tool, "call " + canonical + ", which writes to a device or the module");
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ void call_line(const std::string& line) {
     require(args[i].type() == (bytes ? Variant::Type::Bytes : Variant::Type::Text),
             "arrays as bytes, everything else as text");
   }
+  const std::vector<Variant> given = args;
   Variant result;
   try {
     result = automation::Invoke(predeclared_instance(), method->dispid, args);
@@ -76,9 +77,10 @@ void call_line(const std::string& line) {
     return;
   }
   for (std::size_t i = 0; i < args.size(); ++i)
-    if (method->arguments[i].direction == automation::Direction::InOut)
-      require(args[i].type() == declared(method->arguments[i].type),
-              "by-reference arguments come back with their declared type");
+    require(
+        method->arguments[i].written ? args[i].type() == declared(method->arguments[i].type)
+                                     : args[i] == given[i],
+        "the arguments the method writes come back in their declared type, the others as given");
   if (method->result == automation::ResultType::Int32)
     require(result.type() == Variant::Type::Int32 && defined_result(result.to_int32()),
             "a defined result code");

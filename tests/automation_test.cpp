@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 #include "gpio_dll/gpio_dll.hpp"
-#include "support/test_support.hpp"
+#include "support/headless_windows.hpp"
 
 namespace gpio_dll {
 namespace {
@@ -9,46 +11,76 @@ namespace {
 using namespace automation;
 using testing::on_fresh_thread;
 
-TEST(MethodTable, HoldsThe29MethodsInInterfaceOrderWithTheirIdentifiers) {
-  const std::vector<std::string_view> names = {"Check_DllErrorCode",
-                                               "GPIO_FW_EEP_Read",
-                                               "GPIO_FW_EEP_Write",
-                                               "GPIO_ReadI2CBlock",
-                                               "GPIO_WriteI2CBlock",
-                                               "GPIO_SendSMBusByte",
-                                               "GPIO_WriteSMBusByte",
-                                               "GPIO_WriteSMBusWord",
-                                               "GPIO_WriteSMBusBlock",
-                                               "GPIO_ReceiveSMBusByte",
-                                               "GPIO_ReadSMBusByte",
-                                               "GPIO_ReadSMBusWord",
-                                               "GPIO_ReadSMBusBlock",
-                                               "GPIO_Test",
-                                               "GPIO_ProcessCall",
-                                               "GPIO_ReadWriteP0Line",
-                                               "GPIO_WriteReadI2CBlock",
-                                               "GPIO_WriteReadSMBusBlock",
-                                               "GPIO_CheckSdaSclLine",
-                                               "GPIO_GetP0Line",
-                                               "GPIO_SetP0Line",
-                                               "GPIO_GetPMBusLine",
-                                               "GPIO_SetPMBusLine",
-                                               "GPIO_SetP1Line",
-                                               "GPIO_FW_VER_Read",
-                                               "GPIO_DMA",
-                                               "GPIO_ShutdownDLL",
-                                               "GetErrString",
-                                               "ShowDbg"};
+// The methods in interface order, with the arguments each one's work writes; every other
+// argument is only read.
+struct MethodWrites {
+  std::string_view name;
+  std::vector<std::string_view> written;
+};
+
+const std::vector<MethodWrites>& interface_methods() {
+  static const std::vector<MethodWrites> methods = {
+      {"Check_DllErrorCode", {}},
+      {"GPIO_FW_EEP_Read", {"DEEPROM"}},
+      {"GPIO_FW_EEP_Write", {}},
+      {"GPIO_ReadI2CBlock", {"DataArray", "iNumBytesRd"}},
+      {"GPIO_WriteI2CBlock", {"iNumBytesWr"}},
+      {"GPIO_SendSMBusByte", {}},
+      {"GPIO_WriteSMBusByte", {}},
+      {"GPIO_WriteSMBusWord", {}},
+      {"GPIO_WriteSMBusBlock", {"iNumBytesWr"}},
+      {"GPIO_ReceiveSMBusByte", {"DataB"}},
+      {"GPIO_ReadSMBusByte", {"DataB"}},
+      {"GPIO_ReadSMBusWord", {"DataH", "DataL"}},
+      {"GPIO_ReadSMBusBlock", {"DataArray", "iNumBytesRd"}},
+      {"GPIO_Test", {}},
+      {"GPIO_ProcessCall", {"rDataH", "rDataL"}},
+      {"GPIO_ReadWriteP0Line", {"DataB"}},
+      {"GPIO_WriteReadI2CBlock", {"DataArrayR", "iNumBytesRd"}},
+      {"GPIO_WriteReadSMBusBlock", {"DataArrayR", "iNumBytesWr", "iNumBytesRd"}},
+      {"GPIO_CheckSdaSclLine", {}},
+      {"GPIO_GetP0Line", {"DataB"}},
+      {"GPIO_SetP0Line", {}},
+      {"GPIO_GetPMBusLine", {"DataB"}},
+      {"GPIO_SetPMBusLine", {}},
+      {"GPIO_SetP1Line", {}},
+      {"GPIO_FW_VER_Read", {"iDevFWver", "iVendorID", "iProductID"}},
+      {"GPIO_DMA", {"wBlock", "rBlock"}},
+      {"GPIO_ShutdownDLL", {}},
+      {"GetErrString", {}},
+      {"ShowDbg", {}},
+  };
+  return methods;
+}
+
+std::string with_case(std::string_view name, int (*change)(int)) {
+  std::string out(name);
+  for (char& c : out)
+    c = static_cast<char>(change(static_cast<unsigned char>(c)));
+  return out;
+}
+
+TEST(MethodTable, HoldsThe29MethodsInInterfaceOrderWithTheirIdentifiersAndWrites) {
+  const auto& expected = interface_methods();
   const auto table = method_table();
-  ASSERT_EQ(table.size(), names.size());
+  ASSERT_EQ(table.size(), expected.size());
   for (std::size_t i = 0; i < table.size(); ++i) {
     EXPECT_EQ(table[i].index, static_cast<int>(i));
-    EXPECT_EQ(table[i].name, names[i]);
+    EXPECT_EQ(table[i].name, expected[i].name);
     EXPECT_EQ(table[i].dispid, 0x60030000 + static_cast<std::int32_t>(i));
+    std::vector<std::string_view> written;
+    for (const ArgumentInfo& a : table[i].arguments)
+      if (a.written) written.push_back(a.name);
+    EXPECT_EQ(written, expected[i].written) << table[i].name;
+    // Names are found whatever their case, as automation finds them.
     EXPECT_EQ(find_method(table[i].name), &table[i]);
+    EXPECT_EQ(find_method(with_case(table[i].name, ::tolower)), &table[i]);
+    EXPECT_EQ(find_method(with_case(table[i].name, ::toupper)), &table[i]);
     EXPECT_EQ(find_method(table[i].dispid), &table[i]);
   }
-  EXPECT_EQ(find_method("gpio_test"), nullptr);  // names are case-sensitive
+  // Letters alone fold: DEL is no '_'.
+  for (const char* name : {"GPIO_Tes", "GPIO_Test ", "GPIO\x7FTest", ""})
+    EXPECT_EQ(find_method(name), nullptr) << name;
   EXPECT_EQ(find_method(0x60030000 + 29), nullptr);
 }
 
@@ -89,7 +121,7 @@ TEST_F(Invoking, ByNameAndByDispatchIdentifierWritingByReferenceArgumentsBack) {
   on_fresh_thread([] {
     cls_GPIO_DLL dll;
     std::vector<Variant> args = {Variant(""), Variant(""), Variant("")};
-    EXPECT_EQ(Invoke(dll, "GPIO_FW_VER_Read", args), Variant(std::int32_t{0}));
+    EXPECT_EQ(Invoke(dll, "gpio_fw_ver_READ", args), Variant(std::int32_t{0}));
     EXPECT_EQ(args, (std::vector<Variant>{Variant("2.0.19"), Variant("0451"), Variant("5F00")}));
 
     std::vector<Variant> code = {Variant(std::int32_t{305})};
@@ -101,15 +133,54 @@ TEST_F(Invoking, ByNameAndByDispatchIdentifierWritingByReferenceArgumentsBack) {
 TEST_F(Invoking, ConvertsArgumentsToTheirDeclaredTypes) {
   on_fresh_thread([] {
     cls_GPIO_DLL dll;
-    // Text and other integer types convert; the written-back value has the declared type.
+    // Text and other integer types convert; lcode, which the method does not write, stays text.
     std::vector<Variant> code = {Variant("0x131")};
     EXPECT_EQ(Invoke(dll, "Check_DllErrorCode", code), Variant("Unknown GPIO Error. <305>"));
-    EXPECT_EQ(code[0], Variant(std::int32_t{305}));
+    EXPECT_EQ(code[0], Variant("0x131"));
     std::vector<Variant> by_value = {Variant(std::int16_t{2})};
     EXPECT_EQ(Invoke(dll, "GetErrString", by_value), Variant(system_error_text(2)));
     EXPECT_EQ(by_value[0], Variant(std::int16_t{2}));  // not written back
     EXPECT_TRUE(Invoke(dll, "GPIO_ShutdownDLL", by_value = {}).is_empty());
   });
+}
+
+// An argument in a form other than its declared type (numbers as text, texts as numbers), so
+// that a written-back argument shows by its type; and the type it is written back with.
+Variant undeclared(ArgType type) {
+  if (type == ArgType::Bytes) return Variant(ByteArray{1, 2, 3});
+  return type == ArgType::Text ? Variant(std::int32_t{22}) : Variant("22");
+}
+constexpr Variant::Type kDeclared[] = {Variant::Type::Int16, Variant::Type::Int32,
+                                       Variant::Type::UInt8, Variant::Type::Text,
+                                       Variant::Type::Bytes};  // in ArgType's order
+
+class WritingBack : public testing::HeadlessWindowsTest {};
+
+// Every method, with every argument in another form than declared: the arguments its work
+// writes come back in their declared type (also where it leaves them as they were, as a refused
+// "2.0.19" call does), the others exactly as given.
+TEST_F(WritingBack, OnlyTheArgumentsAMethodWritesComeBack) {
+  for (const char* firmware : {"1.0.10", "2.0.19"}) {
+    with_identified(firmware, [&] {
+      cls_GPIO_DLL dll;
+      for (const MethodWrites& m : interface_methods()) {
+        const MethodInfo& info = *find_method(m.name);
+        std::vector<Variant> args;
+        for (const ArgumentInfo& a : info.arguments)
+          args.push_back(undeclared(a.type));
+        const std::vector<Variant> given = args;
+        Invoke(dll, info.name, args);
+        for (std::size_t i = 0; i < args.size(); ++i) {
+          const std::string_view name = info.arguments[i].name;
+          if (std::find(m.written.begin(), m.written.end(), name) != m.written.end())
+            EXPECT_EQ(args[i].type(), kDeclared[static_cast<int>(info.arguments[i].type)])
+                << m.name << " " << name;
+          else
+            EXPECT_EQ(args[i], given[i]) << m.name << " " << name << " on " << firmware;
+        }
+      }
+    });
+  }
 }
 
 struct InvokeFailure {
@@ -204,10 +275,10 @@ struct ChangedBeforeRaising {
 TEST_F(Invoking, WritesArgumentsBackWhenTheMethodRaises) {
   const Variant target(std::int16_t{0x16});
   const std::vector<ChangedBeforeRaising> cases = {
-      // DataB is cleared, then the command byte -1 is no byte.
+      // DataB is cleared, then the command byte -1 is no byte; iCmd is only read.
       {"GPIO_ReadSMBusByte",
        {Variant("-1"), Variant(std::int32_t{5}), target},
-       {Variant(std::int16_t{-1}), Variant(std::int32_t{0}), target}},
+       {Variant("-1"), Variant(std::int32_t{0}), target}},
       {"GPIO_ReadSMBusWord",
        {Variant(std::int16_t{-3}), Variant(std::int32_t{7}), Variant(std::int32_t{8}), target},
        {Variant(std::int16_t{-3}), Variant(std::int32_t{0}), Variant(std::int32_t{0}), target}},

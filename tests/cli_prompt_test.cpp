@@ -63,9 +63,9 @@ TEST(ToolPrompt, WritesAskOnATerminalUnlessToldNotTo) {
       {"dma 2BFF", "n", true, 1},
       {"eeprom write " + image, "n", true, 1},
       {"eeprom write " + image, "y", true, 0},
-      {"call GPIO_WriteSMBusWord 0 1 2 0x16", "n", true, 1},
+      {"call gpio_writesmbusword 0 1 2 0x16", "n", true, 1},  // any case
       {"call --identify GPIO_SetP0Line 3", "y", true, 0},
-      {"batch", "n", true, 1, "GPIO_FW_EEP_Write 2.0.19 00\n"},
+      {"batch", "n", true, 1, "GPIO_FW_EEP_WRITE 2.0.19 00\n"},
       {"--json smbus write-word 0x0b 0 1", "n", true, 1},
       {"--json call GPIO_DMA 2BFF \"\"", "n", true, 1},
       {"-y smbus write-byte 0x0b 0 1", "", false, 0},

@@ -86,14 +86,14 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
       {"--sim 2.0.19 call GPIO_FW_VER_Read \"\" \"\" \"\"", 0,
        "GPIO_FW_VER_Read = 0 (OK.)\n  iDevFWver = \"2.0.19\"\n  iVendorID = \"0451\"\n"
        "  iProductID = \"5F00\"\n"},
-      {"--sim 2.0.19 call ShowDbg 010", 0, "ShowDbg = 0 (OK.)\n  optStr = \"010\"\n"},
+      {"--sim 2.0.19 call ShowDbg 010", 0, "ShowDbg = 0 (OK.)\n"},  // optStr is only read
       // A fresh run has not identified the module: not detected, unless --identify comes first.
       {"--sim 2.0.19 --json call GPIO_ReadSMBusWord 0x0d 0 0 0x16", 2,
-       R"({"method":"GPIO_ReadSMBusWord","result":131,"message":"USB device not detected.","args":{"iCmd":13,"DataH":0,"DataL":0,"nTargetID":22}})"
+       R"({"method":"GPIO_ReadSMBusWord","result":131,"message":"USB device not detected.","args":{"DataH":0,"DataL":0}})"
        "\n",
        kNotDetected},
-      {"--json --sim 2.0.19 call --identify GPIO_ReadSMBusWord 0x0d 0 0 0x16", 0,
-       R"({"method":"GPIO_ReadSMBusWord","result":0,"message":"OK.","args":{"iCmd":13,"DataH":0,"DataL":87,"nTargetID":22}})"
+      {"--json --sim 2.0.19 call --identify gpio_readSMBusWord 0x0d 0 0 0x16", 0,
+       R"({"method":"GPIO_ReadSMBusWord","result":0,"message":"OK.","args":{"DataH":0,"DataL":87}})"
        "\n"},
       // A module that cannot be identified: the identification's failure, the method not called.
       {"--json --device /nonexistent/hidraw call --identify GPIO_Test", 2,
@@ -123,9 +123,9 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
        "\n"
        R"({"method":"Check_DllErrorCode","automation_error":6,"message":"Overflow"})"
        "\n"
-       R"({"method":"GPIO_ReadWriteP0Line","result":133,"message":"GPIO Firmware Version is not supported.","args":{"DataA":1,"DataB":2}})"
+       R"({"method":"GPIO_ReadWriteP0Line","result":133,"message":"GPIO Firmware Version is not supported.","args":{"DataB":2}})"
        "\n"
-       R"({"method":"Check_DllErrorCode","result":"Unknown GPIO Error. <401>","args":{"lcode":401}})"
+       R"({"method":"Check_DllErrorCode","result":"Unknown GPIO Error. <401>","args":{}})"
        "\n",
        "gpio-dll: automation error 6: Overflow\ngpio-dll: 133: GPIO Firmware Version is not "
        "supported.\n",
@@ -209,10 +209,10 @@ TEST(Tool, RunsBusTransactionsAgainstBothGenerations) {
     // The old firmware takes at most 60 bytes in a block write.
     EXPECT_EQ(r.status, old ? 2 : 0) << r.err;
     for (const std::string& part :
-         {std::string("\"DataH\":0,\"DataL\":87,\"nTargetID\":23}"),
+         {std::string("\"args\":{\"DataH\":0,\"DataL\":87}"),
           std::string("\"method\":\"GPIO_WriteSMBusBlock\",\"result\":") + (old ? "139" : "0"),
           std::string("\"DataArrayR\":\"C0FFEE\""),
-          std::string("\"DataArrayW\":\"00010203\",\"DataArrayR\":\"0001\""),
+          std::string("\"args\":{\"DataArrayR\":\"0001\",\"iNumBytesWr\":2,\"iNumBytesRd\":2}"),
           std::string("{\"method\":\"GPIO_CheckSdaSclLine\",\"result\":0")})
       EXPECT_NE(r.out.find(part), std::string::npos) << fw << ": " << part << "\n" << r.out;
   }

@@ -39,6 +39,9 @@ struct ArgumentInfo {
   std::string_view name;
   ArgType type;
   Direction direction;
+  // Whether the method's work writes the argument. Late binding and the C interface write back
+  // these arguments alone; every other argument is only read and stays as the caller gave it.
+  bool written;
 };
 
 struct MethodInfo {
@@ -52,14 +55,15 @@ struct MethodInfo {
 // The 29 methods in interface order.
 GPIO_DLL_API std::span<const MethodInfo> method_table();
 
-// The table entry for a method name (exact, case-sensitive) or dispatch identifier; nullptr if
-// there is none.
+// The table entry for a method name (whatever its case, as automation clients find names) or
+// dispatch identifier; nullptr if there is none.
 GPIO_DLL_API const MethodInfo* find_method(std::string_view name);
 GPIO_DLL_API const MethodInfo* find_method(std::int32_t dispid);
 
 // Calls a method as an automation client would: arguments in declaration order, each converted
-// to its declared type, by-reference arguments written back into `args` (with their declared
-// type) after the call. Raises AutomationError: kMemberNotFound for an unknown method,
+// to its declared type. After the call, also when the method raises, the arguments it writes
+// (ArgumentInfo::written) are written back into `args` with their declared type; the others keep
+// the caller's values and types. Raises AutomationError: kMemberNotFound for an unknown method,
 // kWrongNumberOfArguments for a wrong count, kTypeMismatch or kOverflow for an argument that
 // does not convert, and whatever the method itself raises.
 GPIO_DLL_API Variant Invoke(cls_GPIO_DLL& object, std::string_view method,

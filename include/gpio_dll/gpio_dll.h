@@ -4,16 +4,27 @@
  * the calling thread's module state, exactly as the C++ object does: every by-reference argument
  * is a pointer, read before the call; the arguments the method writes are written back after it.
  *
- * Read-only arguments. These are only read, never written back, so they can never make a call
- * fail after the method ran (a text without its terminating NUL, a buffer without room to spare):
- *   every nTargetID, every iCmd, lcode (Check_DllErrorCode), DevFWver (GPIO_FW_EEP_Read and
- *   GPIO_FW_EEP_Write), DEEPROM (GPIO_FW_EEP_Write), DataArray (GPIO_WriteI2CBlock,
- *   GPIO_WriteSMBusBlock), DataL (GPIO_SendSMBusByte, GPIO_WriteSMBusByte), DataH and DataL
- *   (GPIO_WriteSMBusWord), wDataH and wDataL (GPIO_ProcessCall), DataA (GPIO_ReadWriteP0Line),
- *   DataArrayW (both write-then-read methods), iNumBytesWr (GPIO_WriteReadI2CBlock), DataB
- *   (GPIO_SetP0Line, GPIO_SetPMBusLine), DataA, DataB and DataC (GPIO_SetP1Line), optStr
- *   (ShowDbg).
- * Every other by-reference argument is written back, with the value the method left in it.
+ * Written arguments. A method writes back these arguments and no others, as the method table of
+ * gpio_dll/automation.hpp marks them (and as late binding writes them back):
+ *   GPIO_FW_EEP_Read: DEEPROM
+ *   GPIO_ReadI2CBlock: DataArray, iNumBytesRd
+ *   GPIO_WriteI2CBlock: iNumBytesWr
+ *   GPIO_WriteSMBusBlock: iNumBytesWr
+ *   GPIO_ReceiveSMBusByte: DataB
+ *   GPIO_ReadSMBusByte: DataB
+ *   GPIO_ReadSMBusWord: DataH, DataL
+ *   GPIO_ReadSMBusBlock: DataArray, iNumBytesRd
+ *   GPIO_ProcessCall: rDataH, rDataL
+ *   GPIO_ReadWriteP0Line: DataB
+ *   GPIO_WriteReadI2CBlock: DataArrayR, iNumBytesRd
+ *   GPIO_WriteReadSMBusBlock: DataArrayR, iNumBytesWr, iNumBytesRd
+ *   GPIO_GetP0Line: DataB
+ *   GPIO_GetPMBusLine: DataB
+ *   GPIO_FW_VER_Read: iDevFWver, iVendorID, iProductID
+ *   GPIO_DMA: wBlock, rBlock
+ * Every other argument (every nTargetID and iCmd, lcode, DevFWver, the data of the write methods,
+ * optStr, ...) is only read, never written back, so it can never make a call fail after the
+ * method ran (a text without its terminating NUL, a buffer without room to spare).
  *
  * Results. A method function returns the method's result code (0 to 142, 300 + s, 400 + s: never
  * negative), or one of the negative GPIO_DLL_C_* statuses below, which no method returns:

@@ -5,26 +5,9 @@ from . import _gpio_dll
 
 _PYTHON_TYPES = {"int16": int, "int32": int, "uint8": int, "str": str, "bytes": bytes}
 
-# The by-reference arguments each method writes back; a method returns them after its result.
-OUTPUTS = {
-    "Check_DllErrorCode": [], "GPIO_FW_EEP_Read": ["DEEPROM"], "GPIO_FW_EEP_Write": [],
-    "GPIO_ReadI2CBlock": ["DataArray", "iNumBytesRd"], "GPIO_WriteI2CBlock": ["iNumBytesWr"],
-    "GPIO_SendSMBusByte": [], "GPIO_WriteSMBusByte": [], "GPIO_WriteSMBusWord": [],
-    "GPIO_WriteSMBusBlock": ["iNumBytesWr"], "GPIO_ReceiveSMBusByte": ["DataB"],
-    "GPIO_ReadSMBusByte": ["DataB"], "GPIO_ReadSMBusWord": ["DataH", "DataL"],
-    "GPIO_ReadSMBusBlock": ["DataArray", "iNumBytesRd"], "GPIO_Test": [],
-    "GPIO_ProcessCall": ["rDataH", "rDataL"], "GPIO_ReadWriteP0Line": ["DataB"],
-    "GPIO_WriteReadI2CBlock": ["DataArrayR", "iNumBytesRd"],
-    "GPIO_WriteReadSMBusBlock": ["DataArrayR", "iNumBytesWr", "iNumBytesRd"],
-    "GPIO_CheckSdaSclLine": [], "GPIO_GetP0Line": ["DataB"], "GPIO_SetP0Line": [],
-    "GPIO_GetPMBusLine": ["DataB"], "GPIO_SetPMBusLine": [], "GPIO_SetP1Line": [],
-    "GPIO_FW_VER_Read": ["iDevFWver", "iVendorID", "iProductID"],
-    "GPIO_DMA": ["wBlock", "rBlock"], "GPIO_ShutdownDLL": [], "GetErrString": [], "ShowDbg": [],
-}
-
 
 def _doc(name, result, arguments):
-    outputs = OUTPUTS[name]
+    outputs = [arg for arg, _, written in arguments if written]
     shape = result if not outputs else "(" + ", ".join(["result"] + outputs) + ")"
     lines = [f"{name}({', '.join(arg for arg, _, _ in arguments)}) -> {shape}", ""]
     if outputs:
@@ -39,16 +22,8 @@ def _doc(name, result, arguments):
 
 
 def _method(name, result, arguments):
-    by_ref = [arg for arg, _, in_out in arguments if in_out]
-    picks = [1 + by_ref.index(arg) for arg in OUTPUTS[name]]
-
     def call(self, *args):
-        out = _gpio_dll._invoke(name, *args)
-        if not by_ref:
-            return out
-        if not picks:
-            return out[0]
-        return (out[0],) + tuple(out[i] for i in picks)
+        return _gpio_dll._invoke(name, *args)
 
     call.__name__ = call.__qualname__ = name
     call.__doc__ = _doc(name, result, arguments)

@@ -25,19 +25,23 @@ _COUNT_CAP = 255
 
 _ARGUMENTS = {name: [arg for arg, _, _ in arguments]
               for name, _, arguments in _gpio_dll._method_table()}
+_WRITTEN = {name: [arg for arg, _, written in arguments if written]
+            for name, _, arguments in _gpio_dll._method_table()}
 _thread = threading.local()  # which bus this thread's module state was identified for
 _tokens = itertools.count(1)
 
 
 def _call(method, **values):
-    """Runs a method; returns its result and its arguments' new values by name."""
-    names = _ARGUMENTS[method]
-    out = _gpio_dll._invoke(method, *(values[name] for name in names))
-    return out[0], dict(zip(names, out[1:]))
+    """Runs a method; returns its result and the new values of the arguments it writes, by
+    name."""
+    out = _gpio_dll._invoke(method, *(values[name] for name in _ARGUMENTS[method]))
+    if not _WRITTEN[method]:
+        return out, {}
+    return out[0], dict(zip(_WRITTEN[method], out[1:]))
 
 
 def _fail(result):
-    message, _ = _gpio_dll._invoke("Check_DllErrorCode", result)
+    message = _gpio_dll._invoke("Check_DllErrorCode", result)
     lock = _gpio_dll.last_lock_failure() if result == FATAL_ERROR else None
     return ModuleError(errno_for(result, _gpio_dll._module_present(), lock), result, message,
                        lock.text if lock is not None else None)

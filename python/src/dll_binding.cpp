@@ -97,8 +97,8 @@ py::object to_python(const Variant& value) {
   return py::none();
 }
 
-// Calls `name` with `args`; returns the result alone for a method without by-reference
-// arguments, else (result, new value of each by-reference argument in order).
+// Calls `name` with `args`; returns the result alone for a method that writes no argument, else
+// (result, new value of each argument it writes, in argument order).
 py::object invoke(const std::string& name, const py::args& args) {
   const automation::MethodInfo* method = automation::find_method(name);
   if (method == nullptr) throw AutomationError(kMemberNotFound, name);
@@ -115,8 +115,7 @@ py::object invoke(const std::string& name, const py::args& args) {
   py::list out;
   out.append(to_python(result));
   for (std::size_t i = 0; i < values.size(); ++i)
-    if (method->arguments[i].direction == automation::Direction::InOut)
-      out.append(to_python(values[i]));
+    if (method->arguments[i].written) out.append(to_python(values[i]));
   if (out.size() == 1) return out[0];
   return py::tuple(out);
 }
@@ -126,8 +125,8 @@ py::list method_table() {
   for (const automation::MethodInfo& method : automation::method_table()) {
     py::list arguments;
     for (const automation::ArgumentInfo& argument : method.arguments)
-      arguments.append(py::make_tuple(std::string(argument.name), type_name(argument.type),
-                                      argument.direction == automation::Direction::InOut));
+      arguments.append(
+          py::make_tuple(std::string(argument.name), type_name(argument.type), argument.written));
     table.append(py::make_tuple(std::string(method.name), result_name(method.result), arguments));
   }
   return table;
@@ -139,7 +138,7 @@ void bind_dll(py::module_& m) {
   m.def("_invoke", &invoke, py::arg("name"),
         "Calls a method of the component by name on the calling thread's module state.");
   m.def("_method_table", &method_table,
-        "The methods in interface order: (name, result type, [(argument, type, by reference)]).");
+        "The methods in interface order: (name, result type, [(argument, type, written)]).");
   m.def(
       "_module_present", [] { return ModuleState::current().module_present; },
       "Whether the calling thread holds the module open (false after a read that timed out).");

@@ -1,5 +1,6 @@
 // The C functions: each copies its arguments in, runs the method of cls_GPIO_DLL, copies back
-// the arguments the method writes, and turns every exception into a negative status.
+// the arguments the method table marks as written, and turns every exception into a negative
+// status. Each passes its arguments in declaration order, then any text it returns the result in.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -16,7 +17,6 @@ using gpio_dll::c_interface::call_status;
 using gpio_dll::c_interface::guarded;
 using gpio_dll::c_interface::I16;
 using gpio_dll::c_interface::I32;
-using gpio_dll::c_interface::In;
 using gpio_dll::c_interface::run;
 using gpio_dll::c_interface::run_changing;
 using gpio_dll::c_interface::Text;
@@ -64,9 +64,10 @@ std::int32_t gpio_dll_last_error_text(char* text, std::size_t* text_size) {
 
 std::int32_t gpio_dll_Check_DllErrorCode(std::int32_t* lcode, char* message,
                                          std::size_t* message_size) {
-  In<I32> code(lcode);
+  I32 code(lcode);
   Text text = Text::output(message, message_size);
   return run(
+      "Check_DllErrorCode",
       [&] {
         text.value = object().Check_DllErrorCode(code.value);
         return GPIO_DLL_C_OK;
@@ -77,28 +78,30 @@ std::int32_t gpio_dll_Check_DllErrorCode(std::int32_t* lcode, char* message,
 std::int32_t gpio_dll_GPIO_FW_EEP_Read(char* DevFWver, std::size_t* DevFWver_size,
                                        std::uint8_t* DEEPROM, std::size_t DEEPROM_capacity,
                                        std::size_t* DEEPROM_len) {
-  In<Text> version(DevFWver, DevFWver_size);
+  Text version(DevFWver, DevFWver_size);
   Bytes eeprom(DEEPROM, DEEPROM_capacity, DEEPROM_len);
-  return run([&] { return object().GPIO_FW_EEP_Read(version.value, eeprom.value); }, version,
-             eeprom);
+  return run(
+      "GPIO_FW_EEP_Read", [&] { return object().GPIO_FW_EEP_Read(version.value, eeprom.value); },
+      version, eeprom);
 }
 
 std::int32_t gpio_dll_GPIO_FW_EEP_Write(char* DevFWver, std::size_t* DevFWver_size,
                                         std::uint8_t* DEEPROM, std::size_t DEEPROM_capacity,
                                         std::size_t* DEEPROM_len) {
-  In<Text> version(DevFWver, DevFWver_size);
-  In<Bytes> eeprom(DEEPROM, DEEPROM_capacity, DEEPROM_len);
-  return run([&] { return object().GPIO_FW_EEP_Write(version.value, eeprom.value); }, version,
-             eeprom);
+  Text version(DevFWver, DevFWver_size);
+  Bytes eeprom(DEEPROM, DEEPROM_capacity, DEEPROM_len);
+  return run(
+      "GPIO_FW_EEP_Write", [&] { return object().GPIO_FW_EEP_Write(version.value, eeprom.value); },
+      version, eeprom);
 }
 
 std::int32_t gpio_dll_GPIO_ReadI2CBlock(std::int16_t* iCmd, std::uint8_t* DataArray,
                                         std::size_t DataArray_capacity, std::size_t* DataArray_len,
                                         std::int16_t* iNumBytesRd, std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesRd);
+  I16 cmd(iCmd), count(iNumBytesRd), target(nTargetID);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
+      "GPIO_ReadI2CBlock",
       [&] { return object().GPIO_ReadI2CBlock(cmd.value, data.value, count.value, target.value); },
       cmd, data, count, target);
 }
@@ -106,33 +109,38 @@ std::int32_t gpio_dll_GPIO_ReadI2CBlock(std::int16_t* iCmd, std::uint8_t* DataAr
 std::int32_t gpio_dll_GPIO_WriteI2CBlock(std::int16_t* iCmd, std::uint8_t* DataArray,
                                          std::size_t DataArray_capacity, std::size_t* DataArray_len,
                                          std::int16_t* iNumBytesWr, std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesWr);
-  In<Bytes> data(DataArray, DataArray_capacity, DataArray_len);
+  I16 cmd(iCmd), count(iNumBytesWr), target(nTargetID);
+  Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
+      "GPIO_WriteI2CBlock",
       [&] { return object().GPIO_WriteI2CBlock(cmd.value, data.value, count.value, target.value); },
       cmd, data, count, target);
 }
 
 std::int32_t gpio_dll_GPIO_SendSMBusByte(std::int32_t* DataL, std::int16_t* nTargetID) {
-  In<I32> low(DataL);
-  In<I16> target(nTargetID);
-  return run([&] { return object().GPIO_SendSMBusByte(low.value, target.value); }, low, target);
+  I32 low(DataL);
+  I16 target(nTargetID);
+  return run(
+      "GPIO_SendSMBusByte", [&] { return object().GPIO_SendSMBusByte(low.value, target.value); },
+      low, target);
 }
 
 std::int32_t gpio_dll_GPIO_WriteSMBusByte(std::int16_t* iCmd, std::int32_t* DataL,
                                           std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  In<I32> low(DataL);
-  return run([&] { return object().GPIO_WriteSMBusByte(cmd.value, low.value, target.value); }, cmd,
-             low, target);
+  I16 cmd(iCmd), target(nTargetID);
+  I32 low(DataL);
+  return run(
+      "GPIO_WriteSMBusByte",
+      [&] { return object().GPIO_WriteSMBusByte(cmd.value, low.value, target.value); }, cmd, low,
+      target);
 }
 
 std::int32_t gpio_dll_GPIO_WriteSMBusWord(std::int16_t* iCmd, std::int32_t* DataH,
                                           std::int32_t* DataL, std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  In<I32> high(DataH), low(DataL);
+  I16 cmd(iCmd), target(nTargetID);
+  I32 high(DataH), low(DataL);
   return run(
+      "GPIO_WriteSMBusWord",
       [&] { return object().GPIO_WriteSMBusWord(cmd.value, high.value, low.value, target.value); },
       cmd, high, low, target);
 }
@@ -141,10 +149,10 @@ std::int32_t gpio_dll_GPIO_WriteSMBusBlock(std::int16_t* iCmd, std::uint8_t* Dat
                                            std::size_t DataArray_capacity,
                                            std::size_t* DataArray_len, std::int16_t* iNumBytesWr,
                                            std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesWr);
-  In<Bytes> data(DataArray, DataArray_capacity, DataArray_len);
+  I16 cmd(iCmd), count(iNumBytesWr), target(nTargetID);
+  Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
+      "GPIO_WriteSMBusBlock",
       [&] {
         return object().GPIO_WriteSMBusBlock(cmd.value, data.value, count.value, target.value);
       },
@@ -153,24 +161,28 @@ std::int32_t gpio_dll_GPIO_WriteSMBusBlock(std::int16_t* iCmd, std::uint8_t* Dat
 
 std::int32_t gpio_dll_GPIO_ReceiveSMBusByte(std::int32_t* DataB, std::int16_t* nTargetID) {
   I32 byte(DataB);
-  In<I16> target(nTargetID);
-  return run([&] { return object().GPIO_ReceiveSMBusByte(byte.value, target.value); }, byte,
-             target);
+  I16 target(nTargetID);
+  return run(
+      "GPIO_ReceiveSMBusByte",
+      [&] { return object().GPIO_ReceiveSMBusByte(byte.value, target.value); }, byte, target);
 }
 
 std::int32_t gpio_dll_GPIO_ReadSMBusByte(std::int16_t* iCmd, std::int32_t* DataB,
                                          std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
+  I16 cmd(iCmd), target(nTargetID);
   I32 byte(DataB);
-  return run([&] { return object().GPIO_ReadSMBusByte(cmd.value, byte.value, target.value); }, cmd,
-             byte, target);
+  return run(
+      "GPIO_ReadSMBusByte",
+      [&] { return object().GPIO_ReadSMBusByte(cmd.value, byte.value, target.value); }, cmd, byte,
+      target);
 }
 
 std::int32_t gpio_dll_GPIO_ReadSMBusWord(std::int16_t* iCmd, std::int32_t* DataH,
                                          std::int32_t* DataL, std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
+  I16 cmd(iCmd), target(nTargetID);
   I32 high(DataH), low(DataL);
   return run(
+      "GPIO_ReadSMBusWord",
       [&] { return object().GPIO_ReadSMBusWord(cmd.value, high.value, low.value, target.value); },
       cmd, high, low, target);
 }
@@ -179,10 +191,10 @@ std::int32_t gpio_dll_GPIO_ReadSMBusBlock(std::int16_t* iCmd, std::uint8_t* Data
                                           std::size_t DataArray_capacity,
                                           std::size_t* DataArray_len, std::int16_t* iNumBytesRd,
                                           std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  I16 count(iNumBytesRd);
+  I16 cmd(iCmd), count(iNumBytesRd), target(nTargetID);
   Bytes data(DataArray, DataArray_capacity, DataArray_len);
   return run(
+      "GPIO_ReadSMBusBlock",
       [&] {
         return object().GPIO_ReadSMBusBlock(cmd.value, data.value, count.value, target.value);
       },
@@ -190,16 +202,16 @@ std::int32_t gpio_dll_GPIO_ReadSMBusBlock(std::int16_t* iCmd, std::uint8_t* Data
 }
 
 std::int32_t gpio_dll_GPIO_Test(void) {
-  return run([] { return object().GPIO_Test(); });
+  return run("GPIO_Test", [] { return object().GPIO_Test(); });
 }
 
 std::int32_t gpio_dll_GPIO_ProcessCall(std::int16_t* iCmd, std::int32_t* wDataH,
                                        std::int32_t* wDataL, std::int32_t* rDataH,
                                        std::int32_t* rDataL, std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  In<I32> wh(wDataH), wl(wDataL);
-  I32 rh(rDataH), rl(rDataL);
+  I16 cmd(iCmd), target(nTargetID);
+  I32 wh(wDataH), wl(wDataL), rh(rDataH), rl(rDataL);
   return run(
+      "GPIO_ProcessCall",
       [&] {
         return object().GPIO_ProcessCall(cmd.value, wh.value, wl.value, rh.value, rl.value,
                                          target.value);
@@ -208,9 +220,10 @@ std::int32_t gpio_dll_GPIO_ProcessCall(std::int16_t* iCmd, std::int32_t* wDataH,
 }
 
 std::int32_t gpio_dll_GPIO_ReadWriteP0Line(std::uint8_t* DataA, std::uint8_t* DataB) {
-  In<U8> a(DataA);
-  U8 b(DataB);
-  return run([&] { return object().GPIO_ReadWriteP0Line(a.value, b.value); }, a, b);
+  U8 a(DataA), b(DataB);
+  return run(
+      "GPIO_ReadWriteP0Line", [&] { return object().GPIO_ReadWriteP0Line(a.value, b.value); }, a,
+      b);
 }
 
 std::int32_t gpio_dll_GPIO_WriteReadI2CBlock(std::int16_t* iCmd, std::uint8_t* DataArrayW,
@@ -219,11 +232,11 @@ std::int32_t gpio_dll_GPIO_WriteReadI2CBlock(std::int16_t* iCmd, std::uint8_t* D
                                              std::size_t DataArrayR_capacity,
                                              std::size_t* DataArrayR_len, std::int16_t* iNumBytesWr,
                                              std::int16_t* iNumBytesRd, std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), nw(iNumBytesWr), target(nTargetID);
-  I16 nr(iNumBytesRd);
-  In<Bytes> w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
+  I16 cmd(iCmd), nw(iNumBytesWr), nr(iNumBytesRd), target(nTargetID);
+  Bytes w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
   Bytes r(DataArrayR, DataArrayR_capacity, DataArrayR_len);
   return run_changing(
+      "GPIO_WriteReadI2CBlock",
       [&] {
         return object().GPIO_WriteReadI2CBlock(cmd.value, w.value, r.value, nw.value, nr.value,
                                                target.value);
@@ -236,11 +249,11 @@ std::int32_t gpio_dll_GPIO_WriteReadSMBusBlock(
     std::size_t* DataArrayW_len, std::uint8_t* DataArrayR, std::size_t DataArrayR_capacity,
     std::size_t* DataArrayR_len, std::int16_t* iNumBytesWr, std::int16_t* iNumBytesRd,
     std::int16_t* nTargetID) {
-  In<I16> cmd(iCmd), target(nTargetID);
-  I16 nw(iNumBytesWr), nr(iNumBytesRd);
-  In<Bytes> w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
+  I16 cmd(iCmd), nw(iNumBytesWr), nr(iNumBytesRd), target(nTargetID);
+  Bytes w(DataArrayW, DataArrayW_capacity, DataArrayW_len);
   Bytes r(DataArrayR, DataArrayR_capacity, DataArrayR_len);
   return run_changing(
+      "GPIO_WriteReadSMBusBlock",
       [&] {
         return object().GPIO_WriteReadSMBusBlock(cmd.value, w.value, r.value, nw.value, nr.value,
                                                  target.value);
@@ -249,33 +262,39 @@ std::int32_t gpio_dll_GPIO_WriteReadSMBusBlock(
 }
 
 std::int32_t gpio_dll_GPIO_CheckSdaSclLine(void) {
-  return run([] { return object().GPIO_CheckSdaSclLine(); });
+  return run("GPIO_CheckSdaSclLine", [] { return object().GPIO_CheckSdaSclLine(); });
 }
 
 std::int32_t gpio_dll_GPIO_GetP0Line(std::uint8_t* DataB) {
   U8 b(DataB);
-  return run([&] { return object().GPIO_GetP0Line(b.value); }, b);
+  return run(
+      "GPIO_GetP0Line", [&] { return object().GPIO_GetP0Line(b.value); }, b);
 }
 
 std::int32_t gpio_dll_GPIO_SetP0Line(std::uint8_t* DataB) {
-  In<U8> b(DataB);
-  return run([&] { return object().GPIO_SetP0Line(b.value); }, b);
+  U8 b(DataB);
+  return run(
+      "GPIO_SetP0Line", [&] { return object().GPIO_SetP0Line(b.value); }, b);
 }
 
 std::int32_t gpio_dll_GPIO_GetPMBusLine(std::uint8_t* DataB) {
   U8 b(DataB);
-  return run([&] { return object().GPIO_GetPMBusLine(b.value); }, b);
+  return run(
+      "GPIO_GetPMBusLine", [&] { return object().GPIO_GetPMBusLine(b.value); }, b);
 }
 
 std::int32_t gpio_dll_GPIO_SetPMBusLine(std::uint8_t* DataB) {
-  In<U8> b(DataB);
-  return run([&] { return object().GPIO_SetPMBusLine(b.value); }, b);
+  U8 b(DataB);
+  return run(
+      "GPIO_SetPMBusLine", [&] { return object().GPIO_SetPMBusLine(b.value); }, b);
 }
 
 std::int32_t gpio_dll_GPIO_SetP1Line(std::uint8_t* DataA, std::uint8_t* DataB,
                                      std::uint8_t* DataC) {
-  In<U8> a(DataA), b(DataB), c(DataC);
-  return run([&] { return object().GPIO_SetP1Line(a.value, b.value, c.value); }, a, b, c);
+  U8 a(DataA), b(DataB), c(DataC);
+  return run(
+      "GPIO_SetP1Line", [&] { return object().GPIO_SetP1Line(a.value, b.value, c.value); }, a, b,
+      c);
 }
 
 std::int32_t gpio_dll_GPIO_FW_VER_Read(char* iDevFWver, std::size_t* iDevFWver_size,
@@ -283,19 +302,22 @@ std::int32_t gpio_dll_GPIO_FW_VER_Read(char* iDevFWver, std::size_t* iDevFWver_s
                                        char* iProductID, std::size_t* iProductID_size) {
   Text version(iDevFWver, iDevFWver_size), vendor(iVendorID, iVendorID_size),
       product(iProductID, iProductID_size);
-  return run([&] { return object().GPIO_FW_VER_Read(version.value, vendor.value, product.value); },
-             version, vendor, product);
+  return run(
+      "GPIO_FW_VER_Read",
+      [&] { return object().GPIO_FW_VER_Read(version.value, vendor.value, product.value); },
+      version, vendor, product);
 }
 
 std::int32_t gpio_dll_GPIO_DMA(std::uint8_t* wBlock, std::size_t wBlock_capacity,
                                std::size_t* wBlock_len, std::uint8_t* rBlock,
                                std::size_t rBlock_capacity, std::size_t* rBlock_len) {
   Bytes w(wBlock, wBlock_capacity, wBlock_len), r(rBlock, rBlock_capacity, rBlock_len);
-  return run_changing([&] { return object().GPIO_DMA(w.value, r.value); }, w, r);
+  return run_changing(
+      "GPIO_DMA", [&] { return object().GPIO_DMA(w.value, r.value); }, w, r);
 }
 
 std::int32_t gpio_dll_GPIO_ShutdownDLL(void) {
-  return run([] {
+  return run("GPIO_ShutdownDLL", [] {
     object().GPIO_ShutdownDLL();
     return GPIO_DLL_C_OK;
   });
@@ -303,18 +325,21 @@ std::int32_t gpio_dll_GPIO_ShutdownDLL(void) {
 
 std::int32_t gpio_dll_GetErrString(std::int32_t LastError, char* message,
                                    std::size_t* message_size) {
+  I32 error(&LastError);  // by value: the table marks it as only read
   Text text = Text::output(message, message_size);
   return run(
+      "GetErrString",
       [&] {
-        text.value = object().GetErrString(LastError);
+        text.value = object().GetErrString(error.value);
         return GPIO_DLL_C_OK;
       },
-      text);
+      error, text);
 }
 
 std::int32_t gpio_dll_ShowDbg(char* optStr, std::size_t* optStr_size) {
-  In<Text> option(optStr, optStr_size);
-  return run([&] { return object().ShowDbg(option.value); }, option);
+  Text option(optStr, optStr_size);
+  return run(
+      "ShowDbg", [&] { return object().ShowDbg(option.value); }, option);
 }
 
 std::int32_t gpio_dll_use_system(void) {

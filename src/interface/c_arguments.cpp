@@ -35,7 +35,7 @@ bool Text::load() {
 }
 
 bool Text::store() {
-  return write_text(value, buffer, size);
+  return !written || write_text(value, buffer, size);
 }
 
 bool Bytes::load() {
@@ -46,7 +46,7 @@ bool Bytes::load() {
 }
 
 bool Bytes::store() {
-  if (length == nullptr) return true;
+  if (!written || length == nullptr) return true;
   *length = value.size();
   const bool fits = value.size() <= capacity && (data != nullptr || value.empty());
   if ((fits || keep_what_fits) && data != nullptr)

@@ -18,13 +18,23 @@ Check r = 0, "GPIO_FW_VER_Read gives " & r
 Check version = "2.0.19", "firmware version text [" & version & "]"
 Check Len(vendor) > 0 And Len(product) > 0, "vendor and product texts"
 
-' A word read writes both ByRef outputs and leaves the inputs.
-Dim cmd, hi, lo, target
-cmd = 9 : hi = -1 : lo = -1 : target = &H16
+' A word read writes both ByRef outputs, as Longs, and leaves the inputs as they were: their
+' values and their subtypes (a String, a Double rounded to the target 0x17).
+Dim cmd, hi, lo, target, texts, rounded
+cmd = 9 : hi = Empty : lo = "7" : target = &H16
 r = o.GPIO_ReadSMBusWord(cmd, hi, lo, target)
 Check r = 0, "word read gives " & r
 Check hi >= 0 And hi <= 255 And lo >= 0 And lo <= 255, "word bytes " & hi & " " & lo
+Check VarType(hi) = vbLong And VarType(lo) = vbLong, "outputs " & TypeName(hi) & " " & TypeName(lo)
 Check cmd = 9 And target = &H16, "inputs keep their values"
+texts = "9" : rounded = 22.6 : target = "22"
+r = o.GPIO_ReadSMBusWord(texts, hi, lo, rounded)
+Check r = 0 And VarType(rounded) = vbDouble And rounded = 22.6, _
+  "a Double target stays: " & r & " " & TypeName(rounded) & " " & rounded
+r = o.GPIO_ReadSMBusWord(texts, hi, lo, target)
+Check r = 0 And VarType(target) = vbString And target = "22" And VarType(texts) = vbString, _
+  "String inputs stay: " & r & " " & TypeName(target) & " " & TypeName(texts)
+target = &H16
 
 ' A Sub's ByRef parameters passed on reach the caller's variables.
 Sub ReadWordInto(ByRef h, ByRef l)
@@ -53,10 +63,13 @@ Check IsArray(block), "block read gives an array"
 If IsArray(block) Then Check UBound(block) >= 0 And block(0) >= 0 And block(0) <= 255, _
   "block bytes index like any VBScript array"
 
-' Result codes and messages: lcode stays as it was.
+' Result codes and messages: lcode stays as it was, subtype and all.
 Dim lcode, message : lcode = 131
 message = o.Check_DllErrorCode(lcode)
-Check lcode = 131, "Check_DllErrorCode leaves lcode"
+Check lcode = 131 And VarType(lcode) = vbInteger, "Check_DllErrorCode leaves lcode " & TypeName(lcode)
+lcode = "131"
+Check o.Check_DllErrorCode(lcode) = message And VarType(lcode) = vbString, _
+  "lcode as a String: " & TypeName(lcode)
 Check Len(message) > 0 And message <> o.Check_DllErrorCode(0), "message of 131 [" & message & "]"
 Check Len(o.GetErrString(5)) > 0, "GetErrString(5)"
 

@@ -1,9 +1,14 @@
 """gpio_dll.Dll: the component's methods from Python, their result shapes and their errors."""
+import ast
+import pathlib
+import re
+
 import pytest
 
 import gpio_dll
-from gpio_dll._dll import OUTPUTS
 from gpio_dll._gpio_dll import _method_table
+
+SOURCE = pathlib.Path(__file__).resolve().parents[2]
 
 BATTERY_TARGET = 0x16  # 0x0B as an 8-bit bus address
 
@@ -16,15 +21,33 @@ def dll(module):
     return dll
 
 
-def test_every_method_of_the_table_is_there_with_its_arguments():
+def stub_outputs():
+    """How many values after the result each method of Dll returns, by its type hint."""
+    tree = ast.parse((pathlib.Path(gpio_dll.__file__).parent / "__init__.pyi").read_text())
+    dll = next(n for n in tree.body if isinstance(n, ast.ClassDef) and n.name == "Dll")
+    return {f.name: len(f.returns.slice.elts) - 1 if isinstance(f.returns, ast.Subscript) else 0
+            for f in dll.body if isinstance(f, ast.FunctionDef)}
+
+
+def c_header_outputs():
+    """The arguments that gpio_dll.h lists as written, by method."""
+    text = (SOURCE / "include/gpio_dll/gpio_dll.h").read_text()
+    block = text[text.index("Written arguments."):text.index("Every other argument")]
+    return {m[1]: m[2].split(", ") for m in re.finditer(r"^ \*   (\w+): (.+)$", block, re.M)}
+
+
+def test_every_method_of_the_table_is_there_with_its_arguments_and_what_it_writes():
     table = _method_table()
     assert len(table) == 29
+    hinted, in_c = stub_outputs(), c_header_outputs()
     for name, _, arguments in table:
         method = getattr(gpio_dll.Dll, name)
-        names = [a for a, _, _ in arguments]
-        assert list(method.__signature__.parameters)[1:] == names
-        assert set(OUTPUTS[name]) <= set(names), name
+        assert list(method.__signature__.parameters)[1:] == [a for a, _, _ in arguments]
+        written = [a for a, _, w in arguments if w]
+        assert hinted[name] == len(written), name
+        assert in_c.pop(name, []) == written, name
         assert name in method.__doc__
+    assert in_c == {}
 
 
 def test_word_read_returns_result_and_both_bytes(module, dll):
