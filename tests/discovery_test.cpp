@@ -103,7 +103,7 @@ TEST_F(Discovery, TracesTheInterfaceTheWayTheWindowShowsIt) {
                 "  (OK to say too small)",
                 "  Required buffer size for the data: " + std::to_string(path.size() + 5), "",
                 " Result of second call: ", "  Result = " + system_error_text(0),
-                "  MyDeviceInterfaceDetailData.cbSize: 5", "  Device pathname:     " + path}));
+                "  MyDeviceInterfaceDetailData.cbSize: 5", "  Device pathname: ", "    " + path}));
     EXPECT_TRUE(
         contains_run(lines, {"  HIDD_ATTRIBUTES structure filled without error.",
                              "  Structure size: 12", "  Vendor ID: 451", "  Product ID: 5F00"}));

@@ -196,7 +196,10 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
       trace_line(state, "  MyDeviceInterfaceDetailData.cbSize: " + std::to_string(kDetailDataSize));
 
     state.device_path = iface.path;
-    if (tracing(state)) trace_line(state, "  Device pathname: " + std::string(4, ' ') + iface.path);
+    if (tracing(state)) {
+      trace_line(state, "  Device pathname: ");
+      trace_line(state, "    " + iface.path);
+    }
 
     // An open that the inner identification of the window's start-up made in between is
     // closed before its slot is reused.
