@@ -51,7 +51,9 @@ void trace_guid(ModuleState& state, const Guid& guid) {
 void trace_interface(ModuleState& state, std::size_t index, const DeviceInterface& iface) {
   if (!tracing(state)) return;
   trace_line(state, "  DeviceInfoSet for device #" + std::to_string(index) + ": ");
-  trace_line(state, "  cbSize = " + std::to_string(kInterfaceDataSize));
+  // Appended rather than prefixed: GCC 12 at -O3 takes the prefix of a short constant number's
+  // text for an overlapping copy (-Wrestrict).
+  trace_line(state, std::string("  cbSize = ").append(std::to_string(kInterfaceDataSize)));
   trace_line(state, "  InterfaceClassGuid.Data1 = " + hex_digits(iface.class_guid.data1));
   trace_line(state, "  InterfaceClassGuid.Data2 = " + hex_digits(iface.class_guid.data2));
   trace_line(state, "  InterfaceClassGuid.Data3 = " + hex_digits(iface.class_guid.data3));
