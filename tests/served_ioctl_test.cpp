@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -22,6 +21,10 @@
 namespace gpio_dll {
 namespace {
 
+#if defined(__x86_64__)
+// The i386 system call number of ioctl.
+constexpr long kIoctlI386 = 54;
+
 // An answer: the call's result, its errno when it failed, and the argument's bytes after it.
 struct Answer {
   int result = 0;
@@ -29,58 +32,36 @@ struct Answer {
   std::vector<std::uint8_t> bytes;
 };
 
-Answer ioctl_64bit(int fd, unsigned long request, std::size_t size) {
-  std::vector<std::uint8_t> argument(size, 0);
-  errno = 0;
-  Answer answer;
-  answer.result = ioctl(fd, request, argument.data());
-  answer.error = answer.result < 0 ? errno : 0;
-  answer.bytes = argument;
-  return answer;
-}
-
-#if defined(__x86_64__)
-// The i386 system call number of ioctl.
-constexpr long kIoctlI386 = 54;
-
-// The ioctl as a 32-bit program makes it: the i386 system call, which the kernel takes from a
-// 64-bit process too and hands to the file as a compat ioctl. The argument must lie below 4 GB.
-Answer ioctl_32bit(int fd, unsigned long request, std::size_t size) {
+// The ioctl with a zeroed argument of `size` bytes below 4 GB, as a 64-bit program makes it or,
+// `as_32bit`, as a 32-bit one: the i386 system call, which the kernel takes from a 64-bit process
+// too and hands to the file as a compat ioctl.
+Answer call_ioctl(int fd, unsigned long request, std::size_t size, bool as_32bit) {
   void* area =
       mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
   if (area == MAP_FAILED) return Answer{-1, errno, {}};
   long result = 0;
-  asm volatile("int $0x80"
-               : "=a"(result)
-               : "a"(kIoctlI386), "b"(static_cast<long>(fd)), "c"(request), "d"(area)
-               : "memory", "r8", "r9", "r10", "r11");
+  if (as_32bit) {
+    asm volatile("int $0x80"
+                 : "=a"(result)
+                 : "a"(kIoctlI386), "b"(static_cast<long>(fd)), "c"(request), "d"(area)
+                 : "memory", "r8", "r9", "r10", "r11");
+  } else {
+    result = ioctl(fd, request, area);
+    if (result < 0) result = -errno;
+  }
   const int value = static_cast<int>(result);
-  Answer answer{value < 0 ? -1 : value, value < 0 ? -value : 0, {}};
   const auto* bytes = static_cast<const std::uint8_t*>(area);
-  answer.bytes.assign(bytes, bytes + size);
+  Answer answer{value < 0 ? -1 : value, value < 0 ? -value : 0, {bytes, bytes + size}};
   munmap(area, size);
   return answer;
 }
-#endif
 
 std::vector<std::uint8_t> text_bytes(const std::string& text) {
   return std::vector<std::uint8_t>(text.begin(), text.end() + 1);  // with the terminating zero
 }
 
-struct IoctlCase {
-  const char* name;
-  unsigned long request;
-  std::size_t size;
-  int result;
-  int error;
-  std::vector<std::uint8_t> start;  // how the argument's bytes start after the call
-};
-
 TEST(ServedIoctl, A32BitProgramGetsTheAnswersOfA64BitOne) {
   REQUIRE_SERVED_DEVICE();
-#if !defined(__x86_64__)
-  GTEST_SKIP() << "the 32-bit system call is made from an x86-64 process";
-#else
   if (access("/proc/sys/abi/vsyscall32", F_OK) != 0)
     GTEST_SKIP() << "the kernel runs no 32-bit programs (no IA-32 emulation)";
   char pattern[] = "/tmp/gpio-dll-ioctl.XXXXXX";
@@ -93,33 +74,36 @@ TEST(ServedIoctl, A32BitProgramGetsTheAnswersOfA64BitOne) {
   ASSERT_GE(fd, 0);
 
   const auto& descriptor = sim::SimulatedModule::report_descriptor();
-  std::vector<std::uint8_t> descriptor_answer = {static_cast<std::uint8_t>(descriptor.size()), 0, 0,
-                                                 0};
+  std::vector<std::uint8_t> descriptor_answer = {25, 0, 0, 0};  // its size, then itself
   descriptor_answer.insert(descriptor_answer.end(), descriptor.begin(), descriptor.end());
+  const std::vector<std::uint8_t> usb_0451_5f00 = {3, 0, 0, 0, 0x51, 0x04, 0x00, 0x5F};
   const std::string name = sim::ModuleConfig{}.product_name;
-  const IoctlCase cases[] = {
-      {"HIDIOCGRDESCSIZE", HIDIOCGRDESCSIZE, sizeof(int), 0, 0, {25, 0, 0, 0}},
-      {"HIDIOCGRDESC", HIDIOCGRDESC, sizeof(hidraw_report_descriptor), 0, 0, descriptor_answer},
-      {"HIDIOCGRAWINFO",
-       HIDIOCGRAWINFO,
-       sizeof(hidraw_devinfo),
-       0,
-       0,
-       {3, 0, 0, 0, 0x51, 0x04, 0x00, 0x5F}},
-      {"HIDIOCGRAWNAME", HIDIOCGRAWNAME(128), 128, static_cast<int>(name.size() + 1), 0,
-       text_bytes(name)},
-      {"HIDIOCGRAWUNIQ", HIDIOCGRAWUNIQ(64), 64, 8, 0, text_bytes("SIM0002")},
-      {"HIDIOCGRAWUNIQ, short", HIDIOCGRAWUNIQ(4), 4, 4, 0, {'S', 'I', 'M', '0'}},
-      {"not hidraw's", _IOR('X', 1, int), sizeof(int), -1, ENOTTY, {0, 0, 0, 0}},
+  struct Case {
+    const char* name;
+    unsigned long request;
+    std::size_t size;
+    Answer expected;  // the argument's first bytes after the call
   };
-  for (const IoctlCase& c : cases) {
+  const Case cases[] = {
+      {"HIDIOCGRDESCSIZE", HIDIOCGRDESCSIZE, sizeof(int), {0, 0, {25, 0, 0, 0}}},
+      {"HIDIOCGRDESC", HIDIOCGRDESC, sizeof(hidraw_report_descriptor), {0, 0, descriptor_answer}},
+      {"HIDIOCGRAWINFO", HIDIOCGRAWINFO, sizeof(hidraw_devinfo), {0, 0, usb_0451_5f00}},
+      {"HIDIOCGRAWNAME",
+       HIDIOCGRAWNAME(128),
+       128,
+       {static_cast<int>(name.size() + 1), 0, text_bytes(name)}},
+      {"HIDIOCGRAWUNIQ", HIDIOCGRAWUNIQ(64), 64, {8, 0, text_bytes("SIM0002")}},
+      {"HIDIOCGRAWUNIQ, short", HIDIOCGRAWUNIQ(4), 4, {4, 0, {'S', 'I', 'M', '0'}}},
+      {"not hidraw's", _IOR('X', 1, int), sizeof(int), {-1, ENOTTY, {0, 0, 0, 0}}},
+  };
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const Answer wide = ioctl_64bit(fd, c.request, c.size);
-    EXPECT_EQ(wide.result, c.result);
-    EXPECT_EQ(wide.error, c.error);
-    ASSERT_GE(wide.bytes.size(), c.start.size());
-    EXPECT_TRUE(std::equal(c.start.begin(), c.start.end(), wide.bytes.begin()));
-    const Answer narrow = ioctl_32bit(fd, c.request, c.size);
+    const Answer wide = call_ioctl(fd, c.request, c.size, false);
+    EXPECT_EQ(wide.result, c.expected.result);
+    EXPECT_EQ(wide.error, c.expected.error);
+    ASSERT_GE(wide.bytes.size(), c.expected.bytes.size());
+    EXPECT_TRUE(std::equal(c.expected.bytes.begin(), c.expected.bytes.end(), wide.bytes.begin()));
+    const Answer narrow = call_ioctl(fd, c.request, c.size, true);
     EXPECT_EQ(narrow.result, wide.result);
     EXPECT_EQ(narrow.error, wide.error);
     EXPECT_EQ(narrow.bytes, wide.bytes);
@@ -127,8 +111,8 @@ TEST(ServedIoctl, A32BitProgramGetsTheAnswersOfA64BitOne) {
   close(fd);
   server.stop();
   std::filesystem::remove_all(dir);
-#endif
 }
+#endif
 
 }  // namespace
 }  // namespace gpio_dll

@@ -20,7 +20,8 @@ trap 'rm -rf "$tmp"' EXIT
 
 # The names of a binary's export table, one a line.
 exports() {
-  "$objdump" -p "$1" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p'
+  "$objdump" -p "$1" |
+    sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/s/^[[:space:]]*\[ *[0-9]*\] //p'
 }
 
 # The names the public headers export: NAME of `class GPIO_DLL_API NAME`, and the function name
@@ -68,11 +69,9 @@ while read -r name; do
     fail "gpio_dll.dll exports $name, which no public header marks GPIO_DLL_API"
   fi
 done <"$tmp/dll-names"
-sort -u "$tmp/dll-found" | comm -23 "$tmp/api" - | while read -r missing; do
-  echo "FAIL: gpio_dll.dll does not export $missing"
-  touch "$tmp/missing"
+for missing in $(sort -u "$tmp/dll-found" | comm -23 "$tmp/api" -); do
+  fail "gpio_dll.dll does not export $missing"
 done
-[ ! -e "$tmp/missing" ] || status=1
 
 # gpio-dll.exe: a program exports nothing.
 exports "$ship/gpio-dll.exe" >"$tmp/exe-exports"
@@ -87,12 +86,12 @@ for file in gpio_dll.dll gpio_dll_com.dll gpio-dll.exe; do
   "$objdump" -t "$shipped" | grep -q '^\[ *[0-9]*\]' && fail "$file carries a symbol table"
   "$objcopy" --dump-section .gnu_debuglink="$tmp/link" "$shipped" "$tmp/copy" 2>/dev/null ||
     fail "$file has no debug link"
-  link=$([ -f "$tmp/link" ] && tr '\0' '\n' <"$tmp/link" | head -n 1)
+  link=$(cat "$tmp/link" 2>/dev/null | tr '\0' '\n' | head -n 1)
   [ "$link" = "$file.debug" ] || fail "$file links to '$link', not $file.debug"
   "$objdump" -h "$ship/$file.debug" 2>/dev/null | grep -q ' \.debug_info ' ||
     fail "$file.debug holds no debug information"
   rm -f "$tmp/link"
-  echo "$file: $size bytes, debug information in $file.debug"
+  echo "$file: $size bytes"
 done
 
 [ $status -eq 0 ] && echo "shipped binaries: passed"
