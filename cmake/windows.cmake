@@ -12,6 +12,8 @@ set(CMAKE_SHARED_LIBRARY_PREFIX "")
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_compile_options(-fno-reorder-blocks-and-partition)
 endif()
+# Release builds too carry debug information, which the shipped binaries keep beside them.
+string(APPEND CMAKE_CXX_FLAGS_RELEASE " -g")
 # The Windows headers: no min/max macros, and the API of Windows 7 on.
 add_compile_definitions(NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 

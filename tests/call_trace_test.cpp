@@ -58,6 +58,36 @@ TEST_F(CallTrace, AnApiTraceShowsTheSystemsTextForTheLastError) {
   });
 }
 
+// The setup library's errors keep Windows' numbers everywhere; where the system numbers its own
+// errors otherwise, their texts are Windows' words.
+TEST_F(CallTrace, ASetupCallShowsWindowsTextForItsErrors) {
+#if defined(_WIN32)
+  const std::string too_small = system_error_text(122), no_more = system_error_text(259);
+#else
+  const std::string too_small = "The data area passed to a system call is too small.";
+  const std::string no_more = "No more data is available.";
+#endif
+  struct Case {
+    std::int32_t error;
+    std::string text;
+  };
+  for (const Case& c : {Case{122, too_small}, Case{259, no_more}, Case{0, system_error_text(0)},
+                        Case{2, system_error_text(2)}}) {
+    on_fresh_thread([&] {
+      ModuleState& state = ModuleState::current();
+      auto& window = diagnostics::debug_window(state);
+      window.show();
+      state.last_error = c.error;
+      transport::setup_api_trace(state, "SetupDiEnumDeviceInterfaces");
+      EXPECT_EQ(
+          window.ListBox1.lines(),
+          (std::vector<std::string>{"", "SetupDiEnumDeviceInterfaces", "  Result = " + c.text}))
+          << c.error;
+      EXPECT_FALSE(c.text.empty()) << c.error;
+    });
+  }
+}
+
 TEST_F(CallTrace, TheListIsCutBy100OddPositionsAbove500Lines) {
   on_fresh_thread([&] {
     ModuleState& state = ModuleState::current();

@@ -308,11 +308,16 @@ void on_poll(fuse_req_t req, fuse_ino_t ino, fuse_file_info* fi, fuse_pollhandle
   fuse_reply_poll(req, POLLOUT | (file->queue.empty() ? 0 : POLLIN));
 }
 
-void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file_info*,
-              unsigned flags, const void*, size_t, size_t out_size) {
+// The hidraw ioctls' arguments are laid out alike for 32- and 64-bit programs (fixed-width
+// fields only), so a 32-bit program's ioctl (FUSE_IOCTL_COMPAT) gets the same answer, as the
+// kernel's hidraw gives it.
+static_assert(sizeof(int) == 4 && sizeof(hidraw_devinfo) == 8 &&
+              sizeof(hidraw_report_descriptor) == 4 + HID_MAX_DESCRIPTOR_SIZE);
+
+void on_ioctl(fuse_req_t req, fuse_ino_t ino, unsigned int cmd, void*, fuse_file_info*, unsigned,
+              const void*, size_t, size_t out_size) {
   Server& server = server_of(req);
-  if (!server.is_hidraw(ino) || (flags & FUSE_IOCTL_COMPAT) != 0)
-    return void(fuse_reply_err(req, ENOTTY));
+  if (!server.is_hidraw(ino)) return void(fuse_reply_err(req, ENOTTY));
   ServedNode& served = server.module_of(ino);
   const auto& descriptor = SimulatedModule::report_descriptor();
   const NodeFaults& faults = served.faults;

@@ -31,11 +31,26 @@ struct Guid {
 inline constexpr Guid kHidClassGuid = {
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
+// Errors of Windows' setup library that every enumeration meets: the query for the size of an
+// interface's detail record, asked with no room, fails for lack of room; the query for the
+// interface after the last finds no more. Every backend reports these numbers, so that the trace of
+// a discovery reads the same on every platform.
+inline constexpr std::int32_t kErrorInsufficientBuffer = 122;
+inline constexpr std::int32_t kErrorNoMoreItems = 259;
+
 // One present device interface.
 struct DeviceInterface {
   Guid class_guid;
   std::uint32_t flags = 1;  // active
   std::string path;
+  // The error with which the query for the size of its detail record failed.
+  std::int32_t size_query_error = kErrorInsufficientBuffer;
+};
+
+// The present device interfaces, and the error with which their enumeration ended.
+struct InterfaceList {
+  std::vector<DeviceInterface> interfaces;
+  std::int32_t end_error = kErrorNoMoreItems;
 };
 
 // An overlapped read: the report area and the completion record. The backend keeps its own
@@ -61,7 +76,7 @@ class PlatformPort {
 
   virtual Guid hid_class_guid() = 0;
   // The HID device interfaces present now, in a stable order.
-  virtual std::vector<DeviceInterface> present_interfaces() = 0;
+  virtual InterfaceList present_interfaces() = 0;
 
   // Opens a device for reading and writing, shared; `overlapped` for the read handle.
   // kInvalidHandle on failure.

@@ -10,4 +10,9 @@ namespace gpio_dll {
 // the text (with its line end) would not fit in 128 characters.
 std::string system_error_text(std::int32_t error);
 
+// The text for an error number of Windows' setup library, which device discovery reports on every
+// platform: on Windows the system's own; elsewhere, where the system numbers its errors otherwise,
+// Windows' words for the errors discovery meets (122, 259), and the system's text for any other.
+std::string setup_error_text(std::int32_t error);
+
 }  // namespace gpio_dll

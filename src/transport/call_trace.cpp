@@ -9,8 +9,22 @@
 namespace gpio_dll::transport {
 
 namespace {
+
 constexpr std::size_t kDumpRowBytes = 16;
+
+void api_trace_with(ModuleState& state, std::string_view label,
+                    std::string (*error_text)(std::int32_t)) {
+  auto& window = state.debug_window();
+  if (state.last_error != 0) window.process_pending_messages();
+  if (window.shown()) {
+    trace_line(state, "");
+    trace_line(state, label);
+    trace_line(state, "  Result = " + error_text(state.last_error));
+  }
+  scroll_to_end(state);
 }
+
+}  // namespace
 
 bool tracing(ModuleState& state) {
   return state.debug_window().shown();
@@ -23,14 +37,11 @@ void trace_line(ModuleState& state, std::string_view line) {
 }
 
 void api_trace(ModuleState& state, std::string_view label) {
-  auto& window = state.debug_window();
-  if (state.last_error != 0) window.process_pending_messages();
-  if (window.shown()) {
-    trace_line(state, "");
-    trace_line(state, label);
-    trace_line(state, "  Result = " + system_error_text(state.last_error));
-  }
-  scroll_to_end(state);
+  api_trace_with(state, label, system_error_text);
+}
+
+void setup_api_trace(ModuleState& state, std::string_view label) {
+  api_trace_with(state, label, setup_error_text);
 }
 
 void report_dump(ModuleState& state, std::span<const std::uint8_t> report, bool to_received_field) {

@@ -22,6 +22,9 @@ void trace_line(ModuleState& state, std::string_view line);
 // After a platform call: an empty line, the label, and "  Result = " with the system's text for
 // the last error value; then scrolls to the end.
 void api_trace(ModuleState& state, std::string_view label);
+// The same after a call of Windows' setup library, whose error numbers are Windows' on every
+// platform: the text is Windows' for them.
+void setup_api_trace(ModuleState& state, std::string_view label);
 
 // The report's bytes after the identifier, 16 per line; with `to_received_field` each byte's two
 // digits are also appended to the debug window's received-data field.

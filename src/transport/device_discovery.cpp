@@ -32,10 +32,10 @@ void after_handle_call(ModuleState& state) {
   state.last_error = port_of(state).last_error();
 }
 
-// Steps of the Windows setup library that have no platform call of their own here: they cannot
-// fail, so the trace shows success.
-void without_call(ModuleState& state, std::int32_t result) {
-  state.last_error = 0;
+// Steps of the Windows setup library, whose outcome the port's enumeration reported up front:
+// the error the call left, with Windows' number.
+void setup_call(ModuleState& state, std::int32_t error, std::int32_t result) {
+  state.last_error = error;
   state.last_api_result = result;
 }
 
@@ -51,7 +51,9 @@ void trace_guid(ModuleState& state, const Guid& guid) {
 void trace_interface(ModuleState& state, std::size_t index, const DeviceInterface& iface) {
   if (!tracing(state)) return;
   trace_line(state, "  DeviceInfoSet for device #" + std::to_string(index) + ": ");
-  trace_line(state, "  cbSize = " + std::to_string(kInterfaceDataSize));
+  // Appended rather than prefixed: GCC 12 at -O3 takes the prefix of a short constant number's
+  // text for an overlapping copy (-Wrestrict).
+  trace_line(state, std::string("  cbSize = ").append(std::to_string(kInterfaceDataSize)));
   trace_line(state, "  InterfaceClassGuid.Data1 = " + hex_digits(iface.class_guid.data1));
   trace_line(state, "  InterfaceClassGuid.Data2 = " + hex_digits(iface.class_guid.data2));
   trace_line(state, "  InterfaceClassGuid.Data3 = " + hex_digits(iface.class_guid.data3));
@@ -163,7 +165,8 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
   api_trace(state, "GetHidGuid");
   trace_guid(state, guid);
 
-  const std::vector<DeviceInterface> interfaces = port.present_interfaces();
+  const InterfaceList present = port.present_interfaces();
+  const std::vector<DeviceInterface>& interfaces = present.interfaces;
   after_handle_call(state);
   api_trace(state, "SetupDiClassDevs");
 
@@ -172,28 +175,33 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
   bool found = false;
   OpenFailureCollector open_failures;
   for (std::size_t index = 0; !found; ++index) {
+    // The enumeration ends when the call for the next index fails.
     const bool listed = index < interfaces.size();
-    without_call(state, listed ? 1 : 0);
-    api_trace(state, "SetupDiEnumDeviceInterfaces");
+    setup_call(state, listed ? 0 : present.end_error, listed ? 1 : 0);
+    setup_api_trace(state, "SetupDiEnumDeviceInterfaces");
     if (!listed) break;
     const DeviceInterface& iface = interfaces[index];
     trace_interface(state, index, iface);
 
     // The detail record: a 4-byte size field, then the path and its terminating zero.
     const std::uint32_t required = 4 + static_cast<std::uint32_t>(iface.path.size()) + 1;
-    without_call(state, 0);
-    api_trace(state, "SetupDiGetDeviceInterfaceDetail");
+    // Asked for the size with no room, the call fails for lack of it.
+    setup_call(state, iface.size_query_error, 0);
+    setup_api_trace(state, "SetupDiGetDeviceInterfaceDetail");
     if (tracing(state)) {
       trace_line(state, "  (OK to say too small)");
       trace_line(state, "  Required buffer size for the data: " + std::to_string(required));
     }
-    without_call(state, 1);
-    api_trace(state, " Result of second call: ");
+    setup_call(state, 0, 1);
+    setup_api_trace(state, " Result of second call: ");
     if (tracing(state))
       trace_line(state, "  MyDeviceInterfaceDetailData.cbSize: " + std::to_string(kDetailDataSize));
 
     state.device_path = iface.path;
-    if (tracing(state)) trace_line(state, "  Device pathname: " + std::string(4, ' ') + iface.path);
+    if (tracing(state)) {
+      trace_line(state, "  Device pathname: ");
+      trace_line(state, "    " + iface.path);
+    }
 
     // An open that the inner identification of the window's start-up made in between is
     // closed before its slot is reused.
@@ -224,8 +232,8 @@ bool discover_module(ModuleState& state, std::string& vendor, std::string& produ
       release_handle(state, state.HIDHandle, "CloseHandle");
     }
   }
-  without_call(state, 1);
-  api_trace(state, "DestroyDeviceInfoList");
+  setup_call(state, 0, 1);
+  setup_api_trace(state, "DestroyDeviceInfoList");
 
   if (found) {
     learn_capabilities(state);

@@ -82,7 +82,8 @@ void use_first_module() {
 std::vector<HidDeviceInfo> list_devices() {
   auto port = transport::chosen_platform(ModuleState::current());
   std::vector<HidDeviceInfo> devices;
-  for (const auto& iface : port->present_interfaces()) {
+  const transport::InterfaceList present = port->present_interfaces();
+  for (const auto& iface : present.interfaces) {
     HidDeviceInfo info;
     info.path = iface.path;
     const transport::Handle handle = port->open(iface.path, false);

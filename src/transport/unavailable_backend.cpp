@@ -16,9 +16,7 @@ thread_local std::int32_t t_last_error = 0;
 class UnavailableBackend final : public PlatformPort {
  public:
   Guid hid_class_guid() override { return ok(kHidClassGuid); }
-  std::vector<DeviceInterface> present_interfaces() override {
-    return ok(std::vector<DeviceInterface>{});
-  }
+  InterfaceList present_interfaces() override { return ok(InterfaceList{}); }
   Handle open(const std::string&, bool) override { return fail(ENODEV, kInvalidHandle); }
   bool attributes(Handle, HidAttributes&) override { return fail(EBADF, false); }
   bool capabilities(Handle, HidCapabilities&) override { return fail(EBADF, false); }

@@ -3,13 +3,16 @@
 # module: wine's HID bus (winebus, through udev) finds the served node as /dev/hidraw0 in a
 # private mount namespace whose /sys holds the sysfs entries libudev expects for it. Then
 # `gpio-dll.exe identify` and a word written and read back go through SetupDi, HidD_* and
-# overlapped ReadFile to the module.
+# overlapped ReadFile to the module, and the call trace shows what the setup library's calls
+# returned. In a 32-bit prefix (win32) wine's HID bus is a 32-bit program, whose ioctls reach the
+# served node as 32-bit ones; in a 64-bit prefix (win64, where a 32-bit tool runs under WoW64)
+# they are 64-bit.
 #
-# usage: hid_under_wine.sh GPIO_DLL_SIM GPIO_DLL_EXE WINE_LOADER PREFIX
+# usage: hid_under_wine.sh GPIO_DLL_SIM GPIO_DLL_EXE WINE_LOADER PREFIX [win32|win64]
 # Exit 77 (skipped) without root, /dev/fuse, unshare or the host's gpio-dll-sim, unless
 # GPIO_DLL_REQUIRE_SERVED_DEVICE is set.
 set -eu
-sim=$1 tool=$2 loader=$3 prefix=$4
+sim=$1 tool=$2 loader=$3 prefix=$4 arch=${5:-win64}
 
 support=$(cd "$(dirname "$0")/../support" && pwd)/served_device.sh
 # shellcheck source=../support/served_device.sh
@@ -21,7 +24,7 @@ export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 unset DISPLAY
 # A prefix of this test's own, whose wine server and device services start in the namespace.
 if [ ! -f "$prefix/system.reg" ]; then
-  "$loader" wineboot --init >/dev/null 2>&1 || true
+  WINEARCH=$arch "$loader" wineboot --init >/dev/null 2>&1 || true
   # Without SDL wine 8 enumerates HID devices through udev.
   "$loader" reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v 'Enable SDL' \
     /t REG_DWORD /d 0 /f >/dev/null 2>&1
@@ -98,6 +101,19 @@ SYSTEMD_DEVICE_VERIFY_SYSFS=0 unshare --mount --propagation private sh -c "
   if '$loader' '$tool' --device '\\\\?\\hid#no_such_device' identify >/dev/null 2>&1; then
     echo 'a path of no device found a module'; exit 1
   fi
+
+  # The trace: the size query fails for lack of room (122), and the enumeration ends when there
+  # is no more (259), each with the system's text for it.
+  error_text() {
+    wine_tool call GetErrString \$1 | sed -n 's/^GetErrString = \"\\(.*\\)\"\$/\\1/p'
+  }
+  follows() {
+    printf '%s\\n' \"\$1\" | grep -A1 -xF \"\$2\" | grep -qxF \"  Result = \$3\" ||
+      { echo \"no '\$2' with '\$3' in the trace\"; exit 1; }
+  }
+  follows \"\$(wine_tool --trace identify)\" SetupDiGetDeviceInterfaceDetail \"\$(error_text 122)\"
+  follows \"\$(wine_tool --trace --device 'no such device' identify || true)\" \\
+    SetupDiEnumDeviceInterfaces \"\$(error_text 259)\"
 
   wine_tool smbus write-word --yes 0x0b 0x01 0x1234
   word=\$(wine_tool smbus read-word 0x0b 0x01)

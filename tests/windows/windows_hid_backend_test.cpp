@@ -79,6 +79,17 @@ TEST(WindowsHidBackend, OpenFailsWithTheSystemsReason) {
   EXPECT_FALSE(backend.error_text(backend.last_error()).empty());
 }
 
+// The setup library's own errors reach the port: the enumeration ends for want of more items, and
+// each interface's size query fails for lack of room.
+TEST(WindowsHidBackend, TheEnumerationKeepsTheSetupLibrarysErrors) {
+  WindowsHidBackend backend;
+  const InterfaceList present = backend.present_interfaces();
+  EXPECT_EQ(backend.last_error(), 0);
+  EXPECT_EQ(present.end_error, ERROR_NO_MORE_ITEMS);
+  for (const DeviceInterface& iface : present.interfaces)
+    EXPECT_EQ(iface.size_query_error, ERROR_INSUFFICIENT_BUFFER) << iface.path;
+}
+
 TEST(WindowsHidBackend, UnknownAndClosedHandlesFailAsInvalid) {
   WindowsHidBackend backend;
   TempFile file({1, 2, 3});

@@ -172,11 +172,13 @@ Guid HidrawBackend::hid_class_guid() {
   return kHidClassGuid;
 }
 
-std::vector<DeviceInterface> HidrawBackend::present_interfaces() {
+InterfaceList HidrawBackend::present_interfaces() {
+  InterfaceList present;
   if (!only_node_.empty()) {
     // Listed whether it is there or not: opening it then says what is wrong with the name.
+    present.interfaces.push_back(DeviceInterface{kHidClassGuid, 1, only_node_});
     succeed();
-    return {DeviceInterface{kHidClassGuid, 1, only_node_}};
+    return present;
   }
   std::vector<std::pair<int, std::string>> found;
   if (DIR* dir = ::opendir(class_dir_.c_str())) {
@@ -188,9 +190,8 @@ std::vector<DeviceInterface> HidrawBackend::present_interfaces() {
   }
   // Numeric order, so that hidraw2 comes before hidraw10.
   std::sort(found.begin(), found.end());
-  std::vector<DeviceInterface> present;
   for (const auto& [number, name] : found)
-    present.push_back(DeviceInterface{kHidClassGuid, 1, device_dir_ + "/" + name});
+    present.interfaces.push_back(DeviceInterface{kHidClassGuid, 1, device_dir_ + "/" + name});
   succeed();  // no hidraw class at all is an empty set, not a failure
   return present;
 }

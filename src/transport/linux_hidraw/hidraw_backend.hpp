@@ -28,7 +28,7 @@ class HidrawBackend final : public PlatformPort {
                                                     std::string class_dir);
 
   Guid hid_class_guid() override;
-  std::vector<DeviceInterface> present_interfaces() override;
+  InterfaceList present_interfaces() override;
   Handle open(const std::string& path, bool overlapped) override;
   bool attributes(Handle handle, HidAttributes& attributes) override;
   bool capabilities(Handle handle, HidCapabilities& capabilities) override;

@@ -143,11 +143,11 @@ Guid SimulatedBackend::hid_class_guid() {
   return kHidClassGuid;
 }
 
-std::vector<DeviceInterface> SimulatedBackend::present_interfaces() {
+InterfaceList SimulatedBackend::present_interfaces() {
   std::lock_guard lock(mutex_);
-  std::vector<DeviceInterface> present;
+  InterfaceList present;
   for (const auto& dev : devices_)
-    if (dev.plugged) present.push_back(DeviceInterface{kHidClassGuid, 1, dev.path});
+    if (dev.plugged) present.interfaces.push_back(DeviceInterface{kHidClassGuid, 1, dev.path});
   succeed();
   return present;
 }

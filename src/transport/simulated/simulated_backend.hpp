@@ -35,7 +35,7 @@ class SimulatedBackend final : public PlatformPort {
 
   // PlatformPort.
   Guid hid_class_guid() override;
-  std::vector<DeviceInterface> present_interfaces() override;
+  InterfaceList present_interfaces() override;
   Handle open(const std::string& path, bool overlapped) override;
   bool attributes(Handle handle, HidAttributes& attributes) override;
   bool capabilities(Handle handle, HidCapabilities& capabilities) override;

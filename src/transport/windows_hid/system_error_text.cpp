@@ -21,4 +21,8 @@ std::string system_error_text(std::int32_t error) {
   return std::string(buffer, length - kLineEnd);
 }
 
+std::string setup_error_text(std::int32_t error) {
+  return system_error_text(error);
+}
+
 }  // namespace gpio_dll

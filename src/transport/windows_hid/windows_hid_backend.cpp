@@ -57,6 +57,9 @@ GUID hid_guid() {
   return g;
 }
 
+static_assert(kErrorInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER &&
+              kErrorNoMoreItems == ERROR_NO_MORE_ITEMS);
+
 // HID strings hold at most 126 UTF-16 units; the buffer leaves room for a longer one's start.
 constexpr std::size_t kDeviceTextUnits = 256;
 
@@ -102,20 +105,29 @@ Guid WindowsHidBackend::hid_class_guid() {
   return ok(guid_of(hid_guid()));
 }
 
-std::vector<DeviceInterface> WindowsHidBackend::present_interfaces() {
+InterfaceList WindowsHidBackend::present_interfaces() {
   GUID g = hid_guid();
-  std::vector<DeviceInterface> found;
+  InterfaceList found;
   HDEVINFO set = SetupDiGetClassDevsA(&g, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-  if (set == INVALID_HANDLE_VALUE) return fail_with_last(found);
+  if (set == INVALID_HANDLE_VALUE) {
+    // Enumerating a set that is not there fails at once.
+    found.end_error = ERROR_INVALID_HANDLE;
+    return fail_with_last(found);
+  }
   constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
   // Paths are short; anything larger is not a device path.
   constexpr DWORD kMaxDetailBytes = 64 * 1024;
   for (DWORD index = 0;; ++index) {
     SP_DEVICE_INTERFACE_DATA data{};
     data.cbSize = sizeof data;
-    if (!SetupDiEnumDeviceInterfaces(set, nullptr, &g, index, &data)) break;
+    if (!SetupDiEnumDeviceInterfaces(set, nullptr, &g, index, &data)) {
+      found.end_error = static_cast<std::int32_t>(GetLastError());
+      break;
+    }
+    // Asked with no room, the query fails and says how much room the record needs.
     DWORD needed = 0;
     SetupDiGetDeviceInterfaceDetailA(set, &data, nullptr, 0, &needed, nullptr);
+    const auto size_query_error = static_cast<std::int32_t>(GetLastError());
     if (needed <= kPathOffset || needed > kMaxDetailBytes) continue;
     std::vector<std::max_align_t> area((needed + sizeof(std::max_align_t) - 1) /
                                        sizeof(std::max_align_t));
@@ -127,7 +139,8 @@ std::vector<DeviceInterface> WindowsHidBackend::present_interfaces() {
     iface.class_guid = guid_of(data.InterfaceClassGuid);
     iface.flags = data.Flags;
     iface.path.assign(detail->DevicePath, strnlen(detail->DevicePath, room));
-    found.push_back(std::move(iface));
+    iface.size_query_error = size_query_error;
+    found.interfaces.push_back(std::move(iface));
   }
   SetupDiDestroyDeviceInfoList(set);
   return ok(found);
