@@ -1,7 +1,8 @@
 // The creatable class cls_GPIO_DLL: IDispatch written over the library's method table, so that
 // every by-reference kind a late-binding client passes (VBScript passes its variables as
-// VT_BYREF|VT_VARIANT) reaches the method and is written back; the dual interface's early-bound
-// table calls through it, and the error information of a failed early-bound call is offered.
+// VT_BYREF|VT_VARIANT) reaches the method, and the arguments the method writes are written back;
+// the dual interface's early-bound table calls through it, and the error information of a failed
+// early-bound call is offered.
 #pragma once
 
 #include <ole2.h>
