@@ -20,6 +20,7 @@
 #include "base/module_state.hpp"
 #include "diagnostics/fltk/form_views.hpp"
 #include "diagnostics/wall_clock.hpp"
+#include "diagnostics/window_event_queue.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -60,17 +61,12 @@ class FltkWindowing::Impl {
     std::promise<void> started;
     gui_ = std::thread([this, display, &started] { gui_loop(display, started); });
     started.get_future().wait();
-    events_ = std::thread([this] { event_loop(); });
+    events_.start();
   }
 
   void stop() {
-    {
-      std::lock_guard lock(event_mutex_);
-      if (stopped_) return;
-      stopped_ = true;
-    }
-    event_ready_.notify_all();
-    if (events_.joinable()) events_.join();
+    if (events_.stopped()) return;
+    events_.stop();
     Fl::awake(static_cast<void*>(nullptr));
     if (gui_.joinable()) gui_.join();
   }
@@ -102,18 +98,10 @@ class FltkWindowing::Impl {
   }
 
   void deliver(std::shared_ptr<ModuleState> owner, std::function<void()> event) {
-    {
-      std::lock_guard lock(event_mutex_);
-      if (stopped_) return;
-      events_queue_.emplace_back(std::move(owner), std::move(event));
-    }
-    event_ready_.notify_all();
+    events_.deliver(std::move(owner), std::move(event));
   }
 
-  void wait_events_idle() {
-    std::unique_lock lock(event_mutex_);
-    event_idle_.wait(lock, [&] { return events_queue_.empty() && !event_running_; });
-  }
+  void wait_events_idle() { events_.wait_idle(); }
 
   // Snapshots are taken on the model's thread; the views live on the GUI thread.
   void publish(const WindowModel& window, bool now, std::function<void(View&)> then = {}) {
@@ -200,11 +188,7 @@ class FltkWindowing::Impl {
     XSetIOErrorHandler(on_io_error);
     XSetIOErrorExitHandler(fl_display, on_io_error_exit, nullptr);
     started.set_value();
-    while (!display_lost_) {
-      {
-        std::lock_guard lock(event_mutex_);
-        if (stopped_) break;
-      }
+    while (!display_lost_ && !events_.stopped()) {
       Fl::wait(0.1);
       drain(this);
     }
@@ -223,48 +207,14 @@ class FltkWindowing::Impl {
     Fl::unlock();
   }
 
-  void event_loop() {
-    for (;;) {
-      std::pair<std::shared_ptr<ModuleState>, std::function<void()>> next;
-      {
-        std::unique_lock lock(event_mutex_);
-        event_ready_.wait(lock, [&] { return stopped_ || !events_queue_.empty(); });
-        if (stopped_) return;
-        next = std::move(events_queue_.front());
-        events_queue_.pop_front();
-        event_running_ = true;
-      }
-      {
-        std::lock_guard operation(next.first->operation_mutex);
-        next.second();
-        if (auto* w = existing_debug_window(*next.first)) w->refresh();
-        if (auto* g = existing_login_form(*next.first)) g->refresh();
-      }
-      // The event and its captures too: a waiter told "idle" may expect the state released.
-      next = {};
-      {
-        std::lock_guard lock(event_mutex_);
-        event_running_ = false;
-      }
-      event_idle_.notify_all();
-    }
-  }
-
   FltkWindowing& self_;
   std::thread gui_;
-  std::thread events_;
+  WindowEventQueue events_;
   std::atomic<bool> display_lost_ = false;
 
   std::mutex work_mutex_;
   std::deque<std::function<void()>> work_;
   bool gui_done_ = false;
-
-  std::mutex event_mutex_;
-  std::condition_variable event_ready_;
-  std::condition_variable event_idle_;
-  std::deque<std::pair<std::shared_ptr<ModuleState>, std::function<void()>>> events_queue_;
-  bool event_running_ = false;
-  bool stopped_ = false;
 
   std::mutex box_mutex_;
   std::condition_variable box_opened_;
