@@ -51,8 +51,13 @@ int run_list(Tool& tool, Args& args) {
 
 int run_debug_window(Tool& tool, Args& args) {
   expect_count(args, 0, "gpio-dll debug-window");
-  if (!debug_window::on_display())
+  if (!debug_window::on_display()) {
+#ifdef _WIN32
+    throw UsageError{"no desktop: the debug window needs an interactive session"};
+#else
     throw UsageError{"no display: the debug window needs one (is DISPLAY set?)"};
+#endif
+  }
   std::string none;
   tool.dll().ShowDbg(none);
   debug_window::wait_until_closed();

@@ -1,6 +1,7 @@
 // What only a window toolkit can do for the window models: show and hide windows, message boxes,
 // processing pending window messages, repainting, the clipboard, a repeating timer and the time
-// of day. Two implementations: headless (tests, machines without a display) and FLTK.
+// of day. Three implementations: headless (tests, machines without a display), FLTK, and Win32
+// on Windows.
 #pragma once
 
 #include <cstdint>
@@ -58,8 +59,8 @@ class WindowingPort {
   virtual std::string general_date() = 0;
 };
 
-// The windowing the component uses: FLTK where a display can be opened and the build has it,
-// headless otherwise. Tests put a headless one in place.
+// The windowing the component uses: the build's toolkit front end (Win32 on Windows, FLTK
+// elsewhere) where windows can be shown, headless otherwise. Tests put a headless one in place.
 WindowingPort& windowing();
 void set_windowing(std::shared_ptr<WindowingPort> port);
 
