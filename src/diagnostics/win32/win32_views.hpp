@@ -65,6 +65,10 @@ class Win32View {
   static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 };
 
+std::unique_ptr<Win32View> make_form1_window(std::shared_ptr<ModuleState> owner,
+                                             Win32Windowing& port);
+std::unique_ptr<Win32View> make_gate_window(std::shared_ptr<ModuleState> owner,
+                                            Win32Windowing& port);
 std::unique_ptr<Win32View> make_win32_view(WindowModel::Kind kind,
                                            std::shared_ptr<ModuleState> owner,
                                            Win32Windowing& port);
