@@ -3,7 +3,8 @@
 #   1. a silent install (msiexec /i /qn);
 #   2. its files, and both servers' registry entries as each architecture's programs see them;
 #   3. the VBScript client (64- and 32-bit cscript) and the C++ clients, late and early bound,
-#      32- and 64-bit, against the installed servers, which find no module here;
+#      32- and 64-bit, against the installed servers, which find no module here; a C program
+#      built against the installed header and import libraries, run on the installed library;
 #   4. a silent uninstall (msiexec /x /qn);
 #   5. no file and no registry entry left that was not there before;
 # then the servers registered by their own DllRegisterServer at the same places give the same
@@ -101,6 +102,18 @@ for arch in x86_64 i686; do
     "$build_root/$arch/bin/com_client_tests.exe" --gtest_brief=1 ||
     fail "the $arch C++ client failed against the installed server"
 done
+
+step "a program built against the installed header and import library, 64- and 32-bit"
+build=$(mktemp -d /tmp/gpio-dll-developer.XXXXXX)
+for arch in x86_64 i686; do
+  [ "$arch" = x86_64 ] && { dir=$dir64 loader=$wine64_loader; } || { dir=$dir32 loader=$wine32_loader; }
+  "$arch-w64-mingw32-gcc" -std=c99 -Wall -Wextra -Werror -I"$(unix_path "$dir64")/include" \
+    "$source_dir/tests/installer/developer_program.c" -L"$(unix_path "$dir")/lib" -lgpio_dll \
+    -o "$build/developer-$arch.exe" || fail "the $arch program does not build against the installed files"
+  WINEPATH="$dir" "$wine_run" "$prefix" "$loader" "$build/developer-$arch.exe" ||
+    fail "the $arch program does not run against the installed gpio_dll.dll"
+done
+rm -rf "$build"
 
 step "silent uninstall"
 wine64 msiexec /x "Z:$(printf '%s' "$msi" | tr / '\\')" /qn || fail "msiexec /x failed"
