@@ -20,10 +20,15 @@ wine_run=$source_dir/scripts/wine-run
 com_wine=$source_dir/tests/automation_server/com_wine.sh
 prefix=$build_root/wineprefix-installer
 wine64_loader=/usr/lib/wine/wine64 wine32_loader=/usr/lib/wine/wine
-clsid='D596FE01-7633-4C3C-876D-E85CB6214FE6'
-libid='316B209D-AA77-4093-B0AD-832481BEDF32'
-iid='8C766CF6-ACED-4BB7-B945-85574CA05C0C'
-progid='GPIO_DLL.cls_GPIO_DLL'
+# The server's identity, from the library's header.
+identity() {
+  sed -n "s/^inline constexpr std::string_view $1 = \"\\([^\"]*\\)\";.*/\\1/p" \
+    "$source_dir/include/gpio_dll/automation.hpp"
+}
+clsid=$(identity kClassId) libid=$(identity kLibraryId) iid=$(identity kInterfaceId)
+progid=$(identity kProgId)
+[ -n "$clsid" ] && [ -n "$libid" ] && [ -n "$iid" ] && [ -n "$progid" ] ||
+  { echo "installer_wine.sh: no identity in include/gpio_dll/automation.hpp" >&2; exit 2; }
 dir64='C:\Program Files\gpio_dll' dir32='C:\Program Files (x86)\gpio_dll'
 drive_c=$prefix/drive_c
 files64=(gpio_dll_com.dll gpio_dll.dll gpio-dll.exe README.md include/gpio_dll/gpio_dll.h
@@ -148,4 +153,5 @@ if ! diff "$prefix.registered-entries" "$prefix.installed-entries"; then
   fail "the installer's entries (>) differ from DllRegisterServer's (<)"
 fi
 server -k
+rm -rf "$prefix"  # kept when the test fails, to look into
 echo "installer under wine: passed"
