@@ -5,11 +5,7 @@
 #include <cstring>
 
 #include "call_format.hpp"
-
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "console/console.hpp"
 
 namespace gpio_dll::cli {
 
@@ -17,9 +13,7 @@ namespace {
 
 // Standard input or output carries bytes as they are: no line-end translation on Windows.
 std::FILE* binary(std::FILE* stream) {
-#ifdef _WIN32
-  _setmode(_fileno(stream), _O_BINARY);
-#endif
+  console::use_binary(stream);
   return stream;
 }
 

@@ -3,42 +3,31 @@
 #include <cstdlib>
 #include <iostream>
 
-#ifdef _WIN32
-#include <io.h>
-#define GPIO_DLL_ISATTY _isatty
-#define GPIO_DLL_POPEN _popen
-#define GPIO_DLL_PCLOSE _pclose
-#define GPIO_DLL_DEFAULT_PAGER "more"  // the pager every Windows has
-#else
-#include <unistd.h>
-#define GPIO_DLL_ISATTY isatty
-#define GPIO_DLL_POPEN popen
-#define GPIO_DLL_PCLOSE pclose
-#define GPIO_DLL_DEFAULT_PAGER "less -FRX"
-#endif
+#include "console/console.hpp"
 
 namespace gpio_dll::cli {
 
 bool stdin_is_terminal() {
-  return GPIO_DLL_ISATTY(0) != 0;
+  return console::is_console(0);
 }
 
 bool stdout_is_terminal() {
-  return GPIO_DLL_ISATTY(1) != 0;
+  return console::is_console(1);
 }
 
 bool stderr_is_terminal() {
-  return GPIO_DLL_ISATTY(2) != 0;
+  return console::is_console(2);
 }
 
 void page(const std::string& text) {
   if (stdout_is_terminal()) {
     const char* pager = std::getenv("PAGER");
-    const std::string command = pager != nullptr && *pager != '\0' ? pager : GPIO_DLL_DEFAULT_PAGER;
+    const std::string command =
+        pager != nullptr && *pager != '\0' ? pager : console::default_pager();
     std::cout.flush();
-    if (FILE* pipe = GPIO_DLL_POPEN(command.c_str(), "w")) {
+    if (FILE* pipe = console::open_pipe(command.c_str())) {
       const bool written = std::fwrite(text.data(), 1, text.size(), pipe) == text.size();
-      if (GPIO_DLL_PCLOSE(pipe) == 0 && written) return;
+      if (console::close_pipe(pipe) == 0 && written) return;
     }
   }
   std::cout << text << std::flush;

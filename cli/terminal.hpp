@@ -1,5 +1,5 @@
-// What the tool asks of the terminal: whether a stream is one, and a pager. The only file of the
-// tool with operating-system calls.
+// What the tool asks of the terminal: whether a stream is one, and a pager. The system's side of
+// it is the console port (console/).
 #pragma once
 
 #include <cstdio>

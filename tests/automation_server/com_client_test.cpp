@@ -42,6 +42,7 @@ TEST_F(ComClient, ReadsWordsBytesAndBlocksThroughEveryKindOfReference) {
 }
 
 TEST_F(ComClient, AnOverflowReachesTheClientAsAutomationError6WithItsArgumentsWritten) {
+  if (!with_module()) GTEST_SKIP() << "the overflow is found on the way to the module";
   const std::vector<Variant> args = {Variant(I16{-5}), Variant(I32{7}), Variant(I32{7}),
                                      Variant(I16{0x16})};
   const testing::Expected expected = call_library("GPIO_ReadSMBusWord", args);

@@ -5,9 +5,12 @@
 #   register DLL              regsvr32, then the class, threading model, type library and interface
 #                             entries
 #   unregister DLL            regsvr32 /u, then no entry left
-#   vbscript DLL SCRIPT       cscript //nologo SCRIPT: passes when it prints its end marker and
-#                             quits with 0 failures
+#   registered DLL            the entries of `register`, however they were written (an installer)
+#   unregistered DLL          no entry left, however they were removed
+#   vbscript DLL SCRIPT [ARG...]  cscript //nologo SCRIPT ARG...: passes when it prints its end
+#                             marker and quits with 0 failures
 #   shipped DLL               register, then unregister, for the server as it ships
+# DLL is a path of the build machine, or a Windows path (C:\...) of the prefix.
 set -uo pipefail
 [ $# -ge 5 ] || { echo "usage: $0 WINE_RUN PREFIX LOADER ACTION DLL [ARG...]" >&2; exit 2; }
 wine_run=$1 prefix=$2 loader=$3 action=$4 dll=$5
@@ -18,7 +21,12 @@ iid='{8C766CF6-ACED-4BB7-B945-85574CA05C0C}'
 automation_marshaller='{00020424-0000-0000-C000-000000000046}'
 case "$loader" in *wine64) platform=win64 ;; *) platform=win32 ;; esac
 
-windows_path() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
+windows_path() {
+  case "$1" in
+    [A-Za-z]:\\*) printf '%s' "$1" ;;
+    *) printf 'Z:%s' "$(realpath "$1" | tr / '\\')" ;;
+  esac
+}
 wine() { "$wine_run" "$prefix" "$loader" "$@"; }
 fail() { echo "com_wine.sh: $*" >&2; exit 1; }
 # The default or named value of a key, empty when there is none.
@@ -32,8 +40,12 @@ value() {
 }
 
 register() {
+  wine regsvr32 /s "$(windows_path "$dll")" || fail "regsvr32 $dll failed"
+  registered
+}
+
+registered() {
   local path; path=$(windows_path "$dll")
-  wine regsvr32 /s "$path" || fail "regsvr32 $path failed"
   [ "$(value "HKCR\\CLSID\\$clsid\\InprocServer32")" = "$path" ] || fail "InprocServer32 is not $path"
   [ "$(value "HKCR\\CLSID\\$clsid\\InprocServer32" ThreadingModel)" = Apartment ] ||
     fail "ThreadingModel is not Apartment"
@@ -51,8 +63,12 @@ register() {
 }
 
 unregister() {
+  wine regsvr32 /s /u "$(windows_path "$dll")" || fail "regsvr32 /u $dll failed"
+  unregistered
+}
+
+unregistered() {
   local path; path=$(windows_path "$dll")
-  wine regsvr32 /s /u "$path" || fail "regsvr32 /u $path failed"
   wine reg query "HKCR\\CLSID\\$clsid" >/dev/null 2>&1 && fail "the class is still registered"
   wine reg query "HKCR\\GPIO_DLL.cls_GPIO_DLL" >/dev/null 2>&1 && fail "the ProgID is still registered"
   wine reg query "HKCR\\TypeLib\\$libid\\1.0\\0\\$platform" >/dev/null 2>&1 &&
@@ -67,7 +83,8 @@ unregister() {
 
 vbscript() {
   local script=$1 output status
-  output=$(wine cscript //nologo "$(windows_path "$script")" 2>&1)
+  shift
+  output=$(wine cscript //nologo "$(windows_path "$script")" "$@" 2>&1)
   status=$?
   echo "$output"
   grep -q "^END OF CLIENT" <<<"$output" || fail "$script stopped before its end marker"
@@ -77,7 +94,9 @@ vbscript() {
 case "$action" in
   register) register ;;
   unregister) unregister ;;
-  vbscript) vbscript "$1" ;;
+  registered) registered ;;
+  unregistered) unregistered ;;
+  vbscript) vbscript "$@" ;;
   shipped) register && unregister ;;
   *) fail "unknown action $action" ;;
 esac

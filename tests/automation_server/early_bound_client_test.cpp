@@ -266,6 +266,7 @@ TEST_F(ComClient, EarlyBindingCallsEveryMethodThroughItsOwnTableEntry) {
 }
 
 TEST_F(ComClient, AnOverflowIsAutomationError6AsTheCallsStatusWithItsTextInTheErrorInformation) {
+  if (!with_module()) GTEST_SKIP() << "the overflow is found on the way to the module";
   const std::vector<Variant> args = {Variant(I16{-5}), Variant(I32{7}), Variant(I32{7}),
                                      Variant(I16{0x16})};
   const testing::Expected expected = call_library("GPIO_ReadSMBusWord", args);
@@ -327,11 +328,15 @@ TEST_F(ComClient, AnotherApartmentCallsTheTableThroughTheAutomationMarshaller) {
   ASSERT_EQ(c.got.size(), c.calls.size());
   // The other thread never identified its module: had the call run there, it would give 131.
   const testing::Expected read = call_library(c.calls[0].first, c.calls[0].second);
-  ASSERT_EQ(read.result, Variant(I32{0}));
+  if (with_module()) {
+    ASSERT_EQ(read.result, Variant(I32{0}));
+  }
   EXPECT_EQ(c.got[0].hr, S_OK);
   EXPECT_EQ(c.got[0].result, read.result);
   EXPECT_EQ(c.got[0].arguments, read.arguments);
-  // Wine's proxy does not carry the error information across; the status it does.
+  // Wine's proxy does not carry the error information across; the status it does. (Without a
+  // module the call gives 131 before it finds the overflow.)
+  if (!with_module()) return;
   EXPECT_EQ(static_cast<std::uint32_t>(c.got[1].hr), 0x800A0006u);
   EXPECT_EQ(c.got[1].arguments, call_library(c.calls[1].first, c.calls[1].second).arguments);
 }
