@@ -55,7 +55,7 @@ int run_debug_window(Tool& tool, Args& args) {
 #ifdef _WIN32
     throw UsageError{"no desktop: the debug window needs an interactive session"};
 #else
-    throw UsageError{"no display: the debug window needs one (is DISPLAY set?)"};
+    throw UsageError{"the debug window cannot be shown: " + debug_window::headless_reason()};
 #endif
   }
   std::string none;

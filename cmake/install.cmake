@@ -4,7 +4,21 @@ install(TARGETS gpio_dll gpio_dll_static gpio_dll_sim_shared gpio_dll_sim EXPORT
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(DIRECTORY include/gpio_dll DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+if(GPIO_DLL_FLTK_FOUND)
+  install(DIRECTORY include/gpio_dll DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+else()
+  install(DIRECTORY include/gpio_dll DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
+    PATTERN fltk_debug_window.hpp EXCLUDE)
+endif()
+# The debug window's FLTK front end: the module the library loads (a package of its own,
+# component debug_window), and the archive for static programs with the other files to build
+# against.
+if(GPIO_DLL_FLTK_FOUND)
+  install(TARGETS gpio_dll_fltk LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/gpio_dll
+    COMPONENT debug_window)
+  install(TARGETS gpio_dll_fltk_static EXPORT gpio_dll_targets
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()
 # The simulated module's headers, as <gpio_dll/sim/simulated_module.hpp>.
 install(FILES sim/bus.hpp sim/gpio_dll_sim.h sim/i2c_eeprom.hpp sim/module_hardware.hpp sim/simulated_module.hpp
   sim/smart_battery.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/gpio_dll/sim)
@@ -31,11 +45,11 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/gpio_dllConfig.cmake
 
 file(RELATIVE_PATH GPIO_DLL_PC_PREFIX_FROM_PCDIR "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 string(REGEX REPLACE "/$" "" GPIO_DLL_PC_PREFIX_FROM_PCDIR "${GPIO_DLL_PC_PREFIX_FROM_PCDIR}")
-set(GPIO_DLL_PC_TOOLKIT_LIBS "")
+set(GPIO_DLL_PC_FILES gpio_dll gpio_dll_sim)
 if(GPIO_DLL_FLTK_FOUND)
-  set(GPIO_DLL_PC_TOOLKIT_LIBS "-lfltk -lX11")
+  list(APPEND GPIO_DLL_PC_FILES gpio_dll_fltk)
 endif()
-foreach(pc gpio_dll gpio_dll_sim)
+foreach(pc ${GPIO_DLL_PC_FILES})
   configure_file(cmake/${pc}.pc.in ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc @ONLY)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${pc}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 endforeach()

@@ -1,6 +1,8 @@
 // The calling thread's access gate and debug window, opened by cls_GPIO_DLL::ShowDbg.
 #pragma once
 
+#include <string>
+
 #include "gpio_dll/export.hpp"
 
 namespace gpio_dll::debug_window {
@@ -15,5 +17,9 @@ GPIO_DLL_API void wait_until_closed();
 // Whether the windows are drawn on a display; false when they run headless (no display, or a
 // build without the toolkit).
 GPIO_DLL_API bool on_display();
+
+// Why the windows run headless: the debug window's front end not installed or from another
+// build, or no display; empty when they are drawn on a display.
+GPIO_DLL_API std::string headless_reason();
 
 }  // namespace gpio_dll::debug_window

@@ -26,4 +26,8 @@ bool on_display() {
   return dynamic_cast<diagnostics::HeadlessWindowing*>(&diagnostics::windowing()) == nullptr;
 }
 
+std::string headless_reason() {
+  return diagnostics::headless_reason();
+}
+
 }  // namespace gpio_dll::debug_window

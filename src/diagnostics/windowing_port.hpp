@@ -63,5 +63,8 @@ class WindowingPort {
 // elsewhere) where windows can be shown, headless otherwise. Tests put a headless one in place.
 WindowingPort& windowing();
 void set_windowing(std::shared_ptr<WindowingPort> port);
+// Why the toolkit front end gave no windowing (the windows then run headless); empty when it
+// gave one or a windowing was put in place.
+std::string headless_reason();
 
 }  // namespace gpio_dll::diagnostics

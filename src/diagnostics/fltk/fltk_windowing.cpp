@@ -17,10 +17,9 @@
 #include <mutex>
 #include <thread>
 
-#include "base/module_state.hpp"
 #include "diagnostics/fltk/form_views.hpp"
+#include "diagnostics/fltk/window_event_queue.hpp"
 #include "diagnostics/wall_clock.hpp"
-#include "diagnostics/window_event_queue.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -53,7 +52,7 @@ std::vector<std::unique_ptr<View>>& abandoned_views() {
 
 class FltkWindowing::Impl {
  public:
-  explicit Impl(FltkWindowing& self) : self_(self) {}
+  explicit Impl(FltkWindowing& self) : self_(self), events_(self.host()) {}
 
   // Takes over an open connection: FLTK's own opening ends the process when it fails.
   void start(Display* display) {
@@ -112,7 +111,7 @@ class FltkWindowing::Impl {
       if (!now && !then && t - last < kRedrawInterval) return;
       last = t;
     }
-    auto snapshot = std::make_shared<Snapshot>(snapshot_of(window));
+    auto snapshot = std::make_shared<Snapshot>(self_.host().snapshot_of(window));
     const WindowModel* key = &window;
     post([this, key, snapshot, then] {
       auto it = views_.find(key);
@@ -123,8 +122,8 @@ class FltkWindowing::Impl {
   }
 
   void create_view(const WindowModel& window) {
-    auto owner = window.owner_shared();
-    auto snapshot = std::make_shared<Snapshot>(snapshot_of(window));
+    auto owner = self_.host().owner_of(window);
+    auto snapshot = std::make_shared<Snapshot>(self_.host().snapshot_of(window));
     const WindowModel* key = &window;
     const WindowModel::Kind kind = window.kind();
     post([this, key, owner, snapshot, kind] {
@@ -234,7 +233,7 @@ void stop_at_exit() {
 }
 }  // namespace
 
-std::shared_ptr<FltkWindowing> FltkWindowing::create() {
+std::shared_ptr<FltkWindowing> FltkWindowing::create(const ToolkitHost& host) {
   // FLTK is one per process: so is its GUI thread.
   static std::mutex mutex;
   static std::shared_ptr<FltkWindowing> running;
@@ -246,7 +245,7 @@ std::shared_ptr<FltkWindowing> FltkWindowing::create() {
   // open the display.
   Display* display = XOpenDisplay(nullptr);
   if (display == nullptr) return nullptr;
-  auto port = std::shared_ptr<FltkWindowing>(new FltkWindowing());
+  auto port = std::shared_ptr<FltkWindowing>(new FltkWindowing(host));
   port->impl_ = std::make_unique<Impl>(*port);
   port->impl_->start(display);
   g_running = port->impl_.get();
@@ -259,7 +258,7 @@ std::shared_ptr<FltkWindowing> FltkWindowing::create() {
   return port;
 }
 
-FltkWindowing::FltkWindowing() = default;
+FltkWindowing::FltkWindowing(const ToolkitHost& host) : host_(host) {}
 
 FltkWindowing::~FltkWindowing() {
   if (impl_) impl_->stop();
@@ -422,10 +421,6 @@ void FltkWindowing::settle() {
 
 bool FltkWindowing::display_alive() const {
   return !impl_->display_lost();
-}
-
-std::shared_ptr<WindowingPort> make_toolkit_windowing() {
-  return FltkWindowing::create();
 }
 
 }  // namespace gpio_dll::diagnostics

@@ -1,20 +1,21 @@
 // The FLTK front end of the window models. One GUI thread, started on first need, owns every
 // widget; client threads never touch widgets: they post work to it and, for a message box, wait
 // for its result. Window events go to an event thread that runs them under the owner's operation
-// lock. No FLTK or X11 header is included here.
+// lock. No FLTK or X11 header is included here. It reaches the window models only through the
+// library's host table.
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "diagnostics/windowing_port.hpp"
+#include "diagnostics/toolkit_module.hpp"
 
 namespace gpio_dll::diagnostics {
 
-class FltkWindowing final : public WindowingPort {
+class FltkWindowing final : public ToolkitFrontEnd {
  public:
   // The process's one FLTK front end; null when no display can be opened.
-  static std::shared_ptr<FltkWindowing> create();
+  static std::shared_ptr<FltkWindowing> create(const ToolkitHost& host);
   ~FltkWindowing() override;
 
   void window_created(WindowModel& window) override;
@@ -32,24 +33,23 @@ class FltkWindowing final : public WindowingPort {
   TimeOfDay time_of_day() override;
   std::string general_date() override;
 
-  // For tests driving the front end: they run on the GUI thread and wait for it.
-  void click(const WindowModel& window, const std::string& control);
-  void type(const WindowModel& window, const std::string& control, const std::string& text);
-  std::string text_of(const WindowModel& window, const std::string& control);
-  bool shown_on_screen(const WindowModel& window);
-  unsigned long x_window(const WindowModel& window);
-  // Waits until a message box is on the screen, then closes it as its OK button would; false
-  // if none came within `timeout_ms`.
-  bool close_message_box(int timeout_ms = 5000);
-  // Waits until the GUI thread and the event thread have nothing left to do.
-  void settle();
-  // False once the display went away (the windows then stay off screen).
-  bool display_alive() const;
+  void click(const WindowModel& window, const std::string& control) override;
+  void type(const WindowModel& window, const std::string& control,
+            const std::string& text) override;
+  std::string text_of(const WindowModel& window, const std::string& control) override;
+  bool shown_on_screen(const WindowModel& window) override;
+  unsigned long x_window(const WindowModel& window) override;
+  bool close_message_box(int timeout_ms = 5000) override;
+  void settle() override;
+  bool display_alive() const override;
+
+  const ToolkitHost& host() const { return host_; }
 
   class Impl;
 
  private:
-  FltkWindowing();
+  explicit FltkWindowing(const ToolkitHost& host);
+  const ToolkitHost& host_;
   std::unique_ptr<Impl> impl_;
 };
 

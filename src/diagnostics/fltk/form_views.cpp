@@ -18,7 +18,6 @@
 #include <map>
 #include <type_traits>
 
-#include "base/module_state.hpp"
 #include "diagnostics/fltk/fltk_windowing.hpp"
 #include "diagnostics/window_layout.hpp"
 
@@ -36,11 +35,12 @@ class ViewBase : public View {
  protected:
   ViewBase(std::shared_ptr<ModuleState> owner, FltkWindowing& port) : owner_(owner), port_(port) {}
 
-  // A widget event becomes a window event of the owner.
-  void send(std::function<void(ModuleState&)> event) {
+  // A widget event becomes a window event of the owner, which the library carries out.
+  void send(WidgetEvent event) {
     auto owner = owner_.lock();
     if (!owner) return;
-    port_.deliver_event(owner, [owner, event] { event(*owner); });
+    const ToolkitHost& host = port_.host();
+    port_.deliver_event(owner, [&host, owner, event] { host.widget_event(*owner, event); });
   }
   void on(Fl_Widget* widget, std::function<void()> run) {
     callbacks_.push_back(std::make_unique<Callback>(Callback{std::move(run)}));
@@ -145,27 +145,20 @@ class Form1View final : public ViewBase {
       }
       on(combo_[k], [this, k] {
         const int entry = combo_[k]->value();
-        send([k, entry](ModuleState& s) {
-          if (auto* w = existing_debug_window(s)) w->Combo1_Click(k, entry);
-        });
+        send({WidgetEvent::Kind::Pick, k, entry, {}});
       });
       // The caption "Check1" does not fit the box; only the box is drawn.
       check_[k] = add("Check1" + index, place<Fl_Check_Button>(layout, "Check1" + index));
       on(check_[k], [this, k] {
         const bool checked = check_[k]->value() != 0;
-        send([k, checked](ModuleState& s) {
-          if (auto* w = existing_debug_window(s)) w->Check1_Click(k, checked);
-        });
+        send({WidgetEvent::Kind::Check, k, checked ? 1 : 0, {}});
       });
     }
     text1_ = add("Text1", place<Fl_Multiline_Input>(layout, "Text1"));
     text1_->wrap(1);
     text1_->when(FL_WHEN_CHANGED);
     on(text1_, [this] {
-      const std::string text = text1_->value();
-      send([text](ModuleState& s) {
-        if (auto* w = existing_debug_window(s)) w->Text1_Change(text);
-      });
+      send({WidgetEvent::Kind::Text1Change, 0, 0, text1_->value()});
     });
     text2_ = add("Text2", place<Fl_Multiline_Output>(layout, "Text2"));
     text2_->wrap(1);
@@ -175,11 +168,11 @@ class Form1View final : public ViewBase {
     list_->textsize(11);
     text16_ = add("Text16", place<Fl_Output>(layout, "Text16"));
     text16_->color(FL_BACKGROUND_COLOR);
-    on(continuous_, [this] { event([](Form1& w) { w.cmdContinuous_Click(); }); });
-    on(once_, [this] { event([](Form1& w) { w.cmdOnce_Click(); }); });
-    on(clear_, [this] { event([](Form1& w) { w.Command19_Click(); }); });
+    on(continuous_, [this] { send({WidgetEvent::Kind::Continuous, 0, 0, {}}); });
+    on(once_, [this] { send({WidgetEvent::Kind::Once, 0, 0, {}}); });
+    on(clear_, [this] { send({WidgetEvent::Kind::Clear, 0, 0, {}}); });
     // Closing the window hides and unloads it.
-    on(window_.get(), [this] { send([](ModuleState& s) { s.unload_debug_window(); }); });
+    on(window_.get(), [this] { send({WidgetEvent::Kind::CloseDebugWindow, 0, 0, {}}); });
     window_->end();
   }
 
@@ -218,11 +211,6 @@ class Form1View final : public ViewBase {
   }
 
  private:
-  void event(void (*run)(Form1&)) {
-    send([run](ModuleState& s) {
-      if (auto* w = existing_debug_window(s)) run(*w);
-    });
-  }
   static void set_text(Fl_Input_* input, const std::string& text) {
     if (text == input->value()) return;
     // Keep the user's cursor where it was; a field that is not being edited shows its start.
@@ -250,6 +238,8 @@ class Form1View final : public ViewBase {
 class ResponseInput final : public Fl_Secret_Input {
  public:
   ResponseInput(int x, int y, int w, int h) : Fl_Secret_Input(x, y, w, h) {}
+  // The gate's filters are the library's.
+  void use(const ToolkitHost& host) { host_ = &host; }
 
   // The key of the current FL_KEYBOARD event, as the gate's key rule takes it.
   static LoginForm::KeyStroke key_stroke() {
@@ -290,7 +280,7 @@ class ResponseInput final : public Fl_Secret_Input {
 
   int handle(int event) override {
     if (event == FL_PASTE) {
-      const auto filtered = LoginForm::filter_paste(Fl::event_text() ? Fl::event_text() : "");
+      const auto filtered = host_->filter_paste(Fl::event_text() ? Fl::event_text() : "");
       if (!filtered) return 1;  // too long: nothing is pasted
       Fl::copy(filtered->c_str(), static_cast<int>(filtered->size()), 1);  // keep it filtered
       insert(filtered->c_str(), static_cast<int>(filtered->size()));
@@ -298,10 +288,10 @@ class ResponseInput final : public Fl_Secret_Input {
     }
     if (event == FL_KEYBOARD) {
       const LoginForm::KeyStroke press = key_stroke();
-      switch (LoginForm::key_action(press)) {
+      switch (host_->key_action(press)) {
         case LoginForm::KeyAction::Filter: {
           const auto passed =
-              LoginForm::filter_character(press.character, static_cast<std::size_t>(size()));
+              host_->filter_character(press.character, static_cast<std::size_t>(size()));
           if (passed) insert(&*passed, 1);
           return 1;
         }
@@ -317,6 +307,9 @@ class ResponseInput final : public Fl_Secret_Input {
     }
     return Fl_Secret_Input::handle(event);
   }
+
+ private:
+  const ToolkitHost* host_ = nullptr;
 };
 
 class GateView final : public ViewBase {
@@ -332,23 +325,16 @@ class GateView final : public ViewBase {
     challenge_->color(FL_BACKGROUND_COLOR);
     label(layout, "lblLabels(1)");
     response_ = add("txtPassword", place<ResponseInput>(layout, "txtPassword"));
+    response_->use(port.host());
     auto* ok = add("cmdOK", button(layout, "cmdOK"));
     auto* cancel = add("cmdCancel", button(layout, "cmdCancel"));
     on(ok, [this] {
-      const std::string response = response_->value();
-      send([response](ModuleState& s) {
-        if (auto* g = existing_login_form(s)) {
-          g->txtPassword = response;
-          g->cmdOK_Click();
-        }
-      });
+      send({WidgetEvent::Kind::GateOk, 0, 0, response_->value()});
     });
     on(cancel, [this] {
-      send([](ModuleState& s) {
-        if (auto* g = existing_login_form(s)) g->cmdCancel_Click();
-      });
+      send({WidgetEvent::Kind::GateCancel, 0, 0, {}});
     });
-    on(window_.get(), [this] { send([](ModuleState& s) { s.unload_access_gate_window(); }); });
+    on(window_.get(), [this] { send({WidgetEvent::Kind::CloseGate, 0, 0, {}}); });
     window_->end();
   }
 

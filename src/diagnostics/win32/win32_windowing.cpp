@@ -401,8 +401,10 @@ void Win32Windowing::settle() {
   }
 }
 
-std::shared_ptr<WindowingPort> make_toolkit_windowing() {
-  return Win32Windowing::create();
+std::shared_ptr<WindowingPort> make_toolkit_windowing(std::string& failure) {
+  auto port = Win32Windowing::create();
+  if (!port) failure = "no interactive desktop";
+  return port;
 }
 
 }  // namespace gpio_dll::diagnostics

@@ -1,7 +1,7 @@
 // The thread that runs window events (clicks, keys, timer ticks) for a toolkit front end: each
 // against its owner's models, under the owner's operation lock, so that an event never runs
 // inside an operation of the owning thread. After each event both windows of the owner are
-// drawn again.
+// drawn again. The lock and the drawing are the library's, through its host table.
 #pragma once
 
 #include <condition_variable>
@@ -12,15 +12,13 @@
 #include <thread>
 #include <utility>
 
-namespace gpio_dll {
-class ModuleState;
-}
+#include "diagnostics/toolkit_module.hpp"
 
 namespace gpio_dll::diagnostics {
 
 class WindowEventQueue {
  public:
-  WindowEventQueue() = default;
+  explicit WindowEventQueue(const ToolkitHost& host) : host_(host) {}
   ~WindowEventQueue() { stop(); }
   WindowEventQueue(const WindowEventQueue&) = delete;
   WindowEventQueue& operator=(const WindowEventQueue&) = delete;
@@ -37,6 +35,7 @@ class WindowEventQueue {
  private:
   void loop();
 
+  const ToolkitHost& host_;
   std::thread thread_;
   mutable std::mutex mutex_;
   std::condition_variable ready_;

@@ -1,8 +1,4 @@
-#include "diagnostics/window_event_queue.hpp"
-
-#include "base/module_state.hpp"
-#include "diagnostics/form1.hpp"
-#include "diagnostics/login_form.hpp"
+#include "diagnostics/fltk/window_event_queue.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -53,12 +49,7 @@ void WindowEventQueue::loop() {
       queue_.pop_front();
       running_ = true;
     }
-    {
-      std::lock_guard operation(next.first->operation_mutex);
-      next.second();
-      if (auto* w = existing_debug_window(*next.first)) w->refresh();
-      if (auto* g = existing_login_form(*next.first)) g->refresh();
-    }
+    host_.run_event(*next.first, next.second);
     // The event and its captures too: a waiter told "idle" may expect the state released.
     next = {};
     {
