@@ -4,7 +4,12 @@
 //
 //   debug_window_example            the first module found through hidraw
 //   debug_window_example --sim      the built-in simulated module
+//
+// It links the library statically, and with it the FLTK front end where the build has one.
 #include <gpio_dll/gpio_dll.hpp>
+#ifdef GPIO_DLL_EXAMPLE_LINKED_FLTK
+#include <gpio_dll/fltk_debug_window.hpp>
+#endif
 
 #include <chrono>
 #include <cstring>
@@ -14,13 +19,17 @@
 #include "simulated_module.hpp"
 
 int main(int argc, char** argv) {
+#ifdef GPIO_DLL_EXAMPLE_LINKED_FLTK
+  gpio_dll::debug_window::use_linked_fltk();
+#endif
   if (argc > 1 && std::strcmp(argv[1], "--sim") == 0) gpio_dll::sim::install_simulated_module();
   gpio_dll::cls_GPIO_DLL dll;
   std::string fw, vendor, product;
   std::int32_t result = dll.GPIO_FW_VER_Read(fw, vendor, product);
   std::cout << "identify: " << dll.Check_DllErrorCode(result) << " firmware " << fw << "\n";
   if (!gpio_dll::debug_window::on_display()) {
-    std::cerr << "no display: the debug window runs headless\n";
+    std::cerr << "the debug window runs headless: " << gpio_dll::debug_window::headless_reason()
+              << "\n";
     return 1;
   }
   std::string none;

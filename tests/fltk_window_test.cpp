@@ -1,6 +1,7 @@
 // The FLTK front end, under Xvfb: the gate opened, a correct digest typed, the debug window with
 // the simulated module's identifiers, a test report, and a screenshot of each window (xwd, then
-// PNG) under the build tree. Also: no display at all, and a display that goes away.
+// PNG) under the build tree. Also: no display at all, a display that goes away, how the library
+// finds and loads the front end's module, and which binaries link FLTK and X11.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -8,18 +9,40 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
-#include "diagnostics/fltk/fltk_windowing.hpp"
+#include "diagnostics/toolkit_loader.hpp"
+#include "gpio_dll/debug_window.hpp"
 #include "support/headless_windows.hpp"
 
 namespace gpio_dll {
 namespace {
 
-using diagnostics::FltkWindowing;
+using diagnostics::ToolkitFrontEnd;
 using testing::on_fresh_thread;
+
+// The front end from the module that GPIO_DLL_FLTK_MODULE names (set by CMakeLists.txt).
+std::shared_ptr<ToolkitFrontEnd> loaded_front_end() {
+  auto load = diagnostics::load_toolkit();
+  EXPECT_EQ(load.failure, "");
+  return load.front_end;
+}
+
+// What a shell command prints on its standard output and error.
+std::string output_of(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+      out += buffer;
+    pclose(pipe);
+  }
+  return out;
+}
 
 // Saves the X window as PNG: xwd, then netpbm.
 bool screenshot(unsigned long window, const std::string& name) {
@@ -39,13 +62,13 @@ class FltkFrontEnd : public testing::SimulatedModuleTest {
       GTEST_SKIP() << "FLTK front-end tests need a display (run them under xvfb-run)";
     }
     SimulatedModuleTest::SetUp();
-    port_ = FltkWindowing::create();
+    port_ = loaded_front_end();
     ASSERT_TRUE(port_) << "no display could be opened at " << std::getenv("DISPLAY");
     diagnostics::set_windowing(port_);
   }
   void TearDown() override { SimulatedModuleTest::TearDown(); }
 
-  std::shared_ptr<FltkWindowing> port_;
+  std::shared_ptr<ToolkitFrontEnd> port_;
 };
 
 TEST_F(FltkFrontEnd, TheGateOpensTheDebugWindowAndOnceRunsAReport) {
@@ -152,9 +175,11 @@ TEST(WithoutDisplay, TheWindowsRunHeadlessAndTheClientKeepsRunning) {
   if (std::getenv("GPIO_DLL_NO_DISPLAY_RUN") == nullptr)
     GTEST_SKIP() << "runs with DISPLAY unset, as its own test";
   ASSERT_EQ(std::getenv("DISPLAY"), nullptr);
-  EXPECT_EQ(FltkWindowing::create(), nullptr);
   auto setup = sim::install_simulated_module();
   EXPECT_FALSE(debug_window::on_display());
+  EXPECT_EQ(debug_window::headless_reason(), std::string(GPIO_DLL_FLTK_MODULE_FILE) +
+                                                 ": no display could be opened (DISPLAY is "
+                                                 "not set)");
   std::string none;
   cls_GPIO_DLL dll;
   EXPECT_EQ(dll.ShowDbg(none), 0);
@@ -189,7 +214,7 @@ TEST(DisplayGone, TheClientKeepsRunningWhenTheDisplayDies) {
   ASSERT_FALSE(number.empty()) << "Xvfb did not start";
   const std::string display = ":" + number;
   setenv("DISPLAY", display.c_str(), 1);
-  auto port = FltkWindowing::create();
+  auto port = loaded_front_end();
   ASSERT_TRUE(port);
   diagnostics::set_windowing(port);
   auto setup = sim::install_simulated_module();
@@ -211,6 +236,74 @@ TEST(DisplayGone, TheClientKeepsRunningWhenTheDisplayDies) {
     EXPECT_EQ(dll.ShowDbg(none), 0);
   });
   platform::use_system();
+}
+
+// Each way of not getting a front end leaves the windows headless with its reason.
+TEST(ToolkitModule, Loading) {
+  const std::string not_a_module = ::testing::TempDir() + "/gpio_dll_not_a_module.so";
+  std::ofstream(not_a_module) << "not a shared object\n";
+  struct Row {
+    const char* what;
+    std::string module;  // GPIO_DLL_FLTK_MODULE; empty: unset
+    std::string reason;  // the start of the failure text
+  };
+  std::vector<Row> rows = {
+      {"missing file", "/nonexistent/gpio_dll_fltk.so",
+       "cannot load /nonexistent/gpio_dll_fltk.so: "},
+      {"not a shared object", not_a_module, "cannot load " + not_a_module + ": "},
+      {"a library without the entry point", GPIO_DLL_SHARED_LIBRARY_FILE,
+       std::string(GPIO_DLL_SHARED_LIBRARY_FILE) + " is not the debug window's front end"},
+      {"another build's module", GPIO_DLL_WRONG_ABI_MODULE_FILE,
+       std::string(GPIO_DLL_WRONG_ABI_MODULE_FILE) + " has interface version " +
+           std::to_string(diagnostics::kToolkitAbiVersion + 1) + ", the library " +
+           std::to_string(diagnostics::kToolkitAbiVersion)},
+      {"no display", GPIO_DLL_FLTK_MODULE_FILE,
+       std::string(GPIO_DLL_FLTK_MODULE_FILE) +
+           ": no display could be opened (DISPLAY is not set)"},
+  };
+  // Unless one is installed, nothing is found: beside this program (linked statically) and in
+  // the configured library directory.
+  if (!std::filesystem::exists(GPIO_DLL_CONFIGURED_MODULE_FILE)) {
+    const auto beside = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "gpio_dll" /
+                        "gpio_dll_fltk.so";
+    rows.push_back({"not installed", "",
+                    "the debug window's front end is not installed (looked for " + beside.string() +
+                        ", " + GPIO_DLL_CONFIGURED_MODULE_FILE + ")"});
+  }
+  unsetenv("DISPLAY");
+  for (const auto& row : rows) {
+    if (row.module.empty())
+      unsetenv("GPIO_DLL_FLTK_MODULE");
+    else
+      setenv("GPIO_DLL_FLTK_MODULE", row.module.c_str(), 1);
+    const auto load = diagnostics::load_toolkit();
+    EXPECT_EQ(load.front_end, nullptr) << row.what;
+    EXPECT_EQ(load.failure.substr(0, row.reason.size()), row.reason) << row.what;
+  }
+  // The library keeps the reason where the tool reports it; the tool (static, in the build
+  // tree) finds the module in gpio_dll/ beside itself.
+  unsetenv("GPIO_DLL_FLTK_MODULE");
+  EXPECT_NE(output_of(std::string(GPIO_DLL_TOOL) + " debug-window")
+                .find("gpio_dll/gpio_dll_fltk.so: no display could be opened"),
+            std::string::npos);
+  std::filesystem::remove(not_a_module);
+}
+
+// Only the front end's module links FLTK and X11.
+TEST(ToolkitModule, NeededLibraries) {
+  const std::vector<std::pair<std::string, bool>> files = {
+      {GPIO_DLL_SHARED_LIBRARY_FILE, false},
+      {GPIO_DLL_TOOL, false},
+      {GPIO_DLL_PYTHON_EXTENSION_FILE, false},
+      {GPIO_DLL_FLTK_MODULE_FILE, true},
+  };
+  for (const auto& [file, toolkit] : files) {
+    if (file.empty()) continue;  // a build without the Python extension
+    const std::string needed = output_of("readelf -d " + file + " | grep NEEDED");
+    ASSERT_NE(needed.find("libc.so"), std::string::npos) << file << ": " << needed;
+    EXPECT_EQ(needed.find("libfltk") != std::string::npos, toolkit) << file << ": " << needed;
+    EXPECT_EQ(needed.find("libX11") != std::string::npos, toolkit) << file << ": " << needed;
+  }
 }
 
 }  // namespace

@@ -66,6 +66,24 @@ if needed sim_consumer_static | grep -q 'libgpio_dll'; then
   fail "sim_consumer_static loads a shared gpio_dll library"
 fi
 
+# The debug window's front end: a module of its own under lib/gpio_dll/, which the library finds
+# there; the library links neither FLTK nor X11 (a static program links the front end in).
+if [ -e "$build/src/gpio_dll/gpio_dll_fltk.so" ]; then
+  module="$prefix/lib/gpio_dll/gpio_dll_fltk.so"
+  test -f "$module" || fail "no $module"
+  reason=$(env -u DISPLAY -u GPIO_DLL_FLTK_MODULE LD_LIBRARY_PATH="$prefix/lib" \
+    "$dir/consumer/consumer" --headless-reason)
+  [ "$reason" = "$module: no display could be opened (DISPLAY is not set)" ] ||
+    fail "the installed library did not load $module: $reason"
+  if readelf -d "$prefix/lib/libgpio_dll.so" | grep NEEDED | grep -q 'libfltk\|libX11'; then
+    fail "libgpio_dll.so links FLTK or X11"
+  fi
+  reason=$(env -u DISPLAY "$dir/consumer/consumer_fltk_static" --headless-reason)
+  [ "$reason" = "the linked FLTK front end: no display could be opened (DISPLAY is not set)" ] ||
+    fail "consumer_fltk_static: $reason"
+  if grep -q 'lfltk' "$prefix/lib/pkgconfig/gpio_dll.pc"; then fail "gpio_dll.pc links FLTK"; fi
+fi
+
 # The shared library with the static simulated module would be two copies of the library.
 if cmake -S "$consumer_source/mixed" -B "$dir/mixed" -DCMAKE_PREFIX_PATH="$prefix" \
   >"$dir/mixed.log" 2>&1; then

@@ -63,10 +63,14 @@ void widget_event(ModuleState& owner, const WidgetEvent& event) {
   }
 }
 
-constexpr ToolkitHost kHost{kToolkitAbiVersion,          &owner_of,
-                            &snapshot_of,                &run_event,
-                            &widget_event,               &LoginForm::filter_paste,
-                            &LoginForm::filter_character, &LoginForm::key_action};
+constexpr ToolkitHost kHost{kToolkitAbiVersion,
+                            &owner_of,
+                            &snapshot_of,
+                            &run_event,
+                            &widget_event,
+                            &LoginForm::filter_paste,
+                            &LoginForm::filter_character,
+                            &LoginForm::key_action};
 
 }  // namespace
 

@@ -48,7 +48,8 @@ ToolkitLoad register_front_end(ToolkitRegister* entry, const std::string& origin
                          ", the library " + std::to_string(kToolkitAbiVersion) +
                          ": they come from different builds"};
   auto front_end = factory();
-  if (!front_end) return {nullptr, origin + ": no display could be opened (" + display_text() + ")"};
+  if (!front_end)
+    return {nullptr, origin + ": no display could be opened (" + display_text() + ")"};
   return {std::move(front_end), {}};
 }
 
@@ -82,7 +83,8 @@ ToolkitLoad load_toolkit() {
   std::vector<std::filesystem::path> places;
   if (auto own = own_directory(); !own.empty())
     places.push_back(own / "gpio_dll" / kToolkitModuleFile);
-  places.push_back(std::filesystem::path(GPIO_DLL_TOOLKIT_LIBDIR) / "gpio_dll" / kToolkitModuleFile);
+  places.push_back(std::filesystem::path(GPIO_DLL_TOOLKIT_LIBDIR) / "gpio_dll" /
+                   kToolkitModuleFile);
   std::string looked;
   for (const auto& place : places) {
     std::error_code error;

@@ -24,16 +24,16 @@ inline constexpr int kToolkitAbiVersion = 1;
 // A widget event on one of the owner's windows.
 struct WidgetEvent {
   enum class Kind {
-    Pick,              // debug window: picker `index` set to entry `value`
-    Check,             // debug window: box `index` checked (value 1) or cleared
-    Text1Change,       // debug window: Text1 edited to `text`
-    Continuous,        // debug window buttons
+    Pick,         // debug window: picker `index` set to entry `value`
+    Check,        // debug window: box `index` checked (value 1) or cleared
+    Text1Change,  // debug window: Text1 edited to `text`
+    Continuous,   // debug window buttons
     Once,
     Clear,
     CloseDebugWindow,  // the debug window's close box
     GateOk,            // access gate: OK with the response `text`
     GateCancel,
-    CloseGate          // the gate's close box
+    CloseGate  // the gate's close box
   };
   Kind kind;
   int index = 0;

@@ -157,9 +157,7 @@ class Form1View final : public ViewBase {
     text1_ = add("Text1", place<Fl_Multiline_Input>(layout, "Text1"));
     text1_->wrap(1);
     text1_->when(FL_WHEN_CHANGED);
-    on(text1_, [this] {
-      send({WidgetEvent::Kind::Text1Change, 0, 0, text1_->value()});
-    });
+    on(text1_, [this] { send({WidgetEvent::Kind::Text1Change, 0, 0, text1_->value()}); });
     text2_ = add("Text2", place<Fl_Multiline_Output>(layout, "Text2"));
     text2_->wrap(1);
     progress_ = add("ProgressBar1", place<Fl_Progress>(layout, "ProgressBar1"));
@@ -328,12 +326,8 @@ class GateView final : public ViewBase {
     response_->use(port.host());
     auto* ok = add("cmdOK", button(layout, "cmdOK"));
     auto* cancel = add("cmdCancel", button(layout, "cmdCancel"));
-    on(ok, [this] {
-      send({WidgetEvent::Kind::GateOk, 0, 0, response_->value()});
-    });
-    on(cancel, [this] {
-      send({WidgetEvent::Kind::GateCancel, 0, 0, {}});
-    });
+    on(ok, [this] { send({WidgetEvent::Kind::GateOk, 0, 0, response_->value()}); });
+    on(cancel, [this] { send({WidgetEvent::Kind::GateCancel, 0, 0, {}}); });
     on(window_.get(), [this] { send({WidgetEvent::Kind::CloseGate, 0, 0, {}}); });
     window_->end();
   }

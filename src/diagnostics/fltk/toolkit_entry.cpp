@@ -15,8 +15,7 @@ std::shared_ptr<gpio_dll::diagnostics::ToolkitFrontEnd> create_front_end() {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) gpio_dll::diagnostics::ToolkitFactory
-gpio_dll_toolkit_register(const gpio_dll::diagnostics::ToolkitHost* host,
-                          int* module_abi_version) {
+gpio_dll_toolkit_register(const gpio_dll::diagnostics::ToolkitHost* host, int* module_abi_version) {
   using gpio_dll::diagnostics::kToolkitAbiVersion;
   if (module_abi_version != nullptr) *module_abi_version = kToolkitAbiVersion;
   if (host == nullptr || host->abi_version != kToolkitAbiVersion) return nullptr;
