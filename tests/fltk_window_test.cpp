@@ -251,8 +251,8 @@ TEST(ToolkitModule, Loading) {
       {"missing file", "/nonexistent/gpio_dll_fltk.so",
        "cannot load /nonexistent/gpio_dll_fltk.so: "},
       {"not a shared object", not_a_module, "cannot load " + not_a_module + ": "},
-      {"a library without the entry point", GPIO_DLL_SHARED_LIBRARY_FILE,
-       std::string(GPIO_DLL_SHARED_LIBRARY_FILE) + " is not the debug window's front end"},
+      {"a library without the entry point", GPIO_DLL_OTHER_LIBRARY_FILE,
+       std::string(GPIO_DLL_OTHER_LIBRARY_FILE) + " is not the debug window's front end"},
       {"another build's module", GPIO_DLL_WRONG_ABI_MODULE_FILE,
        std::string(GPIO_DLL_WRONG_ABI_MODULE_FILE) + " has interface version " +
            std::to_string(diagnostics::kToolkitAbiVersion + 1) + ", the library " +
