@@ -1,5 +1,7 @@
 #include "diagnostics/thread_windows.hpp"
 
+#include <mutex>
+
 #include "diagnostics/form1.hpp"
 #include "diagnostics/login_form.hpp"
 
@@ -43,6 +45,13 @@ LoginForm& login_form(ModuleState& state) {
 
 LoginForm* existing_login_form(ModuleState& state) {
   return dynamic_cast<LoginForm*>(state.access_gate_window());
+}
+
+void run_window_event(ModuleState& owner, const std::function<void()>& event) {
+  std::lock_guard operation(owner.operation_mutex);
+  event();
+  if (auto* w = existing_debug_window(owner)) w->refresh();
+  if (auto* g = existing_login_form(owner)) g->refresh();
 }
 
 }  // namespace gpio_dll::diagnostics

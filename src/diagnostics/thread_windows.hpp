@@ -3,6 +3,8 @@
 // start-up; the module state owns it from then on.
 #pragma once
 
+#include <functional>
+
 #include "base/module_state.hpp"
 
 namespace gpio_dll::diagnostics {
@@ -19,5 +21,9 @@ Form1* existing_debug_window(ModuleState& state);
 
 LoginForm& login_form(ModuleState& state);
 LoginForm* existing_login_form(ModuleState& state);
+
+// A window event (a click, a key, a timer tick) of a toolkit front end: runs under the owner's
+// operation lock, then both of its windows are drawn again.
+void run_window_event(ModuleState& owner, const std::function<void()>& event);
 
 }  // namespace gpio_dll::diagnostics

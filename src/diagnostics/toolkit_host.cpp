@@ -1,7 +1,5 @@
 // The host table the library hands to its FLTK front end: everything the front end does to the
 // window models and their owner goes through it.
-#include <mutex>
-
 #include "base/module_state.hpp"
 #include "diagnostics/form1.hpp"
 #include "diagnostics/login_form.hpp"
@@ -14,13 +12,6 @@ namespace {
 
 std::shared_ptr<ModuleState> owner_of(const WindowModel& window) {
   return window.owner_shared();
-}
-
-void run_event(ModuleState& owner, const std::function<void()>& event) {
-  std::lock_guard operation(owner.operation_mutex);
-  event();
-  if (auto* w = existing_debug_window(owner)) w->refresh();
-  if (auto* g = existing_login_form(owner)) g->refresh();
 }
 
 void widget_event(ModuleState& owner, const WidgetEvent& event) {
@@ -66,7 +57,7 @@ void widget_event(ModuleState& owner, const WidgetEvent& event) {
 constexpr ToolkitHost kHost{kToolkitAbiVersion,
                             &owner_of,
                             &snapshot_of,
-                            &run_event,
+                            &run_window_event,
                             &widget_event,
                             &LoginForm::filter_paste,
                             &LoginForm::filter_character,

@@ -18,8 +18,8 @@
 #include <thread>
 
 #include "diagnostics/fltk/form_views.hpp"
-#include "diagnostics/fltk/window_event_queue.hpp"
 #include "diagnostics/wall_clock.hpp"
+#include "diagnostics/window_event_queue.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -52,7 +52,7 @@ std::vector<std::unique_ptr<View>>& abandoned_views() {
 
 class FltkWindowing::Impl {
  public:
-  explicit Impl(FltkWindowing& self) : self_(self), events_(self.host()) {}
+  explicit Impl(FltkWindowing& self) : self_(self), events_(self.host().run_event) {}
 
   // Takes over an open connection: FLTK's own opening ends the process when it fails.
   void start(Display* display) {

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "base/module_state.hpp"
+#include "diagnostics/thread_windows.hpp"
 #include "diagnostics/wall_clock.hpp"
 #include "diagnostics/win32/clipboard.hpp"
 #include "diagnostics/win32/wide_text.hpp"
@@ -68,7 +69,7 @@ BOOL CALLBACK close_box(HWND window, LPARAM closed) {
 
 class Win32Windowing::Impl {
  public:
-  explicit Impl(Win32Windowing& self) : self_(self) {}
+  explicit Impl(Win32Windowing& self) : self_(self), events_(&run_window_event) {}
 
   // Starts the GUI thread; false (and no thread left) when it cannot make a window.
   bool start() {

@@ -1,4 +1,4 @@
-#include "diagnostics/fltk/window_event_queue.hpp"
+#include "diagnostics/window_event_queue.hpp"
 
 namespace gpio_dll::diagnostics {
 
@@ -49,7 +49,7 @@ void WindowEventQueue::loop() {
       queue_.pop_front();
       running_ = true;
     }
-    host_.run_event(*next.first, next.second);
+    run_(*next.first, next.second);
     // The event and its captures too: a waiter told "idle" may expect the state released.
     next = {};
     {

@@ -1,7 +1,8 @@
 // The thread that runs window events (clicks, keys, timer ticks) for a toolkit front end: each
 // against its owner's models, under the owner's operation lock, so that an event never runs
 // inside an operation of the owning thread. After each event both windows of the owner are
-// drawn again. The lock and the drawing are the library's, through its host table.
+// drawn again. Both are the runner's: the library's own (run_window_event) for the Win32 front end,
+// the one in the host table for the FLTK module, which compiles its own copy of this queue.
 #pragma once
 
 #include <condition_variable>
@@ -12,13 +13,18 @@
 #include <thread>
 #include <utility>
 
-#include "diagnostics/toolkit_module.hpp"
+namespace gpio_dll {
+class ModuleState;
+}
 
 namespace gpio_dll::diagnostics {
 
 class WindowEventQueue {
  public:
-  explicit WindowEventQueue(const ToolkitHost& host) : host_(host) {}
+  // Runs an event against its owner.
+  using Runner = void (*)(ModuleState& owner, const std::function<void()>& event);
+
+  explicit WindowEventQueue(Runner run) : run_(run) {}
   ~WindowEventQueue() { stop(); }
   WindowEventQueue(const WindowEventQueue&) = delete;
   WindowEventQueue& operator=(const WindowEventQueue&) = delete;
@@ -35,7 +41,7 @@ class WindowEventQueue {
  private:
   void loop();
 
-  const ToolkitHost& host_;
+  const Runner run_;
   std::thread thread_;
   mutable std::mutex mutex_;
   std::condition_variable ready_;
