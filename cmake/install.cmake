@@ -22,10 +22,11 @@ endif()
 # The simulated module's headers, as <gpio_dll/sim/simulated_module.hpp>.
 install(FILES sim/bus.hpp sim/gpio_dll_sim.h sim/i2c_eeprom.hpp sim/module_hardware.hpp sim/simulated_module.hpp
   sim/smart_battery.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/gpio_dll/sim)
-install(TARGETS gpio-dll RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(TARGET gpio-dll-sim)
-  install(TARGETS gpio-dll-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
+foreach(tool gpio-dll gpio-dll-sim)
+  if(TARGET ${tool})
+    install(TARGETS ${tool} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
 
 # udev reads /usr/lib/udev/rules.d and /etc/udev/rules.d: install with the prefix /usr, or set
 # GPIO_DLL_UDEV_RULES_DIR to /etc/udev/rules.d.

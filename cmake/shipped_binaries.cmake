@@ -14,6 +14,9 @@ foreach(entry gpio_dll:gpio_dll.dll gpio_dll_com:gpio_dll_com.dll gpio-dll:gpio-
   string(REPLACE ":" ";" entry ${entry})
   list(GET entry 0 target)
   list(GET entry 1 file)
+  if(NOT TARGET ${target})
+    continue()  # the tool, without GPIO_DLL_BUILD_TOOLS
+  endif()
   set(shipped ${GPIO_DLL_SHIP_DIR}/${file})
   add_custom_command(OUTPUT ${shipped} ${shipped}.debug
     COMMAND ${CMAKE_COMMAND} -E make_directory ${GPIO_DLL_SHIP_DIR}

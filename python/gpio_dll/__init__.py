@@ -8,6 +8,7 @@
   which HID access and which module the component uses; ``use_hidraw_device_on_this_thread``
   and ``use_process_platform_on_this_thread`` choose the HID access of the calling thread alone;
   ``last_open_failure`` and ``last_lock_failure`` say why a call did not get to the module.
+- ``__version__``: the project's version, as the C++ build's.
 """
 from . import sim
 from ._dll import Dll
@@ -17,6 +18,7 @@ from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failu
                         use_hidraw, use_hidraw_device, use_hidraw_device_on_this_thread,
                         use_module_at, use_module_with_serial,
                         use_process_platform_on_this_thread, use_system)
+from ._gpio_dll import __version__
 from .smbus import I2C_M_RD, SMBus, i2c_msg
 
 __all__ = ["AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "LockFailure", "ModuleError",

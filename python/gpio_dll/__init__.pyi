@@ -8,6 +8,7 @@ from . import sim as sim
 BytesLike = Union[bytes, bytearray, memoryview, Iterable[int]]
 
 I2C_M_RD: int
+__version__: str
 
 class AutomationError(Exception):
     number: int

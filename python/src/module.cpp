@@ -9,6 +9,7 @@ namespace py = pybind11;
 
 PYBIND11_MODULE(_gpio_dll, m) {
   m.doc() = "The gpio_dll component; use the gpio_dll package, not this module.";
+  m.attr("__version__") = GPIO_DLL_VERSION;
   gpio_dll::python::bind_dll(m);
   gpio_dll::python::bind_platform(m);
   gpio_dll::python::bind_sim(m);
