@@ -5,6 +5,8 @@ install(TARGETS gpio_dll gpio_dll_static gpio_dll_sim_shared gpio_dll_sim EXPORT
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY include/gpio_dll DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_BINARY_DIR}/include/gpio_dll/version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/gpio_dll)
 # The simulated module's headers, as <gpio_dll/sim/simulated_module.hpp>.
 install(FILES sim/bus.hpp sim/gpio_dll_sim.h sim/i2c_eeprom.hpp sim/module_hardware.hpp sim/simulated_module.hpp
   sim/smart_battery.hpp DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/gpio_dll/sim)

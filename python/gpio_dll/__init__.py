@@ -10,6 +10,7 @@
   ``last_open_failure`` and ``last_lock_failure`` say why a call did not get to the module.
 """
 from . import sim
+from ._version import __version__
 from ._dll import Dll
 from ._errors import AutomationError, ModuleError
 from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failure,
@@ -19,7 +20,7 @@ from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failu
                         use_process_platform_on_this_thread, use_system)
 from .smbus import I2C_M_RD, SMBus, i2c_msg
 
-__all__ = ["AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "LockFailure", "ModuleError",
+__all__ = ["__version__", "AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "LockFailure", "ModuleError",
            "OpenFailure", "SMBus", "i2c_msg", "last_lock_failure", "last_open_failure",
            "list_devices", "sim", "system_available", "use_first_module",
            "use_hidraw", "use_hidraw_device", "use_hidraw_device_on_this_thread", "use_module_at",
