@@ -67,6 +67,8 @@ class CMakeBuild(build_ext):
         target = pathlib.Path(self.get_ext_fullpath(ext.name))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy2(built[0], target)
+        # gpio_dll.__version__, written by the CMake configuration from the project's version.
+        shutil.copy2(build_dir / "python" / "gpio_dll" / "_version.py", target.parent / "_version.py")
 
 
 setup(

@@ -9,6 +9,7 @@
 #include "diagnostics/form1.hpp"
 #include "diagnostics/headless_windowing.hpp"
 #include "file_access.hpp"
+#include "gpio_dll/version.h"
 #include "simulated_module.hpp"
 
 namespace {
@@ -62,7 +63,7 @@ void show_trace() {
 int run(CommandLine& line) {
   Options& options = line.options;
   if (line.version) {
-    std::cout << "gpio-dll " << GPIO_DLL_TOOL_VERSION << "\n";
+    std::cout << "gpio-dll " << GPIO_DLL_VERSION_STRING << "\n";
     return kExitOk;
   }
   if (line.command == nullptr) {

@@ -2,7 +2,7 @@
 # named after each program in its completions folder. The folder is bash-completion's own
 # (pkg-config's completionsdir), taken relative to bash-completion's prefix so that it follows
 # the install prefix; share/bash-completion/completions without it.
-if(CMAKE_CROSSCOMPILING OR NOT UNIX OR NOT TARGET gpio-dll)
+if(NOT UNIX OR NOT TARGET gpio-dll)
   return()
 endif()
 set(gpio_dll_completions_dir "${CMAKE_INSTALL_DATADIR}/bash-completion/completions")

@@ -10,6 +10,8 @@ else()
   install(DIRECTORY include/gpio_dll DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}
     PATTERN fltk_debug_window.hpp EXCLUDE)
 endif()
+install(FILES ${PROJECT_BINARY_DIR}/include/gpio_dll/version.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/gpio_dll)
 # The debug window's FLTK front end: the module the library loads (a package of its own,
 # component debug_window), and the archive for static programs with the other files to build
 # against.

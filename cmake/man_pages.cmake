@@ -1,7 +1,9 @@
 # Man pages of the tools, made at build time by help2man from their --help and --version texts,
-# so that a page says what its program says. Not when cross-compiling: the programs must run here.
+# so that a page says what its program says. When cross-compiling only with an emulator
+# (CMAKE_CROSSCOMPILING_EMULATOR, such as qemu-aarch64): the programs must run here.
 option(GPIO_DLL_MAN_PAGES "Make and install the tools' man pages (needs help2man)" ON)
-if(NOT GPIO_DLL_MAN_PAGES OR CMAKE_CROSSCOMPILING OR NOT TARGET gpio-dll)
+if(NOT GPIO_DLL_MAN_PAGES OR NOT TARGET gpio-dll
+   OR (CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR))
   return()
 endif()
 find_program(HELP2MAN help2man)
@@ -16,12 +18,21 @@ set(gpio_dll_man_pages "")
 # the "Commands:" list of the program's --help).
 function(gpio_dll_man_page target name)
   set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
+  set(program $<TARGET_FILE:${target}>)
+  if(CMAKE_CROSSCOMPILING)
+    # help2man runs a program by its name: a script that runs the tool in the emulator.
+    set(program ${PROJECT_BINARY_DIR}/man/${target})
+    list(JOIN CMAKE_CROSSCOMPILING_EMULATOR " " emulator)
+    file(GENERATE OUTPUT ${program} CONTENT "#!/bin/sh\nexec ${emulator} $<TARGET_FILE:${target}> \"$@\"\n"
+         FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ
+                          WORLD_EXECUTE)
+  endif()
   set(include ${PROJECT_SOURCE_DIR}/man/${target}.h2m)
   set(make_commands "")
   set(include_commands "")
   if("WITH_COMMANDS" IN_LIST ARGN)
     set(commands ${PROJECT_BINARY_DIR}/man/${target}-commands.h2m)
-    set(make_commands COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${target}>
+    set(make_commands COMMAND ${CMAKE_COMMAND} -DPROGRAM=${program}
         -DOUTPUT=${commands} -P ${PROJECT_SOURCE_DIR}/cmake/man_command_sections.cmake)
     set(include_commands --include=${commands})
   endif()
@@ -29,7 +40,7 @@ function(gpio_dll_man_page target name)
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
     ${make_commands}
     COMMAND ${HELP2MAN} --no-info --section=1 --name=${name} --include=${include}
-            ${include_commands} --output=${page} $<TARGET_FILE:${target}>
+            ${include_commands} --output=${page} ${program}
     DEPENDS ${target} ${include} ${PROJECT_SOURCE_DIR}/cmake/man_command_sections.cmake
     COMMENT "Man page ${target}.1"
     VERBATIM)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "device_server/hidraw_server.hpp"
+#include "gpio_dll/version.h"
 #include "serve_arguments.hpp"
 
 namespace {
@@ -34,7 +35,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (parsed.action == ServeArguments::Action::kVersion) {
-    std::cout << "gpio-dll-sim " << GPIO_DLL_VERSION << "\n";
+    std::cout << "gpio-dll-sim " << GPIO_DLL_VERSION_STRING << "\n";
     return 0;
   }
   std::vector<std::shared_ptr<gpio_dll::sim::SimulatedModule>> served;

@@ -88,6 +88,7 @@
 #include <stdint.h>
 
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/version.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -11,6 +11,7 @@
 - ``__version__``: the project's version, as the C++ build's.
 """
 from . import sim
+from ._version import __version__
 from ._dll import Dll
 from ._errors import AutomationError, ModuleError
 from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failure,
@@ -18,10 +19,9 @@ from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failu
                         use_hidraw, use_hidraw_device, use_hidraw_device_on_this_thread,
                         use_module_at, use_module_with_serial,
                         use_process_platform_on_this_thread, use_system)
-from ._gpio_dll import __version__
 from .smbus import I2C_M_RD, SMBus, i2c_msg
 
-__all__ = ["AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "LockFailure", "ModuleError",
+__all__ = ["__version__", "AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "LockFailure", "ModuleError",
            "OpenFailure", "SMBus", "i2c_msg", "last_lock_failure", "last_open_failure",
            "list_devices", "sim", "system_available", "use_first_module",
            "use_hidraw", "use_hidraw_device", "use_hidraw_device_on_this_thread", "use_module_at",

@@ -7,6 +7,7 @@ from . import sim as sim
 
 BytesLike = Union[bytes, bytearray, memoryview, Iterable[int]]
 
+__version__: str
 I2C_M_RD: int
 __version__: str
 
