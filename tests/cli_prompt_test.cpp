@@ -23,7 +23,9 @@ constexpr const char* kQuestion = "Continue? [Y/n] ";
 ToolRun run_on_terminal(const std::string& args, const std::string& answer = "",
                         const std::string& typed = "") {
   Process tool("/bin/sh",
-               {"-c", "PAGER='sed s/^/paged:/' " + std::string(GPIO_DLL_TOOL) + " " + args}, true);
+               {"-c", "PAGER='sed s/^/paged:/' " +
+                          gpio_dll::testing::built_program_command(GPIO_DLL_TOOL) + " " + args},
+               true);
   if (!typed.empty()) tool.type(typed);
   if (tool.wait_for(kQuestion)) tool.type(answer + "\n");
   const int status = tool.finish();

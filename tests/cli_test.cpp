@@ -156,8 +156,9 @@ TEST(Tool, StreamsThatFailGiveTheReason) {
       {"batch < /dev/zero", "line 1: more than 65536 bytes in one line (the batch stops here)"},
   };
   for (const auto& [args, message] : cases) {
-    gpio_dll::testing::Process run("/bin/sh",
-                                   {"-c", std::string(GPIO_DLL_TOOL) + " --sim 2.0.19 " + args});
+    gpio_dll::testing::Process run(
+        "/bin/sh",
+        {"-c", gpio_dll::testing::built_program_command(GPIO_DLL_TOOL) + " --sim 2.0.19 " + args});
     EXPECT_EQ(run.finish(0, std::chrono::seconds(60)), 1) << args;
     EXPECT_EQ(run.err, "gpio-dll: " + message + "\n") << args;
   }

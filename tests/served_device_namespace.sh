@@ -2,7 +2,8 @@
 # Serves the simulated module, then runs the DefaultPaths tests in a private mount namespace in
 # which the served file is /dev/hidraw0 and the served tree is /sys/class/hidraw, so that the
 # hidraw backend runs with its default paths. Exit 77 (skipped) without root or /dev/fuse,
-# unless GPIO_DLL_REQUIRE_SERVED_DEVICE is set.
+# unless GPIO_DLL_REQUIRE_SERVED_DEVICE is set. In a cross build both programs run under the
+# emulator GPIO_DLL_EMULATOR names.
 set -eu
 sim=$1
 tests=$2
@@ -22,5 +23,5 @@ GPIO_DLL_IN_SERVED_NAMESPACE=1 unshare --mount --propagation private sh -c "
   mount -t tmpfs gpio-dll-class /sys/class
   mkdir /sys/class/hidraw
   mount --bind '$dir/mnt/sys/class/hidraw' /sys/class/hidraw
-  exec '$tests' --gtest_filter='DefaultPaths.*'
+  exec ${GPIO_DLL_EMULATOR:-} '$tests' --gtest_filter='DefaultPaths.*'
 "

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "gpio_dll/gpio_dll.hpp"
+#include "support/built_program.hpp"
 #include "support/served_module.hpp"
 #include "support/test_support.hpp"
 
@@ -209,14 +210,21 @@ class Worker {
     if (pipe2(result, O_CLOEXEC) != 0 || pipe2(go, O_CLOEXEC) != 0) return false;
     const std::string job = mode + " " + dir + " " + std::to_string(index) + " " +
                             std::to_string(result[1]) + " " + std::to_string(go[0]);
+    // This program again; in a cross build through the emulator, as the kernel cannot start it.
+    const std::vector<std::string> words =
+        testing::built_program_argv(std::filesystem::read_symlink("/proc/self/exe"),
+                                    {"--gtest_filter=ServedSharingWorker.Run", "--gtest_brief=1"});
+    std::vector<char*> argv;
+    for (const auto& word : words)
+      argv.push_back(const_cast<char*>(word.c_str()));
+    argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
       // The child keeps only its ends, past exec.
       fcntl(result[1], F_SETFD, 0);
       fcntl(go[0], F_SETFD, 0);
       setenv("GPIO_DLL_SHARING_WORKER", job.c_str(), 1);
-      execl("/proc/self/exe", "served_device_tests", "--gtest_filter=ServedSharingWorker.Run",
-            "--gtest_brief=1", static_cast<char*>(nullptr));
+      execvp(argv[0], argv.data());
       _exit(127);
     }
     close(result[1]);

@@ -17,12 +17,13 @@
 
 namespace {
 
+using gpio_dll::testing::built_program_argv;
 using gpio_dll::testing::Process;
 using gpio_dll::testing::run_tool;
 using gpio_dll::testing::ToolRun;
 
 ToolRun run_sim(const std::vector<std::string>& args) {
-  Process run(GPIO_DLL_SIM, args);
+  Process run(built_program_argv(GPIO_DLL_SIM, args));
   const int status = run.finish();
   return {status, run.out, run.err};
 }
@@ -123,9 +124,9 @@ TEST_F(SimServing, CleanStopLeavesNoFolderItMadeAndNoMessage) {
   const std::string there = base_ + "/there";
   std::filesystem::create_directory(there);
   for (const std::string& asked : {std::string(), base_ + "/made/here", there}) {
-    Process server(GPIO_DLL_SIM, asked.empty()
-                                     ? std::vector<std::string>{"serve"}
-                                     : std::vector<std::string>{"serve", "--mount", asked});
+    Process server(built_program_argv(
+        GPIO_DLL_SIM, asked.empty() ? std::vector<std::string>{"serve"}
+                                    : std::vector<std::string>{"serve", "--mount", asked}));
     ASSERT_TRUE(server.wait_for("control:")) << server.err;
     const std::string folder = served_folder(server.out);
     if (asked.empty())
@@ -144,7 +145,8 @@ TEST_F(SimServing, CleanStopLeavesNoFolderItMadeAndNoMessage) {
 TEST_F(SimServing, RefusesAMountFolderInUse) {
   // A blank in the name: the kernel's list of mounts writes it as \040.
   const std::string folder = base_ + "/in use";
-  Process first(GPIO_DLL_SIM, {"serve", "--mount", folder, "--serial", "FIRST"});
+  Process first(
+      built_program_argv(GPIO_DLL_SIM, {"serve", "--mount", folder, "--serial", "FIRST"}));
   ASSERT_TRUE(first.wait_for("control:")) << first.err;
   const ToolRun second = run_sim({"serve", "--mount", folder, "--serial", "SECOND"});
   EXPECT_EQ(second.status, 1);
@@ -170,7 +172,8 @@ TEST_F(SimServing, RefusesAMountFolderInUse) {
 // An unknown firmware version, when asked for, is served: a host identifies it, then refuses
 // every bus operation with 133.
 TEST_F(SimServing, ServesAnUnknownFirmwareWhenAskedTo) {
-  Process server(GPIO_DLL_SIM, {"serve", "--mount", base_, "--fw", "3.0.0", "--allow-unknown-fw"});
+  Process server(built_program_argv(
+      GPIO_DLL_SIM, {"serve", "--mount", base_, "--fw", "3.0.0", "--allow-unknown-fw"}));
   ASSERT_TRUE(server.wait_for("control:")) << server.err;
   const std::string device = "--device " + base_ + "/dev/hidraw0 ";
   const ToolRun identify = run_tool(device + "identify");

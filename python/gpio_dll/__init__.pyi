@@ -9,7 +9,6 @@ BytesLike = Union[bytes, bytearray, memoryview, Iterable[int]]
 
 __version__: str
 I2C_M_RD: int
-__version__: str
 
 class AutomationError(Exception):
     number: int

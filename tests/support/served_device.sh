@@ -15,9 +15,11 @@ require_served_device() {
 }
 
 # serve_module SIM DIR: serves the module (firmware 2.0.19) under DIR/mnt, logging to DIR/log,
-# until its control line shows; the process id is in $server.
+# until its control line shows; the process id is in $server. In a cross build SIM runs under
+# the emulator GPIO_DLL_EMULATOR names (words, such as "qemu-aarch64 -L /").
 serve_module() {
-  "$1" serve --fw 2.0.19 --mount "$2/mnt" >"$2/log" 2>&1 &
+  # shellcheck disable=SC2086
+  ${GPIO_DLL_EMULATOR:-} "$1" serve --fw 2.0.19 --mount "$2/mnt" >"$2/log" 2>&1 &
   server=$!
   i=0
   until grep -q '^control:' "$2/log" 2>/dev/null; do

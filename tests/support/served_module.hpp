@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "support/built_program.hpp"
+
 namespace gpio_dll::testing {
 
 inline std::string missing_prerequisite() {
@@ -48,11 +50,14 @@ class Server {
       dup2(out[1], STDOUT_FILENO);
       close(out[0]);
       const std::string count = std::to_string(modules);
-      std::vector<const char*> argv = {GPIO_DLL_SIM, "serve",       "--fw",      fw.c_str(),
-                                       "--mount",    mount.c_str(), "--modules", count.c_str()};
-      if (!serial.empty()) argv.insert(argv.end(), {"--serial", serial.c_str()});
+      std::vector<std::string> args = {"serve", "--fw", fw, "--mount", mount, "--modules", count};
+      if (!serial.empty()) args.insert(args.end(), {"--serial", serial});
+      const std::vector<std::string> words = built_program_argv(GPIO_DLL_SIM, args);
+      std::vector<char*> argv;
+      for (const auto& word : words)
+        argv.push_back(const_cast<char*>(word.c_str()));
       argv.push_back(nullptr);
-      execv(GPIO_DLL_SIM, const_cast<char* const*>(argv.data()));
+      execvp(argv[0], argv.data());
       _exit(127);
     }
     close(out[1]);

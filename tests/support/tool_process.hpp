@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "support/built_program.hpp"
+
 namespace gpio_dll::testing {
 
 using Clock = std::chrono::steady_clock;
@@ -27,7 +29,10 @@ using Clock = std::chrono::steady_clock;
 // accepts (and then serves on) fails the test instead of hanging it.
 class Process {
  public:
-  Process(const std::string& program, const std::vector<std::string>& args, bool terminal = false) {
+  Process(const std::string& program, const std::vector<std::string>& args, bool terminal = false)
+      : Process(with_program(program, args), terminal) {}
+  // `argv`: the program (looked up on PATH unless a path) and its arguments.
+  explicit Process(const std::vector<std::string>& argv, bool terminal = false) {
     int out_pipe[2], err_pipe[2];
     if (terminal)
       pid_ = forkpty(&out_fd_, nullptr, nullptr, nullptr);
@@ -42,11 +47,11 @@ class Process {
         close(out_pipe[0]);
         close(err_pipe[0]);
       }
-      std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-      for (const auto& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      execv(program.c_str(), argv.data());
+      std::vector<char*> words;
+      for (const auto& a : argv)
+        words.push_back(const_cast<char*>(a.c_str()));
+      words.push_back(nullptr);
+      execvp(words[0], words.data());
       _exit(127);
     }
     if (terminal) return;
@@ -95,6 +100,13 @@ class Process {
   std::string out, err;
 
  private:
+  static std::vector<std::string> with_program(const std::string& program,
+                                               const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
+
   // One poll of both pipes; false once both have ended.
   bool read_some(int timeout_ms) {
     pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
@@ -133,7 +145,8 @@ inline std::string tool_temp_path(const std::string& what) {
 inline ToolRun run_tool(const std::string& args, const std::string& input = "") {
   const std::string in_path = tool_temp_path("in.txt");
   std::ofstream(in_path) << input;
-  Process run("/bin/sh", {"-c", std::string(GPIO_DLL_TOOL) + " " + args + " < " + in_path});
+  Process run("/bin/sh",
+              {"-c", built_program_command(GPIO_DLL_TOOL) + " " + args + " < " + in_path});
   const int status = run.finish(0, std::chrono::seconds(60));
   std::remove(in_path.c_str());
   return {status, run.out, run.err};
