@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Every place that states the project's version states the one of project() in CMakeLists.txt:
-# <gpio_dll/version.h>, the tools' --version, gpio_dll.__version__, pyproject.toml,
+# <gpio_dll/version.h>, the tools' --version, gpio_dll.__version__, setup.py (pyproject.toml),
 # debian/changelog, the pkg-config files, the CMake package's version file and the libraries'
 # SONAMEs (the major version).
 #   version_agrees.sh SOURCE_DIR BUILD_DIR GPIO_DLL GPIO_DLL_SIM|- LIBGPIO_DLL LIBGPIO_DLL_SIM PYTHON|-
@@ -24,7 +24,11 @@ check "gpio-dll --version" "$("$tool" --version | sed -n 's/^gpio-dll //p')"
 if [ "$python" != - ]; then
   check "gpio_dll.__version__" "$(PYTHONPATH=$build/python "$python" -c 'import gpio_dll; print(gpio_dll.__version__)')"
 fi
-check "pyproject.toml" "$(sed -n 's/^version = "\(.*\)"/\1/p' "$src/pyproject.toml")"
+# pyproject.toml names no version of its own: setup.py gives setuptools project()'s.
+if [ "$python" != - ]; then
+  grep -q '^version *=' "$src/pyproject.toml" && check "pyproject.toml" "a version of its own"
+  check "setup.py --version" "$(cd "$src" && "$python" setup.py --version 2>/dev/null | tail -1)"
+fi
 check "debian/changelog" "$(sed -n '1s/^gpio-dll (\([^)]*\)).*/\1/p' "$src/debian/changelog")"
 for pc in gpio_dll gpio_dll_sim; do
   check "$pc.pc" "$(sed -n 's/^Version: //p' "$build/$pc.pc")"
