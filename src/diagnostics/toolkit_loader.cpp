@@ -44,9 +44,10 @@ ToolkitLoad register_front_end(ToolkitRegister* entry, const std::string& origin
   int module_version = 0;
   const ToolkitFactory factory = entry(&toolkit_host(), &module_version);
   if (factory == nullptr)
-    return {nullptr, origin + " has interface version " + std::to_string(module_version) +
-                         ", the library " + std::to_string(kToolkitAbiVersion) +
-                         ": they come from different builds"};
+    return {nullptr,
+            origin + " has interface version " + std::to_string(module_version) + ", the library " +
+                std::to_string(kToolkitAbiVersion) + ": they come from different builds",
+            true};
   auto front_end = factory();
   if (!front_end)
     return {nullptr, origin + ": no display could be opened (" + display_text() + ")"};
@@ -64,10 +65,16 @@ ToolkitLoad load_toolkit_module(const std::string& path) {
     return {nullptr, "cannot load " + path + ": " + (error != nullptr ? error : "unknown error")};
   }
   auto* entry = reinterpret_cast<ToolkitRegister*>(dlsym(handle, kToolkitRegisterSymbol));
-  if (entry == nullptr)
+  if (entry == nullptr) {
+    dlclose(handle);
     return {nullptr, path + " is not the debug window's front end (no " +
                          std::string(kToolkitRegisterSymbol) + ")"};
-  return register_front_end(entry, path);
+  }
+  ToolkitLoad load = register_front_end(entry, path);
+  // A module of another build has run nothing but its entry point: let it go. One that could
+  // not open a display stays, as the toolkit may have set up process-wide state.
+  if (!load.front_end && load.refused_version) dlclose(handle);
+  return load;
 }
 
 ToolkitLoad load_toolkit() {

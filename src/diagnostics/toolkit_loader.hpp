@@ -21,6 +21,7 @@ inline constexpr const char* kToolkitModuleVariable = "GPIO_DLL_FLTK_MODULE";
 struct ToolkitLoad {
   std::shared_ptr<ToolkitFrontEnd> front_end;  // null: the windows run headless
   std::string failure;                         // why there is none
+  bool refused_version = false;                // the module comes from another build
 };
 
 // Loads the module at `path`, registers the host with it and asks it for the front end.
