@@ -1,8 +1,9 @@
 # Man pages of the tools, made at build time by help2man from their --help and --version texts,
 # so that a page says what its program says. When cross-compiling only with an emulator
-# (CMAKE_CROSSCOMPILING_EMULATOR, such as qemu-aarch64): the programs must run here.
+# (CMAKE_CROSSCOMPILING_EMULATOR, such as qemu-aarch64): the programs must run here. Not for
+# Windows, which has no man pages (its emulator, wine, runs the tests).
 option(GPIO_DLL_MAN_PAGES "Make and install the tools' man pages (needs help2man)" ON)
-if(NOT GPIO_DLL_MAN_PAGES OR NOT TARGET gpio-dll
+if(NOT GPIO_DLL_MAN_PAGES OR NOT TARGET gpio-dll OR WIN32
    OR (CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR))
   return()
 endif()
