@@ -3,6 +3,7 @@
 # <gpio_dll/version.h>, the tools' --version, gpio_dll.__version__, setup.py (pyproject.toml),
 # debian/changelog, the pkg-config files, the CMake package's version file and the libraries'
 # SONAMEs (the major version).
+# The tools run through $GPIO_DLL_EMULATOR when set (a cross build).
 #   version_agrees.sh SOURCE_DIR BUILD_DIR GPIO_DLL GPIO_DLL_SIM|- LIBGPIO_DLL LIBGPIO_DLL_SIM PYTHON|-
 set -uo pipefail
 src=$1 build=$2 tool=$3 sim=$4 lib=$5 simlib=$6 python=$7
@@ -19,8 +20,8 @@ check() { # NAME SAID
 h=$build/include/gpio_dll/version.h
 check "version.h string" "$(sed -n 's/^#define GPIO_DLL_VERSION_STRING "\(.*\)"/\1/p' "$h")"
 check "version.h numbers" "$(awk '/^#define GPIO_DLL_VERSION_(MAJOR|MINOR|PATCH) /{v = v sep $3; sep = "."} END{print v}' "$h")"
-check "gpio-dll --version" "$("$tool" --version | sed -n 's/^gpio-dll //p')"
-[ "$sim" = - ] || check "gpio-dll-sim --version" "$("$sim" --version | sed -n 's/^gpio-dll-sim //p')"
+check "gpio-dll --version" "$(${GPIO_DLL_EMULATOR:-} "$tool" --version | sed -n 's/^gpio-dll //p')"
+[ "$sim" = - ] || check "gpio-dll-sim --version" "$(${GPIO_DLL_EMULATOR:-} "$sim" --version | sed -n 's/^gpio-dll-sim //p')"
 if [ "$python" != - ]; then
   check "gpio_dll.__version__" "$(PYTHONPATH=$build/python "$python" -c 'import gpio_dll; print(gpio_dll.__version__)')"
 fi
