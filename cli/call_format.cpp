@@ -121,10 +121,11 @@ Json format_json(const CallOutcome& outcome, const std::string& message) {
   if (outcome.automation_failed) {
     json["automation_error"] = outcome.automation_error;
     json["message"] = outcome.automation_message;
-    return json;
+  } else {
+    json["result"] = value_json(outcome.result);
+    if (!message.empty()) json["message"] = message;
   }
-  json["result"] = value_json(outcome.result);
-  if (!message.empty()) json["message"] = message;
+  // After an automation error too: the arguments are written back all the same.
   Json args = Json::object();
   for (std::size_t i = 0; i < method.arguments.size() && i < outcome.args.size(); ++i) {
     if (!method.arguments[i].written) continue;

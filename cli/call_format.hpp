@@ -35,7 +35,7 @@ struct CallOutcome {
 // The text form: the result with its message, then one line per by-reference argument.
 std::string format_text(const CallOutcome& outcome, const std::string& message);
 // The JSON object: method, result (or automation_error), message and the by-reference
-// arguments under "args".
+// arguments under "args" (also after an automation error).
 Json format_json(const CallOutcome& outcome, const std::string& message);
 
 }  // namespace gpio_dll::cli

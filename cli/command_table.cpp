@@ -119,7 +119,10 @@ const std::vector<Command>& commands() {
        "Reads one 'METHOD ARG...' call per line from standard input, with the methods' own\n"
        "arguments as 'call' takes them, and runs them all on one thread, in order. Start with\n"
        "GPIO_FW_VER_Read \"\" \"\" \"\": bus methods return 131 until it has run. Blank lines and\n"
-       "lines starting with '#' are skipped.\n",
+       "lines starting with '#' are skipped. A line that cannot be called (an unknown method,\n"
+       "the wrong number of arguments) is reported and the batch goes on (exit status 1).\n"
+       "With --json every call line gives one object, starting with its \"line\" number:\n"
+       "\"result\":\"usage\" for a line that cannot be called.\n",
        true, run_batch},
   };
   return table;

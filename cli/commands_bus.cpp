@@ -23,12 +23,6 @@ Json command_fields(std::int16_t target, std::int16_t cmd) {
   return fields;
 }
 
-// `fields` and one more.
-Json with(Json fields, const char* key, Json value) {
-  fields[key] = std::move(value);
-  return fields;
-}
-
 }  // namespace
 
 int run_smbus(Tool& tool, Args& args) {
@@ -40,6 +34,7 @@ int run_smbus(Tool& tool, Args& args) {
   if (args.empty()) throw UsageError{"usage: gpio-dll smbus " + op + " ADDRESS ..."};
   std::int16_t target = parse_target(args[0], pec);
   const std::string name = "smbus " + op;
+  tool.set_command(name);
   auto& dll = tool.dll();
 
   // Arguments first, so that a usage error never reaches the module.
@@ -61,7 +56,8 @@ int run_smbus(Tool& tool, Args& args) {
     if (!tool.identify(status)) return status;
     std::int32_t value = 0;
     const std::int32_t r = dll.GPIO_ReceiveSMBusByte(value, target);
-    return tool.finish(name, r, with(target_fields(target), "value", value), hex2(value));
+    return tool.finish(name, r, read_fields(tool, r, target_fields(target), "value", value),
+                       hex2(value));
   }
   if (op == "write-byte" || op == "write-word" || op == "process-call") {
     expect_count(args, 3,
@@ -83,7 +79,7 @@ int run_smbus(Tool& tool, Args& args) {
     std::int32_t read_high = 0, read_low = 0;
     const std::int32_t r = dll.GPIO_ProcessCall(cmd, high, low, read_high, read_low, target);
     const std::uint32_t word = static_cast<std::uint32_t>(read_high << 8 | read_low);
-    return tool.finish(name, r, with(fields, "value", word), hex4(word));
+    return tool.finish(name, r, read_fields(tool, r, fields, "value", word), hex4(word));
   }
   if (op == "read-byte" || op == "read-word" || op == "read-block") {
     expect_count(args, 2, "gpio-dll smbus " + op + " ADDRESS CMD");
@@ -94,18 +90,19 @@ int run_smbus(Tool& tool, Args& args) {
     if (op == "read-byte") {
       std::int32_t value = 0;
       const std::int32_t r = dll.GPIO_ReadSMBusByte(cmd, value, target);
-      return tool.finish(name, r, with(fields, "value", value), hex2(value));
+      return tool.finish(name, r, read_fields(tool, r, fields, "value", value), hex2(value));
     }
     if (op == "read-word") {
       std::int32_t high = 0, low = 0;
       const std::int32_t r = dll.GPIO_ReadSMBusWord(cmd, high, low, target);
       const std::uint32_t word = static_cast<std::uint32_t>(high << 8 | low);
-      return tool.finish(name, r, with(fields, "value", word), hex4(word));
+      return tool.finish(name, r, read_fields(tool, r, fields, "value", word), hex4(word));
     }
     ByteArray block;
     std::int16_t count = 0;
     const std::int32_t r = dll.GPIO_ReadSMBusBlock(cmd, block, count, target);
-    return tool.finish(name, r, with(fields, "data", bytes_to_hex(block)), format_bytes(block));
+    return tool.finish(name, r, read_fields(tool, r, fields, "data", bytes_to_hex(block)),
+                       format_bytes(block));
   }
   if (op == "write-block" || op == "block-process-call") {
     if (args.size() < 3) throw UsageError{"usage: gpio-dll smbus " + op + " ADDRESS CMD BYTE..."};
@@ -116,8 +113,11 @@ int run_smbus(Tool& tool, Args& args) {
     if (!tool.identify(status)) return status;
     const Json fields = command_fields(target, cmd);
     std::int16_t count = static_cast<std::int16_t>(data.size());
-    if (op == "write-block")
-      return tool.finish(name, dll.GPIO_WriteSMBusBlock(cmd, data, count, target), fields, "");
+    if (op == "write-block") {
+      const std::int32_t r = dll.GPIO_WriteSMBusBlock(cmd, data, count, target);
+      refuse_over_limit(tool, r, "smbus block write");
+      return tool.finish(name, r, fields, "");
+    }
     // The new firmware wants room for the count byte and the command in the array.
     ByteArray written = data;
     written.resize(data.size() + 2, 0);
@@ -125,7 +125,10 @@ int run_smbus(Tool& tool, Args& args) {
     std::int16_t read_count = 0;
     const std::int32_t r =
         dll.GPIO_WriteReadSMBusBlock(cmd, written, read, count, read_count, target);
-    return tool.finish(name, r, with(fields, "data", bytes_to_hex(read)), format_bytes(read));
+    // A read length above the limit is the slave's (its count byte): a result, not a usage error.
+    if (r == ERROR_GPIO_LEN_WR_BLOCK_MAX) refuse_over_limit(tool, r, "block process call");
+    return tool.finish(name, r, read_fields(tool, r, fields, "data", bytes_to_hex(read)),
+                       format_bytes(read));
   }
   throw UsageError{"unknown smbus operation " + op + " (see gpio-dll smbus --help)"};
 }
@@ -139,6 +142,7 @@ int run_i2c(Tool& tool, Args& args) {
   std::int16_t target = parse_target(args[1], false);
   std::int16_t cmd = command_byte(args[2]);
   const std::string name = "i2c " + op;
+  tool.set_command(name);
   auto& dll = tool.dll();
   const Json fields = command_fields(target, cmd);
   const std::string what =
@@ -170,7 +174,8 @@ int run_i2c(Tool& tool, Args& args) {
     r = dll.GPIO_WriteReadI2CBlock(cmd, written, read, written_count, count, target);
   }
   refuse_over_limit(tool, r, name);
-  return tool.finish(name, r, with(fields, "data", bytes_to_hex(read)), format_bytes(read));
+  return tool.finish(name, r, read_fields(tool, r, fields, "data", bytes_to_hex(read)),
+                     format_bytes(read));
 }
 
 int run_scan(Tool& tool, Args& args) {

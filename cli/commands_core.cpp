@@ -11,10 +11,18 @@ int run_identify(Tool& tool, Args& args) {
   expect_count(args, 0, "gpio-dll identify");
   std::string fw, vendor, product;
   const std::int32_t result = tool.dll().GPIO_FW_VER_Read(fw, vendor, product);
+  const std::string reason = tool.identification_reason(result);
+  // Without a module the identifiers that discovery read last are another device's, or "0000"
+  // for a node that could not be opened: none are given then.
+  if (result == NO_DEV_DETECTED) {
+    vendor.clear();
+    product.clear();
+  }
   const Json fields = {
       {"firmware", json_text(fw)}, {"vendor", json_text(vendor)}, {"product", json_text(product)}};
   return tool.finish("identify", result, fields,
-                     "firmware: " + fw + "\nvendor:   " + vendor + "\nproduct:  " + product);
+                     "firmware: " + fw + "\nvendor:   " + vendor + "\nproduct:  " + product,
+                     reason);
 }
 
 int run_list(Tool& tool, Args& args) {
@@ -82,8 +90,8 @@ namespace {
 constexpr std::size_t kLongestCallLine = 64 * 1024;
 
 // Calls one method and prints it; false when the call failed (a result code other than OK, or
-// an automation error).
-bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
+// an automation error). A batch's objects start with the line's number (`line` > 0).
+bool call_and_print(Tool& tool, const std::string& name, const Args& words, int line = 0) {
   const automation::MethodInfo* method = automation::find_method(name);
   if (method == nullptr) throw UsageError{"no method " + name};
   CallOutcome outcome;
@@ -99,14 +107,21 @@ bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
   bool ok = !outcome.automation_failed;
   std::string message;
   std::string reason;
+  std::string meaning;
   if (ok && method->result == automation::ResultType::Int32) {
     const std::int32_t code = outcome.result.to_int32();
     message = tool.message(code);
     ok = code == OK;
-    reason = failure_reason(code);
+    reason = std::string(method->name) == "GPIO_FW_VER_Read" ? tool.identification_reason(code)
+                                                             : failure_reason(code);
+    meaning = result_meaning(code, -1);
   }
   if (tool.options().json) {
-    Json json = format_json(outcome, message);
+    const Json call = format_json(outcome, message);
+    Json json = line > 0 ? Json{{"line", line}} : Json::object();
+    for (const auto& [key, value] : call.items())
+      json[key] = value;
+    if (!meaning.empty()) json["meaning"] = meaning;
     if (!reason.empty()) json["reason"] = json_text(reason);
     tool.print_json(json);
   } else {
@@ -117,7 +132,8 @@ bool call_and_print(Tool& tool, const std::string& name, const Args& words) {
     tool.error("automation error " + std::to_string(outcome.automation_error) + ": " +
                outcome.automation_message);
   else if (!ok)
-    tool.error(outcome.result.to_text() + ": " + message);
+    tool.error(outcome.result.to_text() + ": " + message +
+               (meaning.empty() ? "" : " (" + meaning + ")"));
   if (!reason.empty()) tool.error(reason);
   return ok;
 }
@@ -162,16 +178,26 @@ int run_batch(Tool& tool, Args& args) {
                        " (the batch stops here)"};
     }
     ++number;
+    std::string method;
     try {
       Args words = split_words(line);
       if (words.empty() || words[0].starts_with("#")) continue;
       const std::string name = words[0];
       const Args method_words(words.begin() + 1, words.end());
+      method = name;
       // A declined call ends the batch: the calls after it may rely on it.
       if (!confirm_call(tool, name, method_words)) return declined(tool, "batch");
-      all_ok = call_and_print(tool, name, method_words) && all_ok;
+      all_ok = call_and_print(tool, name, method_words, number) && all_ok;
     } catch (const UsageError& e) {
       tool.error("line " + std::to_string(number) + ": " + e.message);
+      // Every call line gets its object, so that the objects can be matched with the lines.
+      if (tool.options().json) {
+        Json json = {{"line", number}};
+        if (!method.empty()) json["method"] = json_text(method);
+        json["result"] = "usage";
+        json["message"] = json_text(e.message);
+        tool.print_json(json);
+      }
       usage_failed = true;
     }
   }

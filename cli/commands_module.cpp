@@ -17,6 +17,7 @@ int run_lines(Tool& tool, Args& args) {
   const std::string op = args[0], port = args[1];
   auto& dll = tool.dll();
   const std::string name = "lines " + op + " " + port;
+  tool.set_command(name);
   if (op == "get") {
     expect_count(args, 2, "gpio-dll lines get p0|pmbus");
     if (port != "p0" && port != "pmbus")
@@ -25,7 +26,7 @@ int run_lines(Tool& tool, Args& args) {
     if (!tool.identify(status)) return status;
     std::uint8_t value = 0;
     const std::int32_t r = port == "p0" ? dll.GPIO_GetP0Line(value) : dll.GPIO_GetPMBusLine(value);
-    return tool.finish(name, r, Json{{"value", value}}, hex2(value));
+    return tool.finish(name, r, read_fields(tool, r, Json::object(), "value", value), hex2(value));
   }
   if (op != "set") throw UsageError{"unknown lines operation " + op};
   const auto ask = [&] { return confirm(tool, "set the module's lines (" + name + ")"); };
@@ -73,7 +74,8 @@ int run_dma(Tool& tool, Args& args) {
   if (!tool.identify(status)) return status;
   ByteArray answer;
   const std::int32_t r = tool.dll().GPIO_DMA(request, answer);
-  return tool.finish("dma", r, Json{{"answer", bytes_to_hex(answer)}}, format_bytes(answer));
+  return tool.finish("dma", r, read_fields(tool, r, Json::object(), "answer", bytes_to_hex(answer)),
+                     format_bytes(answer));
 }
 
 }  // namespace gpio_dll::cli

@@ -133,9 +133,8 @@ int run_transfer(Tool& tool, Args& args) {
     }
     refuse_over_limit(tool, r, messages.size() == 1 ? "i2c write" : "write followed by a read");
   }
-  if (r != OK) read.clear();
   const bool reads = first.read || messages.size() == 2;
-  if (reads) fields["data"] = bytes_to_hex(read);
+  if (reads) fields = read_fields(tool, r, std::move(fields), "data", bytes_to_hex(read));
   return tool.finish("transfer", r, fields, reads ? format_bytes(read) : "");
 }
 

@@ -84,6 +84,7 @@ int run(CommandLine& line) {
     throw UsageError{"this build has no HID access to real modules here; use --sim FW"};
 
   Tool tool(options);
+  tool.set_command(command.name);
   // Only debug-window puts windows on a display; --trace shows the window's model here.
   if (std::string(command.name) != "debug-window")
     diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());

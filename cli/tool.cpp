@@ -21,9 +21,21 @@ void Tool::error(const std::string& text) const {
 bool Tool::identify(int& exit_status) {
   std::string vendor, product;
   const std::int32_t result = dll_.GPIO_FW_VER_Read(firmware_, vendor, product);
+  const std::string reason = identification_reason(result);
   if (result == OK) return true;
-  exit_status = finish("identify", result, Json::object(), "");
+  exit_status = finish(command_, result, Json::object(), "", reason);
   return false;
+}
+
+std::string Tool::identification_reason(std::int32_t result) {
+  const bool first = identifications_++ == 0;
+  if (result != FATAL_ERROR || platform::last_lock_failure()) return failure_reason(result);
+  // An identification fails with 14 when the version query gets no usable answer: a read that
+  // waited its 6 s in vain. The library identifies a thread's module once for its debug window
+  // before the first identification that a caller asks for, so the first one waits twice.
+  if (!first) return "the module did not answer within 6 s";
+  return "the module did not answer within 6 s; it was asked twice, 12 s in all (a thread's "
+         "first identification also identifies the module for the library's debug window)";
 }
 
 void Tool::print_json(const Json& object) const {
@@ -51,13 +63,38 @@ std::string failure_reason(std::int32_t result) {
   return {};
 }
 
+std::string result_meaning(std::int32_t result, int address) {
+  if (result != kStatusBandNewFirmware + 6) return {};
+  return "no acknowledge from " +
+         (address < 0 ? std::string("the target") : hex2(static_cast<std::uint32_t>(address)));
+}
+
+Json read_fields(Tool& tool, std::int32_t result, Json fields, const std::string& key, Json value) {
+  if (result == OK) {
+    fields[key] = std::move(value);
+    return fields;
+  }
+  fields[key] = nullptr;
+  fields["errors"] = Json{{key, tool.message(result)}};
+  return fields;
+}
+
 int Tool::finish(const std::string& command, std::int32_t result, const Json& fields,
                  const std::string& text) {
+  return finish(command, result, fields, text, failure_reason(result));
+}
+
+int Tool::finish(const std::string& command, std::int32_t result, const Json& fields,
+                 const std::string& text, const std::string& reason) {
+  // The code and its message stay the same; what the system said about the module's node, and
+  // what a module status means, come with them.
   const std::string text_of_result = message(result);
-  // The code stays the same; what the system said about the module's node comes with it.
-  const std::string reason = failure_reason(result);
+  const auto address = fields.find("address");
+  const std::string meaning = result_meaning(
+      result, address != fields.end() && address->is_number_integer() ? address->get<int>() : -1);
   if (options_.json) {
     Json line = {{"command", command}, {"result", result}, {"message", text_of_result}};
+    if (!meaning.empty()) line["meaning"] = meaning;
     if (!reason.empty()) line["reason"] = json_text(reason);
     for (const auto& [key, value] : fields.items())
       line[key] = value;
@@ -67,7 +104,8 @@ int Tool::finish(const std::string& command, std::int32_t result, const Json& fi
   }
   std::cout.flush();
   if (result == OK) return kExitOk;
-  error(std::to_string(result) + ": " + text_of_result);
+  error(std::to_string(result) + ": " + text_of_result +
+        (meaning.empty() ? "" : " (" + meaning + ")"));
   if (!reason.empty()) error(reason);
   return kExitResult;
 }

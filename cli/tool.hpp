@@ -41,9 +41,16 @@ class Tool {
   cls_GPIO_DLL& dll() { return dll_; }
   std::string message(std::int32_t code);
 
-  // Identifies the module, as every bus command must first; prints the failure and returns
-  // false when it fails.
+  // The command as typed ("smbus read-word"), which a failed identification is reported as.
+  void set_command(std::string name) { command_ = std::move(name); }
+  const std::string& command() const { return command_; }
+
+  // Identifies the module, as every bus command must first; prints the failure (as the typed
+  // command's) and returns false when it fails.
   bool identify(int& exit_status);
+  // What the tool adds to a failed identification of this run: failure_reason(), and for 14
+  // without a lock failure that the module did not answer, with the time it took.
+  std::string identification_reason(std::int32_t result);
   // The firmware version text that the last identification read.
   const std::string& firmware() const { return firmware_; }
 
@@ -51,9 +58,13 @@ class Tool {
   // "message", then `fields` in their order. Any other code goes to standard error as
   // "gpio-dll: CODE: MESSAGE" (the JSON object still to standard output) with exit status 2.
   // NO_DEV_DETECTED adds the reason when the system gave one (a node that could not be opened):
-  // a second line on standard error, "reason" in JSON.
+  // a second line on standard error, "reason" in JSON. A module status whose message does not
+  // say what happened gets its meaning after the message and as "meaning" in JSON.
   int finish(const std::string& command, std::int32_t result, const Json& fields,
              const std::string& text);
+  // finish() with `reason` in place of failure_reason()'s.
+  int finish(const std::string& command, std::int32_t result, const Json& fields,
+             const std::string& text, const std::string& reason);
   // One JSON object as one line of standard output.
   void print_json(const Json& object) const;
 
@@ -63,6 +74,8 @@ class Tool {
   Options options_;
   cls_GPIO_DLL dll_;
   std::string firmware_;
+  std::string command_;
+  int identifications_ = 0;  // run on this thread so far
 };
 
 // Why the module was not reached, from the last discovery on this thread: "cannot open PATH:
@@ -73,6 +86,15 @@ std::string no_device_reason();
 // What the tool adds to a failed result: for 131 the discovery's reason, for 14 the module lock's
 // ("module busy: held by another user for more than 15 s"); empty when there is none.
 std::string failure_reason(std::int32_t result);
+
+// What a module status means where its message does not say ("Error Write." is the module's word
+// for a slave that did not acknowledge): "no acknowledge from 0x0c" (`address` < 0: "from the
+// target"); empty for every other result.
+std::string result_meaning(std::int32_t result, int address);
+
+// `fields` with what a read gave under `key`: `value` when `result` is OK, else null there and the
+// result's message under "errors" (as battery gives them), so that no failed read looks like data.
+Json read_fields(Tool& tool, std::int32_t result, Json fields, const std::string& key, Json value);
 
 // A number in decimal or 0x hex (one optional sign; no leading 0 before a digit) within
 // [min, max]. Throws UsageError "WHAT is not a number: WORD", "WHAT has a leading 0 ...: WORD"

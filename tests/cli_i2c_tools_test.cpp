@@ -142,6 +142,18 @@ TEST(ToolLimits, EachFirmwareGenerationsCountsAreCheckedUpFront) {
       {"2.0.19", "transfer w62@0x50 0" + bytes(61) + " r1", "gpio-dll: write count above"},
       {"1.0.10", "transfer w62@0x50 0" + bytes(61),
        "gpio-dll: write count above what firmware 1.0.10 takes in one i2c write: at most 60"},
+      // SMBus block writes follow the same rule as I2C writes.
+      {"2.0.19", "smbus write-block 0x0b 0x44" + bytes(120), ""},
+      {"2.0.19", "smbus write-block 0x0b 0x44" + bytes(121),
+       "gpio-dll: write count above what firmware 2.0.19 takes in one smbus block write: at most "
+       "120"},
+      {"2.0.19", "i2c write 0x50 0" + bytes(121),
+       "gpio-dll: write count above what firmware 2.0.19 takes in one i2c write: at most 120"},
+      {"1.0.10", "smbus write-block 0x0b 0x44" + bytes(61),
+       "gpio-dll: write count above what firmware 1.0.10 takes in one smbus block write: at most "
+       "60"},
+      {"2.0.19", "smbus block-process-call 0x0b 0x44" + bytes(121),
+       "gpio-dll: write count above what firmware 2.0.19 takes in one block process call"},
   };
   for (const auto& [fw, command, error] : cases) {
     const std::string args = "--sim " + fw + " --trace " + command;

@@ -33,6 +33,19 @@ constexpr const char* kSimulatedName = "\"Texas Instruments USB-GPIO module (sim
 const std::string kNoNode = "cannot open /nonexistent/hidraw: No such file or directory";
 const std::string kBusy = "module busy: held by another user for more than 15 s";
 
+const std::string kSilentFirst =
+    "the module did not answer within 6 s; it was asked twice, 12 s in all (a thread's first "
+    "identification also identifies the module for the library's debug window)";
+
+// A script of answers in which the module answers the first `count` requests with nothing.
+std::string silent(int count) {
+  const std::string script = tool_temp_path("silent.txt");
+  std::ofstream out(script);
+  for (int i = 0; i < count; ++i)
+    out << "silent\n";
+  return script;
+}
+
 std::string repeated(const std::string& word, int count) {
   std::string words;
   for (int i = 0; i < count; ++i)
@@ -51,10 +64,25 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
       {"--sim 2.0.19 --serial SIM0001 identify", 0, kIdentified},
       {"--sim 2.0.19 --serial SIM0002 identify", 2, "", kNotDetected},
       {"identify", 2, "", kNotDetected},  // no module on the build machine: hidraw finds none
+      // A failed identification is reported as the command typed.
       {"--json --device /nonexistent/hidraw smbus read-word 0x0b 0x0d", 2,
-       R"({"command":"identify","result":131,"message":"USB device not detected.","reason":")" +
+       R"({"command":"smbus read-word","result":131,"message":"USB device not detected.","reason":")" +
            kNoNode + "\"}\n",
        kNotDetected + ("gpio-dll: " + kNoNode + "\n")},
+      // No module identified: no identifiers, whichever device discovery looked at last.
+      {"--json --device /nonexistent/hidraw identify", 2,
+       R"({"command":"identify","result":131,"message":"USB device not detected.","reason":")" +
+           kNoNode + R"(","firmware":"","vendor":"","product":""})" + "\n",
+       kNotDetected + ("gpio-dll: " + kNoNode + "\n")},
+      // A silent module: the reason, and why the first identification waits twice. One answer
+      // lost is no failure: the second identification gets its answers.
+      {"--sim-script " + silent(2) + " smbus read-word 0x0b 0x0d", 2, "",
+       "gpio-dll: 14: Fatal Error.\ngpio-dll: " + kSilentFirst + "\n"},
+      {"--json --sim-script " + silent(2) + " identify", 2,
+       R"({"command":"identify","result":14,"message":"Fatal Error.","reason":")" + kSilentFirst +
+           R"(","firmware":"","vendor":"0451","product":"5F00"})" + "\n",
+       "gpio-dll: 14: Fatal Error.\ngpio-dll: " + kSilentFirst + "\n"},
+      {"--sim-script " + silent(1) + " identify", 0, kIdentified},
       {"--device /nonexistent/hidraw list", 0,
        "/nonexistent/hidraw  ????:????  (cannot open: No such file or directory)\n"},
       {"--sim 2.0.19 list", 0,
@@ -66,14 +94,34 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
       {"--json message -1", 0,
        R"({"command":"message","result":0,"message":"Unknown Error. <-1>","code":-1})"
        "\n"},
-      {"--sim 2.0.19 smbus read-word 0x21 0x0d", 2, "", "gpio-dll: 406: Error Write.\n"},
+      // Nobody at 0x21: the module's status with what it means; a failed read is null, with its
+      // message under "errors", for every command that reads.
+      {"--sim 2.0.19 smbus read-word 0x21 0x0d", 2, "",
+       "gpio-dll: 406: Error Write. (no acknowledge from 0x21)\n"},
       {"--sim 1.0.10 --json smbus read-word 0x21 0x0d", 2,
-       R"({"command":"smbus read-word","result":301,"message":"Error (without explanation).","address":33,"pec":false,"cmd":13,"value":0})"
+       R"({"command":"smbus read-word","result":301,"message":"Error (without explanation).","address":33,"pec":false,"cmd":13,"value":null,"errors":{"value":"Error (without explanation)."}})"
        "\n",
        "gpio-dll: 301: Error (without explanation).\n"},
-      // 61 bytes: more than the old firmware takes in one block write.
-      {"--sim 1.0.10 smbus write-block 0x0b 0x44" + repeated(" 7", 61), 2, "",
-       "gpio-dll: 139: Maximum write size exceeded (>60 bytes).\n"},
+      {"--sim 2.0.19 --json smbus read-byte 0x21 0x0d", 2,
+       R"({"command":"smbus read-byte","result":406,"message":"Error Write.","meaning":"no acknowledge from 0x21","address":33,"pec":false,"cmd":13,"value":null,"errors":{"value":"Error Write."}})"
+       "\n",
+       "gpio-dll: 406: Error Write. (no acknowledge from 0x21)\n"},
+      {"--sim 2.0.19 --json smbus receive-byte 0x21", 2,
+       R"({"command":"smbus receive-byte","result":406,"message":"Error Write.","meaning":"no acknowledge from 0x21","address":33,"pec":false,"value":null,"errors":{"value":"Error Write."}})"
+       "\n",
+       "gpio-dll: 406: Error Write. (no acknowledge from 0x21)\n"},
+      {"--sim 2.0.19 --json smbus read-block 0x21 0x20", 2,
+       R"({"command":"smbus read-block","result":406,"message":"Error Write.","meaning":"no acknowledge from 0x21","address":33,"pec":false,"cmd":32,"data":null,"errors":{"data":"Error Write."}})"
+       "\n",
+       "gpio-dll: 406: Error Write. (no acknowledge from 0x21)\n"},
+      {"--sim 2.0.19 --json i2c read 0x21 0 4", 2,
+       R"({"command":"i2c read","result":406,"message":"Error Write.","meaning":"no acknowledge from 0x21","address":33,"pec":false,"cmd":0,"data":null,"errors":{"data":"Error Write."}})"
+       "\n",
+       "gpio-dll: 406: Error Write. (no acknowledge from 0x21)\n"},
+      {"--sim 2.0.19 --json transfer w1@0x21 0 r2", 2,
+       R"({"command":"transfer","result":406,"message":"Error Write.","meaning":"no acknowledge from 0x21","address":33,"data":null,"errors":{"data":"Error Write."}})"
+       "\n",
+       "gpio-dll: 406: Error Write. (no acknowledge from 0x21)\n"},
       {"--sim 2.0.19 battery 0x50", 2, "",
        "gpio-dll: the device at 0x50 does not answer like a smart battery (temperature 6280.4 "
        "degrees C, state of charge 65535 %)\n"},
@@ -97,40 +145,51 @@ TEST(Tool, EachRunsOutputAndExitStatus) {
        "\n"},
       // A module that cannot be identified: the identification's failure, the method not called.
       {"--json --device /nonexistent/hidraw call --identify GPIO_Test", 2,
-       R"({"command":"identify","result":131,"message":"USB device not detected.","reason":")" +
+       R"({"command":"call","result":131,"message":"USB device not detected.","reason":")" +
            kNoNode + "\"}\n",
        kNotDetected + ("gpio-dll: " + kNoNode + "\n")},
       // Another user holds the module past the wait: the reason with the result, also for a
       // method called in a batch; a shorter hold is only waited out.
       {"--json --sim-held 20000 smbus read-word 0x0b 0x09", 2,
-       R"({"command":"identify","result":14,"message":"Fatal Error.","reason":")" + kBusy + "\"}\n",
+       R"({"command":"smbus read-word","result":14,"message":"Fatal Error.","reason":")" + kBusy +
+           "\"}\n",
        "gpio-dll: 14: Fatal Error.\ngpio-dll: " + kBusy + "\n"},
       {"--sim-held 10000 smbus read-word 0x0b 0x09", 0, "0x3039\n"},
       {"--json --sim-held 20000 batch", 2,
-       R"({"method":"GPIO_FW_VER_Read","result":14,"message":"Fatal Error.","args":{"iDevFWver":"","iVendorID":"0451","iProductID":"5F00"},"reason":")" +
+       R"({"line":1,"method":"GPIO_FW_VER_Read","result":14,"message":"Fatal Error.","args":{"iDevFWver":"","iVendorID":"0451","iProductID":"5F00"},"reason":")" +
            kBusy + "\"}\n",
        "gpio-dll: 14: Fatal Error.\ngpio-dll: " + kBusy + "\n",
        "GPIO_FW_VER_Read \"\" \"\" \"\"\n"},
       // A doubled sign is no number: the automation's type mismatch, not a usage error.
       {"--sim 2.0.19 --json call Check_DllErrorCode --5", 2,
-       R"({"method":"Check_DllErrorCode","automation_error":13,"message":"Type mismatch"})"
+       R"({"method":"Check_DllErrorCode","automation_error":13,"message":"Type mismatch","args":{}})"
        "\n",
        "gpio-dll: automation error 13: Type mismatch\n"},
       // A batch runs on one thread (the dispatching methods work after identification) and goes
-      // on after an automation error.
-      {"--sim 2.0.19 --json batch", 2,
-       R"({"method":"GPIO_FW_VER_Read","result":0,"message":"OK.","args":{"iDevFWver":"2.0.19","iVendorID":"0451","iProductID":"5F00"}})"
+      // on after an automation error and a line it cannot call; every call line gets one object
+      // with its line number.
+      {"--sim 2.0.19 --json batch", 1,
+       R"({"line":2,"method":"GPIO_FW_VER_Read","result":0,"message":"OK.","args":{"iDevFWver":"2.0.19","iVendorID":"0451","iProductID":"5F00"}})"
        "\n"
-       R"({"method":"Check_DllErrorCode","automation_error":6,"message":"Overflow"})"
+       R"({"line":3,"method":"Check_DllErrorCode","automation_error":6,"message":"Overflow","args":{}})"
        "\n"
-       R"({"method":"GPIO_ReadWriteP0Line","result":133,"message":"GPIO Firmware Version is not supported.","args":{"DataB":2}})"
+       R"({"line":5,"method":"GPIO_ReadWriteP0Line","result":133,"message":"GPIO Firmware Version is not supported.","args":{"DataB":2}})"
        "\n"
-       R"({"method":"Check_DllErrorCode","result":"Unknown GPIO Error. <401>","args":{}})"
+       R"({"line":6,"method":"Check_DllErrorCode","result":"Unknown GPIO Error. <401>","args":{}})"
+       "\n"
+       R"({"line":7,"method":"GPIO_NoSuchMethod","result":"usage","message":"no method GPIO_NoSuchMethod"})"
+       "\n"
+       R"({"line":8,"method":"GPIO_Test","result":"usage","message":"GPIO_Test takes 0 argument(s), got 1"})"
+       "\n"
+       R"({"line":9,"method":"GPIO_ReadSMBusWord","result":406,"message":"Error Write.","args":{"DataH":0,"DataL":0},"meaning":"no acknowledge from the target"})"
        "\n",
        "gpio-dll: automation error 6: Overflow\ngpio-dll: 133: GPIO Firmware Version is not "
-       "supported.\n",
+       "supported.\ngpio-dll: line 7: no method GPIO_NoSuchMethod\ngpio-dll: line 8: GPIO_Test "
+       "takes 0 argument(s), got 1\ngpio-dll: 406: Error Write. (no acknowledge from the "
+       "target)\n",
        "# identify first\nGPIO_FW_VER_Read \"\" \"\" \"\"\nCheck_DllErrorCode 99999999999\n\n"
-       "GPIO_ReadWriteP0Line 1 2\nCheck_DllErrorCode 0x191\n"},
+       "GPIO_ReadWriteP0Line 1 2\nCheck_DllErrorCode 0x191\nGPIO_NoSuchMethod 1\nGPIO_Test 1\n"
+       "GPIO_ReadSMBusWord 0x0d 0 0 0x42\n"},
   };
   for (const auto& c : cases) {
     const ToolRun r = run_tool(c.args, c.input);
@@ -214,7 +273,7 @@ TEST(Tool, RunsBusTransactionsAgainstBothGenerations) {
           std::string("\"method\":\"GPIO_WriteSMBusBlock\",\"result\":") + (old ? "139" : "0"),
           std::string("\"DataArrayR\":\"C0FFEE\""),
           std::string("\"args\":{\"DataArrayR\":\"0001\",\"iNumBytesWr\":2,\"iNumBytesRd\":2}"),
-          std::string("{\"method\":\"GPIO_CheckSdaSclLine\",\"result\":0")})
+          std::string("\"method\":\"GPIO_CheckSdaSclLine\",\"result\":0")})
       EXPECT_NE(r.out.find(part), std::string::npos) << fw << ": " << part << "\n" << r.out;
   }
 }

@@ -369,6 +369,9 @@ TEST_F(ServedFolder, ControlCommandsWithBadArgumentsAreRefusedWhole) {
       {"wrong-pec 0x", "the value is not a number: 0x"},
       {"answer-delay 1001", "MS out of range (0 to 1000): 1001"},
       {"silent now", "unexpected word now"},
+      {"word 0x0d 70000", "VALUE out of range (0 to 65535): 70000"},
+      {"frobnicate 1", "unknown command frobnicate (gpio-dll-sim --help lists them)"},
+      {" ", "no command given (gpio-dll-sim --help lists them)"},
   };
   for (const auto& [command, reason] : refused) {
     EXPECT_FALSE(control(command)) << command;

@@ -263,6 +263,14 @@ void on_read(fuse_req_t req, fuse_ino_t ino, size_t size, off_t offset, fuse_fil
   fuse_req_interrupt_func(req, on_interrupt, &server);
 }
 
+// Why a control command that no command word matched was refused.
+std::string unknown_command(const std::string& command) {
+  std::istringstream in(command);
+  std::string word;
+  if (!(in >> word)) return "no command given (gpio-dll-sim --help lists them)";
+  return "unknown command " + word + " (gpio-dll-sim --help lists them)";
+}
+
 void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_t,
               fuse_file_info*) {
   Server& server = server_of(req);
@@ -273,11 +281,13 @@ void on_write(fuse_req_t req, fuse_ino_t ino, const char* buf, size_t size, off_
     while (!command.empty() && (command.back() == '\n' || command.back() == '\r'))
       command.pop_back();
     try {
-      const bool known = apply_node_command(served.faults, command) ||
-                         apply_control_command(served.module(), command);
-      served.control_status = (known ? "ok: " : "unknown: ") + command + "\n";
-      return void(known ? fuse_reply_write(req, size) : fuse_reply_err(req, EINVAL));
+      if (!apply_node_command(served.faults, command) &&
+          !apply_control_command(served.module(), command))
+        throw std::invalid_argument(unknown_command(command));
+      served.control_status = "ok: " + command + "\n";
+      return void(fuse_reply_write(req, size));
     } catch (const std::invalid_argument& e) {
+      // The write can only fail with EINVAL; the reason waits in the file for whoever reads it.
       served.control_status = "refused: " + command + ": " + e.what() + "\n";
       return void(fuse_reply_err(req, EINVAL));
     }
