@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <iostream>
 
+#include "i2c_tools/i2c_tools.hpp"
+
 namespace gpio_dll::cli {
 
 namespace {
@@ -124,7 +126,9 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
     for (const auto& word : sub->remaining())
       if (word != "--") extras.push_back(word);
   for (const auto& word : extras)
-    if (looks_like_option(word)) throw UsageError{"unknown option " + word};
+    if (looks_like_option(word))
+      throw UsageError{"unknown option " + word +
+                       (line.command ? i2c_tools::option_hint(line.command->name, word) : "")};
   if (!extras.empty()) {
     if (line.command == nullptr)
       throw UsageError{"unknown command " + extras.front() + " (see --help)"};
@@ -162,6 +166,15 @@ std::string usage_text() {
       "  -y, --yes           no confirmation before writes (asked only on a terminal)\n"
       "  -h, --help          this text; 'gpio-dll COMMAND --help' for a command\n"
       "  -V, -v, --version   the tool's version\n"
+      "\n"
+      "\n"
+      "i2c-tools commands, with i2c-tools 4.3's syntax, output and exit statuses (also as\n"
+      "links of these names; any bus number is the module chosen as below):\n"
+      "  i2cdetect i2cget i2cset i2cdump i2ctransfer\n"
+      "  gpio-dll [--sim FW|--device PATH] [--serial SN] [--trace] i2cget -y 1 0x0b 0x0d w\n"
+      "\n"
+      "Environment: GPIO_DLL_SIM=FW, GPIO_DLL_DEVICE=PATH and GPIO_DLL_SERIAL=SN choose the\n"
+      "module as --sim, --device and --serial do, when those are not given.\n"
       "\n"
       "Options may stand anywhere on the line, before or after the command.\n"
       "Numbers are decimal or 0x hex. Addresses are 7-bit, as i2c-tools take them.\n"
