@@ -130,6 +130,10 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
       throw UsageError{"unknown option " + word +
                        (line.command ? i2c_tools::option_hint(line.command->name, word) : "")};
   if (!extras.empty()) {
+    if (line.command == nullptr && i2c_tools::is_command(extras.front()))
+      throw UsageError{extras.front() +
+                       " takes i2c-tools' options after its name; before it only --sim, "
+                       "--device, --serial and --trace"};
     if (line.command == nullptr)
       throw UsageError{"unknown command " + extras.front() + " (see --help)"};
     throw UsageError{"unexpected word " + extras.front()};

@@ -29,6 +29,7 @@ TEST(I2cToolsHabits, NameTheI2cToolsCommandThatTakesThem) {
       {"dump 0x0b 0x08-0x1f", "use `gpio-dll i2cdump`"},
       {"dump 0x0b i", "use `gpio-dll i2cdump`"},
       {"transfer 1 w1@0x0b 0x0d r2", "use `gpio-dll i2ctransfer`"},
+      {"-y i2cget 1 0x0b 0x0d w", "i2cget takes i2c-tools' options after its name"},
   };
   for (const auto& c : cases) {
     const ToolRun r = run_tool(std::string("--sim 2.0.19 ") + c.args);

@@ -294,7 +294,7 @@ int run_i2cdump(Tool& tool, const Args& args) {
       for (int reg = row; reg < row + 16; ++reg) {
         const auto cell = static_cast<std::size_t>(reg);
         if (reg < first || reg > last) {
-          std::printf(even ? "      " : "   ");
+          std::printf("%s", even ? "      " : "   ");
           if (even) ++reg;
           continue;
         }
@@ -310,7 +310,7 @@ int run_i2cdump(Tool& tool, const Args& args) {
         if (size == Size::BlockData && reg >= s_length) {
           std::printf("   ");
         } else if (block[cell] < 0) {
-          std::printf(even ? "XX XX " : "XX ");
+          std::printf("%s", even ? "XX XX " : "XX ");
         } else {
           std::printf("%02x ", block[cell]);
           if (even) std::printf("%02x ", block[cell + 1]);

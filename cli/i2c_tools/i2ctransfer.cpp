@@ -71,8 +71,8 @@ void print_messages(const std::vector<Message>& messages, unsigned flags) {
     if (length && print_buffer) {
       if (flags & kPrintHeader) std::fprintf(out, ", buf ");
       for (std::size_t j = 0; j < length; ++j)
-        std::fprintf(out, j + 1 < length ? "0x%02x " : "0x%02x\n",
-                     j < m.buffer.size() ? m.buffer[j] : 0);
+        std::fprintf(out, "0x%02x%c", j < m.buffer.size() ? m.buffer[j] : 0,
+                     j + 1 < length ? ' ' : '\n');
     } else if (flags & kPrintHeader) {
       std::fprintf(out, "\n");
     }
