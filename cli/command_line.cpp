@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <iostream>
 
+#include "i2c_tools/i2c_tools.hpp"
+
 namespace gpio_dll::cli {
 
 namespace {
@@ -124,8 +126,14 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
     for (const auto& word : sub->remaining())
       if (word != "--") extras.push_back(word);
   for (const auto& word : extras)
-    if (looks_like_option(word)) throw UsageError{"unknown option " + word};
+    if (looks_like_option(word))
+      throw UsageError{"unknown option " + word +
+                       (line.command ? i2c_tools::option_hint(line.command->name, word) : "")};
   if (!extras.empty()) {
+    if (line.command == nullptr && i2c_tools::is_command(extras.front()))
+      throw UsageError{extras.front() +
+                       " takes i2c-tools' options after its name; before it only --sim, "
+                       "--device, --serial and --trace"};
     if (line.command == nullptr)
       throw UsageError{"unknown command " + extras.front() + " (see --help)"};
     throw UsageError{"unexpected word " + extras.front()};
@@ -162,6 +170,22 @@ std::string usage_text() {
       "  -y, --yes           no confirmation before writes (asked only on a terminal)\n"
       "  -h, --help          this text; 'gpio-dll COMMAND --help' for a command\n"
       "  -V, -v, --version   the tool's version\n"
+      "\n"
+      "\n"
+      "i2c-tools 4.3's commands, their syntax, output and exit statuses, also as links of these\n"
+      "names; any I2CBUS number is the module chosen by the options or the environment:\n"
+      "  i2cdetect           [-y] [-a] [-q|-r] I2CBUS [FIRST LAST] | -F I2CBUS | -l\n"
+      "  i2cget              [-y] [-a] I2CBUS ADDRESS [REGISTER [MODE [LENGTH]]]\n"
+      "  i2cset              [-y] [-m MASK] [-r] [-a] I2CBUS ADDRESS REGISTER [VALUE]... [MODE]\n"
+      "  i2cdump             [-y] [-r FIRST-LAST] [-a] I2CBUS ADDRESS [MODE]\n"
+      "  i2ctransfer         [-y] [-v] [-a] I2CBUS DESC [DATA]...\n"
+      "Before the name only --sim, --device, --serial and --trace stand (gpio-dll --sim 2.0.19\n"
+      "i2cget -y 1 0x0b 0x0d w).\n"
+      "\n"
+      "Environment:\n"
+      "  GPIO_DLL_SIM=FW       as --sim FW, when neither --sim nor --device is given\n"
+      "  GPIO_DLL_DEVICE=PATH  as --device PATH, when neither --sim nor --device is given\n"
+      "  GPIO_DLL_SERIAL=SN    as --serial SN, when --serial is not given\n"
       "\n"
       "Options may stand anywhere on the line, before or after the command.\n"
       "Numbers are decimal or 0x hex. Addresses are 7-bit, as i2c-tools take them.\n"

@@ -8,8 +8,10 @@
 #include "commands.hpp"
 #include "diagnostics/form1.hpp"
 #include "diagnostics/headless_windowing.hpp"
+#include "environment.hpp"
 #include "file_access.hpp"
 #include "gpio_dll/version.h"
+#include "i2c_tools/i2c_tools.hpp"
 #include "simulated_module.hpp"
 
 namespace {
@@ -77,9 +79,11 @@ int run(CommandLine& line) {
     std::cout << line.command->help;
     return kExitOk;
   }
-  if ((options.script || options.held_ms) && !options.sim) options.sim = "2.0.19";
-  if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
   const Command& command = *line.command;
+  i2c_tools::refuse_habits(command.name, line.args);
+  if ((options.script || options.held_ms) && !options.sim) options.sim = "2.0.19";
+  if (command.needs_module) apply_environment(options);
+  if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
   if (!options.sim && !platform::system_available() && command.needs_module)
     throw UsageError{"this build has no HID access to real modules here; use --sim FW"};
 
@@ -95,9 +99,81 @@ int run(CommandLine& line) {
   return command.run(tool, line.args);
 }
 
+// An i2c-tools command: its name, the words after it and the gpio-dll options before it.
+struct I2cToolsCall {
+  std::string name;
+  Args args;
+  Options options;
+};
+
+// The program's name without its folder (and ".exe").
+std::string program_name(const char* argv0) {
+  std::string name = argv0 != nullptr ? argv0 : "";
+  name = name.substr(name.find_last_of("/\\") + 1);
+  if (name.size() > 4 && name.ends_with(".exe")) name.resize(name.size() - 4);
+  return name;
+}
+
+// "i2cget ..." through a link of that name, or "gpio-dll [--sim FW|--device PATH] [--serial SN]
+// [--trace] i2cget ...": the call, else nothing (gpio-dll's own command line).
+std::optional<I2cToolsCall> i2c_tools_call(int argc, char** argv) {
+  I2cToolsCall call;
+  call.name = program_name(argv[0]);
+  Args words(argv + 1, argv + argc);
+  if (i2c_tools::is_command(call.name)) {
+    call.args = std::move(words);
+    return call;
+  }
+  std::size_t i = 0;
+  for (; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    const bool valued = word == "--sim" || word == "--device" || word == "--serial";
+    if (valued && i + 1 < words.size()) {
+      const std::string& value = words[++i];
+      (word == "--sim"      ? call.options.sim
+       : word == "--device" ? call.options.device
+                            : call.options.serial) = value;
+    } else if (word == "--trace") {
+      call.options.trace = true;
+    } else {
+      break;
+    }
+  }
+  if (i == words.size() || !i2c_tools::is_command(words[i])) return std::nullopt;
+  call.name = words[i];
+  call.args.assign(words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
+  return call;
+}
+
+// i2c-tools' exit statuses; a usage error of the module choice ("GPIO_DLL_SIM: ...") exits 1.
+int run_i2c_tools(I2cToolsCall& call) {
+  Options& options = call.options;
+  try {
+    apply_environment(options);
+    if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
+    diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());
+    set_up_platform(options);
+  } catch (const UsageError& e) {
+    std::cerr << call.name << ": " << e.message << "\n";
+    return kExitUsage;
+  }
+  if (options.trace) show_trace();
+  Tool tool(options);
+  return i2c_tools::run(call.name, tool, call.args);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (auto call = i2c_tools_call(argc, argv)) {
+    int status = run_i2c_tools(*call);
+    std::string why;
+    if (!flush_standard_output(why)) {
+      std::cerr << call->name << ": cannot write standard output: " << why << "\n";
+      if (status == kExitOk) status = kExitUsage;
+    }
+    return status;
+  }
   CommandLine line;
   int status = kExitOk;
   try {

@@ -17,6 +17,14 @@ fail() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 test -x "$prefix/bin/gpio-dll" || fail "gpio-dll not installed"
+# The i2c-tools links, in a folder of their own, run the installed tool.
+links=$(find "$prefix" -type d -path "*/gpio-dll/i2c-tools")
+[ -n "$links" ] || fail "the i2c-tools links are not installed"
+for name in i2cdetect i2cget i2cset i2cdump i2ctransfer; do
+  [ -L "$links/$name" ] || fail "$links/$name is not a link"
+done
+[ "$(GPIO_DLL_SIM=2.0.19 PATH="$links:$PATH" i2cget -y 1 0x0b 0x0d w)" = 0x0057 ] ||
+  fail "the installed i2cget link does not run gpio-dll"
 if [ -e "$build/sim/gpio-dll-sim" ]; then
   test -x "$prefix/bin/gpio-dll-sim" || fail "gpio-dll-sim not installed"
 fi
