@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll {
 
@@ -109,3 +112,5 @@ GPIO_DLL_API std::optional<LockFailure> last_lock_failure();
 
 }  // namespace platform
 }  // namespace gpio_dll
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD
