@@ -18,7 +18,7 @@ bool looks_like_option(const std::string& word) {
 // The global options that take a value.
 bool takes_value(const std::string& word) {
   return word == "--sim" || word == "--sim-script" || word == "--sim-held" || word == "--device" ||
-         word == "--serial";
+         word == "--serial" || word == "--hidraw-dir";
 }
 
 // For a command whose words after the first are a method's (call): the index in `words` of
@@ -82,7 +82,7 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
   app.require_subcommand(0, 1);  // "eeprom dump": the second word is the command's, not one more
   app.add_flag("-h,--help", line.help);
   app.add_flag("-V,-v,--version", line.version);
-  std::string sim, script, held, device, serial;
+  std::string sim, script, held, device, serial, hidraw_dir;
   auto* sim_option =
       app.add_option("--sim", sim)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto* script_option =
@@ -93,6 +93,8 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
       app.add_option("--device", device)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   auto* serial_option =
       app.add_option("--serial", serial)->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  auto* hidraw_dir_option = app.add_option("--hidraw-dir", hidraw_dir)
+                                ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--json", line.options.json);
   app.add_flag("--trace", line.options.trace);
   app.add_flag("-y,--yes", line.options.yes);
@@ -114,6 +116,7 @@ void parse_command_line(int argc, char** argv, CommandLine& line) {
     line.options.held_ms = static_cast<std::uint32_t>(parse_number(held, 0, 3600000, "--sim-held"));
   if (*device_option) line.options.device = device;
   if (*serial_option) line.options.serial = serial;
+  if (*hidraw_dir_option) line.options.hidraw_dir = hidraw_dir;
 
   CLI::App* sub = nullptr;
   line.command = nullptr;
@@ -165,6 +168,10 @@ std::string usage_text() {
       "                      time when the tool starts; implies --sim 2.0.19\n"
       "  --device PATH       the module at this hidraw node (default: the first one found)\n"
       "  --serial SN         the module whose serial number is SN\n"
+      "  --hidraw-dir DIR    the modules of the hidraw tree under DIR (DIR/dev and\n"
+      "                      DIR/sys/class/hidraw), such as a folder gpio-dll-sim serves at;\n"
+      "                      without it the folder in GPIO_DLL_HIDRAW_DIR when that is set,\n"
+      "                      else the system's own hidraw nodes\n"
       "  --json              one JSON object per result on standard output\n"
       "  --trace             the debug window's call trace on standard error\n"
       "  -y, --yes           no confirmation before writes (asked only on a terminal)\n"

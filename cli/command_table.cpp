@@ -1,6 +1,25 @@
+#include <algorithm>
+#include <string>
+
 #include "commands.hpp"
+#include "gpio_dll/automation.hpp"
 
 namespace gpio_dll::cli {
+
+std::string full_help(const Command& command) {
+  std::string text = command.help;
+  if (!(command.flags & kFlagMethodWords)) return text;
+  // The names METHOD takes, in interface order, three to a line (bash completion offers them).
+  text += "\nMethods:\n";
+  const auto methods = automation::method_table();
+  for (std::size_t i = 0; i < methods.size(); ++i) {
+    std::string name(methods[i].name);
+    const bool last_in_line = i % 3 == 2 || i + 1 == methods.size();
+    if (!last_in_line) name.resize(std::max<std::size_t>(name.size() + 2, 26), ' ');
+    text += (i % 3 == 0 ? "  " : "") + name + (last_in_line ? "\n" : "");
+  }
+  return text;
+}
 
 const std::vector<Command>& commands() {
   static const std::vector<Command> table = {

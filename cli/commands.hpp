@@ -23,6 +23,8 @@ struct Command {
 };
 
 const std::vector<Command>& commands();
+// The text of `gpio-dll COMMAND --help`: the command's help, and for call the method names.
+std::string full_help(const Command& command);
 const Command* find_command(const std::string& name);
 
 int run_identify(Tool& tool, Args& args);

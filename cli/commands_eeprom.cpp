@@ -1,4 +1,5 @@
 // eeprom: the module's own 8192-byte EEPROM to and from files, and as a hex table.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -45,8 +46,12 @@ class Progress {
     last_ = bar.value;
     if (!drawn_) return;
     shown_ = true;
+    // The bar's value is the address of the chunk in flight: with that chunk counted, as in
+    // the number beside it, the last chunk fills all 40 marks.
     const int width = 40;
-    const int filled = (bar.value - bar.min) * width / (bar.max - bar.min);
+    const int done = bar.value - bar.min + static_cast<int>(kChunkBytes);
+    const int total = bar.max - bar.min + 1;
+    const int filled = std::min(done, total) * width / total;
     std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
               << std::string(static_cast<std::size_t>(width - filled), ' ') << "] "
               << (bar.value + static_cast<int>(kChunkBytes)) << "/" << (bar.max + 1) << std::flush;

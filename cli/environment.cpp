@@ -15,7 +15,9 @@ std::optional<std::string> variable(const char* name) {
 }  // namespace
 
 void apply_environment(Options& options) {
-  if (!options.sim && !options.device) {
+  // An explicit --sim, --device or --hidraw-dir says where the module is: the variables that
+  // name another place do not apply then.
+  if (!options.sim && !options.device && !options.hidraw_dir) {
     options.sim = variable("GPIO_DLL_SIM");
     options.device = variable("GPIO_DLL_DEVICE");
     if (options.sim && options.device)

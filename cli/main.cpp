@@ -1,5 +1,7 @@
 // gpio-dll: the command-line tool for the module, in the manner of i2c-tools and libgpiod's
 // tools. Exit status: 0 on OK, 2 on any other result code, 1 on usage errors.
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 
@@ -53,7 +55,24 @@ void set_up_platform(const Options& options) {
     platform::use_hidraw_device(*options.device);
     return;
   }
-  platform::use_system();
+  std::string dir = options.hidraw_dir.value_or("");
+  std::string named_by = "--hidraw-dir " + dir;
+  if (!options.hidraw_dir) {
+    const char* value = std::getenv(platform::kHidrawDirVariable);
+    dir = value != nullptr ? value : "";
+    named_by = std::string(platform::kHidrawDirVariable) + "=" + dir;
+  }
+  if (dir.empty()) {
+    platform::use_system();
+    return;
+  }
+  // A folder without the tree is a mistyped or stopped rack, not a host without modules.
+  std::error_code ec;
+  const std::filesystem::path class_dir = std::filesystem::path(dir) / "sys/class/hidraw";
+  if (!std::filesystem::is_directory(class_dir, ec))
+    throw UsageError{named_by + ": no hidraw tree there (" + class_dir.string() +
+                     " is not a folder)"};
+  platform::use_hidraw_dir(dir);
 }
 
 void show_trace() {
@@ -76,12 +95,15 @@ int run(CommandLine& line) {
     throw UsageError{"no command given (see --help)"};
   }
   if (line.help) {
-    std::cout << line.command->help;
+    std::cout << full_help(*line.command);
     return kExitOk;
   }
   const Command& command = *line.command;
   i2c_tools::refuse_habits(command.name, line.args);
   if ((options.script || options.held_ms) && !options.sim) options.sim = "2.0.19";
+  if (options.hidraw_dir && (options.sim || options.device))
+    throw UsageError{std::string(options.sim ? "--sim" : "--device") +
+                     " and --hidraw-dir exclude each other"};
   if (command.needs_module) apply_environment(options);
   if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
   if (!options.sim && !platform::system_available() && command.needs_module)

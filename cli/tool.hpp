@@ -23,6 +23,8 @@ struct Options {
   std::optional<std::uint32_t> held_ms;
   std::optional<std::string> device;  // one hidraw node
   std::optional<std::string> serial;  // the module with this serial number
+  // The hidraw tree under this folder (a served rack); else GPIO_DLL_HIDRAW_DIR.
+  std::optional<std::string> hidraw_dir;
   bool json = false;
   bool trace = false;
   bool yes = false;             // -y: no confirmation before writes

@@ -10,6 +10,10 @@
 #include <span>
 #include <vector>
 
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
+
 namespace gpio_dll::sim {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -43,3 +47,5 @@ class Bus {
 };
 
 }  // namespace gpio_dll::sim
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

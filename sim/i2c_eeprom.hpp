@@ -6,6 +6,9 @@
 #include <mutex>
 
 #include "bus.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll::sim {
 
@@ -25,3 +28,5 @@ class I2cEeprom : public BusDevice {
 };
 
 }  // namespace gpio_dll::sim
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

@@ -7,6 +7,9 @@
 #include <optional>
 
 #include "bus.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll::sim {
 
@@ -68,3 +71,5 @@ class ModuleHardware {
 };
 
 }  // namespace gpio_dll::sim
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

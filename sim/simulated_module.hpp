@@ -16,10 +16,13 @@
 #include <string>
 #include <vector>
 
+#include "gpio_dll/language_standard.hpp"
 #include "gpio_dll/simulated_platform.hpp"
 #include "i2c_eeprom.hpp"
 #include "module_hardware.hpp"
 #include "smart_battery.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll::sim {
 
@@ -123,3 +126,5 @@ struct SimulatedSetup {
 SimulatedSetup install_simulated_module(ModuleConfig config = {});
 
 }  // namespace gpio_dll::sim
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

@@ -10,6 +10,9 @@
 #include <string>
 
 #include "bus.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll::sim {
 
@@ -67,3 +70,5 @@ class SmartBattery : public BusDevice {
 };
 
 }  // namespace gpio_dll::sim
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

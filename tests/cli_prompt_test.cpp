@@ -122,6 +122,13 @@ TEST(ToolProgress, TheBarEndsAtTheLastChunkAndIsCleared) {
   const auto last = r.out.rfind("/8192");
   ASSERT_NE(last, std::string::npos) << r.out;
   EXPECT_EQ(r.out.substr(last - 5, 10), " 8192/8192") << "drawn again after the end";
+  // 40 marks for the whole image, none for the first chunk, half for half of it.
+  const auto bar = [](int marks, const std::string& bytes) {
+    return "\r[" + std::string(marks, '#') + std::string(40 - marks, ' ') + "] " + bytes;
+  };
+  for (const auto& [marks, bytes] :
+       {std::pair{0, "32/8192"}, {20, "4096/8192"}, {39, "8160/8192"}, {40, "8192/8192"}})
+    EXPECT_NE(r.out.find(bar(marks, bytes)), std::string::npos) << bytes << r.out.substr(last - 60);
   // Cleared: the line is blanked and the cursor back at its start.
   EXPECT_TRUE(r.out.ends_with(std::string(60, ' ') + "\r")) << r.out.substr(last);
 }

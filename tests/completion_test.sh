@@ -55,10 +55,30 @@ expect "$tool call --i" "--identify"
 expect "$tool smbus read-word " ""
 expect "$tool --js" "--json"
 expect "$tool smbus read-word 0x0b --pe" "--pec"
+# The ports after "lines get" and "lines set", the methods after "call".
+expect "$tool lines get " "p0 pmbus"
+expect "$tool lines set -y p" "p0 p1 pmbus"
+expect "$tool lines set p1 " ""
+expect "$tool call GPIO_ReadS" "GPIO_ReadSMBusBlock GPIO_ReadSMBusByte GPIO_ReadSMBusWord"
+expect "$tool --sim 2.0.19 call --identify Ch" "Check_DllErrorCode"
+expect "$tool call GPIO_Test " ""
+methods=$(offered "$tool call ")
+[ "$(wc -w <<<"$methods")" -eq 29 ] || {
+  echo "FAIL: 'call' offered $(wc -w <<<"$methods") methods, not 29: $methods"
+  failures=$((failures + 1))
+}
+for method in $methods; do
+  "$tool" --sim 2.0.19 call "$method" >/dev/null 2>"$dir/call.err"
+  if grep -q "no method" "$dir/call.err"; then
+    echo "FAIL: offered method '$method' is not one call takes: $(cat "$dir/call.err")"
+    failures=$((failures + 1))
+  fi
+done
 # Option values: the firmware generations, files, folders.
 expect "$tool --sim " "1.0.10 2.0.19"
 expect "$tool --device $dir/ima" "$dir/image.bin"
 expect "$tool eeprom read $dir/i" "$dir/image.bin"
+expect "$tool --hidraw-dir $dir/" "$dir/sub"
 if [ "$sim" != "-" ]; then
   expect "$sim " "serve"
   expect "$sim serve --fw " "1.0.10 2.0.19"

@@ -115,6 +115,62 @@ c++ -std=c++20 -o "$dir/pc-sim-consumer" "$consumer_source/sim_consumer.cpp" \
   $(pkg-config --cflags --libs gpio_dll_sim)
 LD_LIBRARY_PATH="$prefix/lib" "$dir/pc-sim-consumer" >/dev/null || fail "pkg-config sim consumer failed"
 
+# pkg-config --static: the private libraries. A program links fully static (-static) where the
+# system has every static library the line names; elsewhere the line must still link.
+found() { # FILE: the compiler finds it in its library folders
+  [ "$(c++ -print-file-name="$1")" != "$1" ]
+}
+libraries_missing() { # SUFFIXES LIBS...: the -lNAME outside the prefix without a libNAME.SUFFIX
+  suffixes=$1
+  shift
+  for word in "$@"; do
+    case $word in
+    -lgpio_dll* | -l:*) ;;
+    -l*)
+      present=""
+      for suffix in $suffixes; do found "lib${word#-l}.$suffix" && present=yes; done
+      [ -n "$present" ] || echo "$word"
+      ;;
+    esac
+  done
+}
+link_with_static_line() { # PROGRAM PACKAGE [FLAGS...]: links, runs with --headless-reason
+  program=$1
+  package=$2
+  shift 2
+  libs=$(pkg-config --static --libs "$package")
+  static=""
+  # shellcheck disable=SC2086
+  [ -z "$(libraries_missing a $libs)" ] && static=-static
+  # shellcheck disable=SC2046,SC2086
+  c++ -std=c++20 $static "$@" -o "$dir/$program" "$consumer_source/consumer.cpp" \
+    $(pkg-config --cflags "$package") $libs 2>"$dir/$program.log" ||
+    fail "$package: pkg-config --static does not link: $(grep -m5 'undefined\|cannot find' "$dir/$program.log")"
+  if [ -n "$static" ] && readelf -d "$dir/$program" | grep -q NEEDED; then
+    fail "$program: linked with -static, still loads $(readelf -d "$dir/$program" | grep NEEDED)"
+  fi
+  env -u DISPLAY LD_LIBRARY_PATH="$prefix/lib" "$dir/$program" --headless-reason
+}
+link_with_static_line pc-static-consumer gpio_dll >/dev/null || fail "pkg-config static consumer failed"
+if [ -e "$prefix/lib/pkgconfig/gpio_dll_fltk.pc" ]; then
+  # What the static X11 library needs (libxcb, ...) is on the line.
+  static_line=" $(pkg-config --static --libs gpio_dll_fltk) "
+  for word in $(pkg-config --static --libs x11 2>/dev/null); do
+    case $static_line in *" $word "*) ;; *) fail "gpio_dll_fltk.pc: --static lacks $word of X11" ;; esac
+  done
+  # FLTK's own libraries (libXinerama, libXcursor, ...) come with their -dev packages, which
+  # FLTK's does not depend on: without them no program links FLTK's archive at all.
+  # shellcheck disable=SC2046
+  missing=$(libraries_missing "a so" $(pkg-config --static --libs gpio_dll_fltk) | tr '\n' ' ')
+  if [ -n "$missing" ]; then
+    echo "note: the static FLTK program is not linked: no library for $missing"
+  else
+    reason=$(link_with_static_line pc-static-fltk gpio_dll_fltk -DLINKED_FLTK) || fail "$reason"
+    [ "$reason" = "the linked FLTK front end: no display could be opened (DISPLAY is not set)" ] ||
+      fail "pc-static-fltk: $reason"
+  fi
+fi
+
 # The Python package, where Debian's Python looks under the prefix, when the build made it.
 if [ -d "$build/python/gpio_dll" ]; then
   site=$(echo "$prefix"/lib/python3*/dist-packages)

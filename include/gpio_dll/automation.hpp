@@ -9,7 +9,10 @@
 
 #include "gpio_dll/cls_gpio_dll.hpp"
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/language_standard.hpp"
 #include "gpio_dll/variant.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll::automation {
 
@@ -71,3 +74,5 @@ GPIO_DLL_API Variant Invoke(cls_GPIO_DLL& object, std::string_view method,
 GPIO_DLL_API Variant Invoke(cls_GPIO_DLL& object, std::int32_t dispid, std::vector<Variant>& args);
 
 }  // namespace gpio_dll::automation
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

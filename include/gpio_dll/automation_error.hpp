@@ -6,6 +6,9 @@
 #include <string>
 
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll {
 
@@ -36,3 +39,5 @@ class GPIO_DLL_API AutomationError : public std::runtime_error {
 };
 
 }  // namespace gpio_dll
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

@@ -7,7 +7,10 @@
 #include <string>
 
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/language_standard.hpp"
 #include "gpio_dll/variant.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll {
 
@@ -64,3 +67,5 @@ class GPIO_DLL_API cls_GPIO_DLL {
 GPIO_DLL_API cls_GPIO_DLL& predeclared_instance();
 
 }  // namespace gpio_dll
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

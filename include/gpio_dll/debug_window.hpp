@@ -4,6 +4,9 @@
 #include <string>
 
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll::debug_window {
 
@@ -23,3 +26,5 @@ GPIO_DLL_API bool on_display();
 GPIO_DLL_API std::string headless_reason();
 
 }  // namespace gpio_dll::debug_window
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

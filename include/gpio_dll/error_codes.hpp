@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
+
 namespace gpio_dll {
 
 // Every member of the published enumeration, values 0 to 142 without gaps. Many are only
@@ -161,3 +165,5 @@ inline constexpr std::int32_t kStatusBandOldFirmware = 300;
 inline constexpr std::int32_t kStatusBandNewFirmware = 400;
 
 }  // namespace gpio_dll
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

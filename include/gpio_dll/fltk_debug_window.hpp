@@ -3,6 +3,10 @@
 // none of this: the library loads the front end's module when it is installed.
 #pragma once
 
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
+
 namespace gpio_dll::debug_window {
 
 // Makes the debug window use the linked FLTK front end instead of looking for its module. Call
@@ -10,3 +14,5 @@ namespace gpio_dll::debug_window {
 void use_linked_fltk();
 
 }  // namespace gpio_dll::debug_window
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

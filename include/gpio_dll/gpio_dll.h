@@ -190,6 +190,14 @@ GPIO_DLL_API int32_t gpio_dll_use_system(void);
 GPIO_DLL_API int32_t gpio_dll_system_available(void);
 GPIO_DLL_API int32_t gpio_dll_use_hidraw(const char *class_dir, const char *device_dir);
 GPIO_DLL_API int32_t gpio_dll_use_hidraw_device(const char *device_path);
+/* Linux: the hidraw tree under dir (dir/sys/class/hidraw and dir/dev), such as a folder that
+ * gpio-dll-sim serve serves at. */
+GPIO_DLL_API int32_t gpio_dll_use_hidraw_dir(const char *dir);
+/* The environment variable GPIO_DLL_HIDRAW_DIR: when it is set and not empty,
+ * gpio_dll_use_hidraw_dir(its value) and 1; otherwise nothing changes, and 0. The component reads
+ * it only when this is called. */
+#define GPIO_DLL_HIDRAW_DIR_VARIABLE "GPIO_DLL_HIDRAW_DIR"
+GPIO_DLL_API int32_t gpio_dll_use_hidraw_dir_from_environment(void);
 /* The calling thread alone uses the one device at device_path (Linux: that hidraw node; Windows:
  * the module with that HID interface path) in place of the process-wide choice, from its next
  * identification on, until gpio_dll_use_process_platform_on_this_thread. Other threads and the

@@ -3,6 +3,10 @@
 
 #include <cstdint>
 
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
+
 namespace gpio_dll {
 
 struct HidAttributes {
@@ -36,3 +40,5 @@ inline constexpr std::uint16_t kModuleVendorId = 0x0451;
 inline constexpr std::uint16_t kModuleProductId = 0x5F00;
 
 }  // namespace gpio_dll
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

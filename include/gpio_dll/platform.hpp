@@ -11,6 +11,9 @@
 #include <vector>
 
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll {
 
@@ -31,6 +34,18 @@ GPIO_DLL_API bool system_available();
 // with device/uevent and device/report_descriptor) and opened in `device_dir` (normally /dev).
 // For nodes served from elsewhere, such as the simulated module served by gpio-dll-sim.
 GPIO_DLL_API void use_hidraw(const std::string& class_dir, const std::string& device_dir);
+
+// Linux: the hidraw tree under `dir`, use_hidraw(DIR/sys/class/hidraw, DIR/dev): a folder that
+// gpio-dll-sim serve serves at, with every module it serves ("/" is the system's own tree).
+GPIO_DLL_API void use_hidraw_dir(const std::string& dir);
+
+// The environment variable that names such a folder to the programs that honour it: the gpio-dll
+// tool, the Python package when it is imported, and programs that call the function below.
+inline constexpr char kHidrawDirVariable[] = "GPIO_DLL_HIDRAW_DIR";
+
+// When GPIO_DLL_HIDRAW_DIR is set and not empty: use_hidraw_dir(its value), and true. Otherwise
+// nothing changes, and false. The component reads the variable only when this is called.
+GPIO_DLL_API bool use_hidraw_dir_from_environment();
 
 // Linux: the one hidraw node at `device_path` (a real /dev/hidrawN, or a served node such as
 // DIR/dev/hidraw0, whose sysfs-like tree DIR/sys/class/hidraw is used when it is there).
@@ -109,3 +124,5 @@ GPIO_DLL_API std::optional<LockFailure> last_lock_failure();
 
 }  // namespace platform
 }  // namespace gpio_dll
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

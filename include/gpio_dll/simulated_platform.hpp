@@ -11,6 +11,9 @@
 
 #include "gpio_dll/export.hpp"
 #include "gpio_dll/hid_types.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll {
 
@@ -140,3 +143,5 @@ class GPIO_DLL_API SimulatedPlatform {
 };
 
 }  // namespace gpio_dll
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD

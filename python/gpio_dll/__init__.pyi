@@ -1,5 +1,6 @@
 # Type hints of the gpio_dll package.
 from collections.abc import Iterable
+from enum import IntFlag
 from types import TracebackType
 from typing import Optional, Union
 
@@ -48,6 +49,8 @@ def use_system() -> None: ...
 def system_available() -> bool: ...
 def use_hidraw(class_dir: str, device_dir: str) -> None: ...
 def use_hidraw_device(device_path: str) -> None: ...
+def use_hidraw_dir(dir: str) -> None: ...
+def use_hidraw_dir_from_environment() -> bool: ...
 def use_hidraw_device_on_this_thread(device_path: str) -> None: ...
 def use_process_platform_on_this_thread() -> None: ...
 def use_module_at(device_path: str) -> None: ...
@@ -56,6 +59,34 @@ def use_first_module() -> None: ...
 def list_devices() -> list[HidDeviceInfo]: ...
 def last_open_failure() -> Optional[OpenFailure]: ...
 def last_lock_failure() -> Optional[LockFailure]: ...
+
+class I2cFunc(IntFlag):
+    I2C = 0x00000001
+    ADDR_10BIT = 0x00000002
+    PROTOCOL_MANGLING = 0x00000004
+    SMBUS_PEC = 0x00000008
+    NOSTART = 0x00000010
+    SLAVE = 0x00000020
+    SMBUS_BLOCK_PROC_CALL = 0x00008000
+    SMBUS_QUICK = 0x00010000
+    SMBUS_READ_BYTE = 0x00020000
+    SMBUS_WRITE_BYTE = 0x00040000
+    SMBUS_READ_BYTE_DATA = 0x00080000
+    SMBUS_WRITE_BYTE_DATA = 0x00100000
+    SMBUS_READ_WORD_DATA = 0x00200000
+    SMBUS_WRITE_WORD_DATA = 0x00400000
+    SMBUS_PROC_CALL = 0x00800000
+    SMBUS_READ_BLOCK_DATA = 0x01000000
+    SMBUS_WRITE_BLOCK_DATA = 0x02000000
+    SMBUS_READ_I2C_BLOCK = 0x04000000
+    SMBUS_WRITE_I2C_BLOCK = 0x08000000
+    SMBUS_HOST_NOTIFY = 0x10000000
+    SMBUS_BYTE = 0x00060000
+    SMBUS_BYTE_DATA = 0x00180000
+    SMBUS_WORD_DATA = 0x00600000
+    SMBUS_BLOCK_DATA = 0x03000000
+    SMBUS_I2C_BLOCK = 0x0c000000
+    SMBUS_EMUL = 0x0eff0008
 
 class i2c_msg:
     addr: int
@@ -72,6 +103,9 @@ class i2c_msg:
     def __bytes__(self) -> bytes: ...
 
 class SMBus:
+    fd: None
+    funcs: I2cFunc
+    address: Optional[int]
     force: bool
     simulated: Optional[sim.Module]
     pec: bool

@@ -9,12 +9,53 @@ itself first), since the component keeps its module state per thread.
 import errno
 import itertools
 import threading
+from enum import IntFlag
 
 from . import _gpio_dll
 from . import sim as _sim
 from ._errors import FATAL_ERROR, ModuleError, errno_for
 
 I2C_M_RD = 0x0001
+
+
+class I2cFunc(IntFlag):
+    """What an adapter can do, as smbus2's I2cFunc (the kernel's I2C_FUNC_* values); SMBus.funcs
+    holds the module's."""
+    I2C = 0x00000001
+    ADDR_10BIT = 0x00000002
+    PROTOCOL_MANGLING = 0x00000004
+    SMBUS_PEC = 0x00000008
+    NOSTART = 0x00000010
+    SLAVE = 0x00000020
+    SMBUS_BLOCK_PROC_CALL = 0x00008000
+    SMBUS_QUICK = 0x00010000
+    SMBUS_READ_BYTE = 0x00020000
+    SMBUS_WRITE_BYTE = 0x00040000
+    SMBUS_READ_BYTE_DATA = 0x00080000
+    SMBUS_WRITE_BYTE_DATA = 0x00100000
+    SMBUS_READ_WORD_DATA = 0x00200000
+    SMBUS_WRITE_WORD_DATA = 0x00400000
+    SMBUS_PROC_CALL = 0x00800000
+    SMBUS_READ_BLOCK_DATA = 0x01000000
+    SMBUS_WRITE_BLOCK_DATA = 0x02000000
+    SMBUS_READ_I2C_BLOCK = 0x04000000
+    SMBUS_WRITE_I2C_BLOCK = 0x08000000
+    SMBUS_HOST_NOTIFY = 0x10000000
+
+    SMBUS_BYTE = 0x00060000
+    SMBUS_BYTE_DATA = 0x00180000
+    SMBUS_WORD_DATA = 0x00600000
+    SMBUS_BLOCK_DATA = 0x03000000
+    SMBUS_I2C_BLOCK = 0x0c000000
+    SMBUS_EMUL = 0x0eff0008
+
+
+# What the module does, with both firmware generations: every SMBus transfer but the quick
+# command, PEC, and I2C messages (a write, or a write followed by a read of the same address, as
+# an adapter with such quirks offers them). No 10-bit addresses, no slave mode.
+MODULE_FUNCS = (I2cFunc.I2C | I2cFunc.SMBUS_PEC | I2cFunc.SMBUS_BYTE | I2cFunc.SMBUS_BYTE_DATA |
+                I2cFunc.SMBUS_WORD_DATA | I2cFunc.SMBUS_PROC_CALL | I2cFunc.SMBUS_BLOCK_DATA |
+                I2cFunc.SMBUS_BLOCK_PROC_CALL | I2cFunc.SMBUS_I2C_BLOCK)
 
 # The component refuses a count over its firmware's block limits with these results before it
 # sends anything, and records the limit in the thread's module state.
@@ -129,6 +170,14 @@ class SMBus:
     identifies again. device= and serial= together, or device= and simulated= together, raise
     ValueError.
 
+    Attributes as smbus2's: funcs holds the I2cFunc flags of what the module does (every SMBus
+    transfer but the quick command, PEC, and I2C writes and writes followed by a read); address
+    is the 7-bit address of the last SMBus transfer asked for (None before the first; i2c_rdwr
+    leaves it, as smbus2 does); fd is always None: the bus has no file descriptor of its own,
+    the component opens the module on each thread that uses it. An address, register, value or
+    data byte out of range (0x00-0x7f, 0x00-0xff, 0x00-0xff or 0x0000-0xffff for words) raises
+    ValueError before anything is sent.
+
     Failures raise OSError (gpio_dll.ModuleError) with errno ENXIO for a slave that does not
     acknowledge, ETIMEDOUT for a module that does not answer, EBADMSG for a wrong PEC byte,
     ENODEV without a module, EBUSY when another user held the module longer than a call waits for
@@ -138,6 +187,9 @@ class SMBus:
     """
 
     def __init__(self, bus=None, force=False, *, device=None, serial=None, simulated=None):
+        self.fd = None
+        self.funcs = MODULE_FUNCS
+        self.address = None
         self.force = force
         self.simulated = None
         self._pec = False
@@ -229,8 +281,10 @@ class SMBus:
         else:
             _gpio_dll.use_process_platform_on_this_thread()
 
-    def _target(self, i2c_addr, pec=True):
+    def _target(self, i2c_addr, pec=True, transfer=True):
         _check_range("i2c_addr", i2c_addr, 0x7F)
+        if transfer:  # smbus2 remembers the address of SMBus transfers, not i2c_rdwr's
+            self.address = i2c_addr
         self._identify()
         return (i2c_addr << 1) | (1 if pec and self._pec else 0)
 
@@ -361,7 +415,7 @@ class SMBus:
             raise _unsupported("i2c_rdwr with flags other than I2C_M_RD")
         if len(shapes) == 1 and shapes[0][0] == 0 and shapes[0][1] >= 1:
             (w,) = i2c_msgs
-            target = self._target(w.addr, pec=False)
+            target = self._target(w.addr, pec=False, transfer=False)
             data = _data(bytes(w)[1:])
             self._block("GPIO_WriteI2CBlock", "i2c_rdwr write", written=len(data),
                         iCmd=w.buf[0], DataArray=data, iNumBytesWr=_count(len(data)),
@@ -370,7 +424,7 @@ class SMBus:
         if (len(shapes) == 2 and shapes[0][0] == 0 and shapes[0][1] >= 1 and shapes[1][0] and
                 i2c_msgs[0].addr == i2c_msgs[1].addr):
             w, r = i2c_msgs
-            target = self._target(w.addr, pec=False)
+            target = self._target(w.addr, pec=False, transfer=False)
             data = _data(bytes(w)[1:])
             if r.len < 1:  # the component would send a read of nothing
                 raise ValueError("i2c_rdwr read: 0 bytes, the module reads at least 1")

@@ -60,6 +60,12 @@ void bind_platform(py::module_& m) {
   m.def("use_hidraw", &platform::use_hidraw, py::arg("class_dir"), py::arg("device_dir"),
         "Every following discovery lists hidraw nodes in class_dir (like /sys/class/hidraw) and "
         "opens them in device_dir (like /dev).");
+  m.def("use_hidraw_dir", &platform::use_hidraw_dir, py::arg("dir"),
+        "Every following discovery uses the hidraw tree under dir (dir/sys/class/hidraw and "
+        "dir/dev), such as a folder that gpio-dll-sim serve serves at.");
+  m.def("use_hidraw_dir_from_environment", &platform::use_hidraw_dir_from_environment,
+        "use_hidraw_dir(the value of GPIO_DLL_HIDRAW_DIR) when it is set and not empty, and True; "
+        "otherwise nothing changes, and False. The package does this when it is imported.");
   m.def("use_hidraw_device", &platform::use_hidraw_device, py::arg("device_path"),
         "Every following discovery uses the one hidraw node at device_path (a real /dev/hidrawN "
         "or a node served by gpio-dll-sim serve).");

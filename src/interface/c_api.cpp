@@ -360,6 +360,17 @@ std::int32_t gpio_dll_use_hidraw_device(const char* device_path) {
   return choose([&] { gpio_dll::platform::use_hidraw_device(device_path); });
 }
 
+std::int32_t gpio_dll_use_hidraw_dir(const char* dir) {
+  if (dir == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
+  return choose([&] { gpio_dll::platform::use_hidraw_dir(dir); });
+}
+
+std::int32_t gpio_dll_use_hidraw_dir_from_environment(void) {
+  return guarded([]() -> std::int32_t {
+    return gpio_dll::platform::use_hidraw_dir_from_environment() ? 1 : 0;
+  });
+}
+
 std::int32_t gpio_dll_use_hidraw_device_on_this_thread(const char* device_path) {
   if (device_path == nullptr) return GPIO_DLL_C_INVALID_ARGUMENT;
   return choose([&] { gpio_dll::platform::use_hidraw_device_on_this_thread(device_path); });

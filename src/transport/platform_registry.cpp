@@ -1,5 +1,7 @@
 #include "transport/platform_registry.hpp"
 
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 
 #include "base/module_state.hpp"
@@ -65,6 +67,18 @@ void use_process_platform_on_this_thread() {
 
 bool system_available() {
   return transport::system_platform_available();
+}
+
+void use_hidraw_dir(const std::string& dir) {
+  const std::filesystem::path root(dir);
+  use_hidraw((root / "sys/class/hidraw").string(), (root / "dev").string());
+}
+
+bool use_hidraw_dir_from_environment() {
+  const char* dir = std::getenv(kHidrawDirVariable);
+  if (dir == nullptr || *dir == '\0') return false;
+  use_hidraw_dir(dir);
+  return true;
 }
 
 void use_module_at(const std::string& device_path) {

@@ -1,8 +1,12 @@
 /* The C interface, compiled as C11, against the simulated module. Exits 1 when a check failed,
  * with the failures and their groups printed. */
+#define _POSIX_C_SOURCE 200809L /* mkdtemp, setenv */
 #include <errno.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "gpio_dll/gpio_dll.h"
 #include "gpio_dll_sim.h"
@@ -325,6 +329,42 @@ static void platform_choices(void) {
   CHECK(gpio_dll_system_available() == 0 || gpio_dll_system_available() == 1);
 }
 
+/* A folder with a hidraw tree of one entry and no node: the folder's node is the one listed. */
+static void hidraw_folder(void) {
+  char dir[] = "/tmp/gpio-dll-c-tree.XXXXXX", path[128], node[128];
+  const char *parts[] = {"/sys", "/sys/class", "/sys/class/hidraw", "/sys/class/hidraw/hidraw7"};
+  gpio_dll_device_info devices[2];
+  size_t count = 0, i;
+  CHECK(mkdtemp(dir) != NULL);
+  for (i = 0; i < 4; ++i) {
+    snprintf(path, sizeof path, "%s%s", dir, parts[i]);
+    CHECK_EQ(mkdir(path, 0700), 0);
+  }
+  snprintf(node, sizeof node, "%s/dev/hidraw7", dir);
+  CHECK_EQ(unsetenv(GPIO_DLL_HIDRAW_DIR_VARIABLE), 0);
+  CHECK_EQ(gpio_dll_use_hidraw_dir_from_environment(), 0);
+  CHECK_EQ(setenv(GPIO_DLL_HIDRAW_DIR_VARIABLE, "", 1), 0);
+  CHECK_EQ(gpio_dll_use_hidraw_dir_from_environment(), 0);
+  CHECK_EQ(setenv(GPIO_DLL_HIDRAW_DIR_VARIABLE, dir, 1), 0);
+  CHECK_EQ(gpio_dll_use_hidraw_dir_from_environment(), 1);
+  CHECK_EQ(gpio_dll_list_devices(devices, 2, &count), GPIO_DLL_C_OK);
+  CHECK_EQ(count, 1);
+  CHECK(strcmp(devices[0].path, node) == 0);
+  CHECK_EQ(devices[0].opened, 0);
+  CHECK_EQ(unsetenv(GPIO_DLL_HIDRAW_DIR_VARIABLE), 0);
+  CHECK_EQ(gpio_dll_use_system(), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_use_hidraw_dir(dir), GPIO_DLL_C_OK);
+  CHECK_EQ(gpio_dll_list_devices(devices, 2, &count), GPIO_DLL_C_OK);
+  CHECK(count == 1 && strcmp(devices[0].path, node) == 0);
+  CHECK_EQ(gpio_dll_use_hidraw_dir(NULL), GPIO_DLL_C_INVALID_ARGUMENT);
+  CHECK_EQ(gpio_dll_use_system(), GPIO_DLL_C_OK);
+  for (i = 4; i > 0; --i) {
+    snprintf(path, sizeof path, "%s%s", dir, parts[i - 1]);
+    CHECK_EQ(rmdir(path), 0);
+  }
+  CHECK_EQ(rmdir(dir), 0);
+}
+
 #define GROUP(call)                                      \
   do {                                                   \
     int before_ = failures;                              \
@@ -349,6 +389,7 @@ int main(void) {
   GROUP(module_eeprom("1.0.10"));
   GROUP(lock_failure());
   GROUP(platform_choices());
+  GROUP(hidraw_folder());
   if (failures != 0) {
     fprintf(stderr, "%d checks failed\n", failures);
     return 1;

@@ -7,6 +7,7 @@ import pathlib
 import selectors
 import shutil
 import subprocess
+import sys
 import tempfile
 from concurrent.futures import ThreadPoolExecutor
 
@@ -107,3 +108,33 @@ def test_each_bus_talks_to_its_own_module(served):
         assert pool.submit(lambda: gpio_dll.SMBus().read_word_data(0x0B, 0x0D)).result() == 0x1234
     for bus in (a, b, s):
         bus.close()
+
+
+def run_python(code, hidraw_dir):
+    """Runs `code` in a fresh python with GPIO_DLL_HIDRAW_DIR set, as a user's script would."""
+    env = dict(os.environ, GPIO_DLL_HIDRAW_DIR=str(hidraw_dir))
+    run = subprocess.run([sys.executable, "-c", code], env=env, capture_output=True, text=True,
+                         timeout=60)
+    assert run.returncode == 0, run.stderr
+    return run.stdout
+
+
+def test_the_variable_points_discovery_at_a_folder_when_imported(tmp_path):
+    # A tree of one entry and no node: the node listed is the folder's, whatever the host has.
+    (tmp_path / "sys" / "class" / "hidraw" / "hidraw7").mkdir(parents=True)
+    listed = "import gpio_dll; print([d.path for d in gpio_dll.list_devices()])"
+    assert run_python(listed, tmp_path) == f"{[str(tmp_path / 'dev' / 'hidraw7')]}\n"
+    assert run_python("import gpio_dll; print(gpio_dll.use_hidraw_dir_from_environment())",
+                      "") == "False\n"
+
+
+def test_every_served_module_by_serial_through_the_folder(served):
+    for k in (0, 1):
+        control(served, f"word 0x0d {21 + k}", k)
+    second = ("import gpio_dll; print(sorted(d.serial_number for d in gpio_dll.list_devices()), "
+              "gpio_dll.SMBus(serial='SIM0002').read_word_data(0x0B, 0x0D))")
+    assert run_python(second, served) == "['SIM0001', 'SIM0002'] 22\n"
+    gpio_dll.use_hidraw_dir(str(served))
+    with ThreadPoolExecutor(1) as pool:
+        assert pool.submit(lambda: gpio_dll.SMBus(serial="SIM0001").read_word_data(
+            0x0B, 0x0D)).result() == 21

@@ -4,7 +4,7 @@ import errno
 import pytest
 
 import gpio_dll
-from gpio_dll import SMBus, i2c_msg
+from gpio_dll import I2cFunc, SMBus, i2c_msg
 
 BATTERY, EEPROM = 0x0B, 0x50
 MANUFACTURER_ACCESS, VOLTAGE, BLOCK_ACCESS = 0x00, 0x09, 0x44
@@ -326,3 +326,52 @@ def test_serial_number_chooses_the_module(serial, found):
     finally:
         gpio_dll.use_first_module()
         gpio_dll.use_system()
+
+
+# Each flag of I2cFunc with a transfer that needs it, against the simulated battery and EEPROM.
+TRANSFERS_BY_FLAG = [
+    (I2cFunc.SMBUS_QUICK, lambda b: b.write_quick(EEPROM)),
+    (I2cFunc.SMBUS_READ_BYTE, lambda b: b.read_byte(EEPROM)),
+    (I2cFunc.SMBUS_WRITE_BYTE, lambda b: b.write_byte(EEPROM, 0)),
+    (I2cFunc.SMBUS_READ_BYTE_DATA, lambda b: b.read_byte_data(EEPROM, 0)),
+    (I2cFunc.SMBUS_WRITE_BYTE_DATA, lambda b: b.write_byte_data(EEPROM, 0, 1)),
+    (I2cFunc.SMBUS_READ_WORD_DATA, lambda b: b.read_word_data(BATTERY, VOLTAGE)),
+    (I2cFunc.SMBUS_WRITE_WORD_DATA, lambda b: b.write_word_data(BATTERY, MANUFACTURER_ACCESS, 1)),
+    (I2cFunc.SMBUS_PROC_CALL, lambda b: b.process_call(BATTERY, MANUFACTURER_ACCESS, 1)),
+    (I2cFunc.SMBUS_READ_BLOCK_DATA, lambda b: b.read_block_data(BATTERY, 0x21)),
+    (I2cFunc.SMBUS_WRITE_BLOCK_DATA, lambda b: b.write_block_data(BATTERY, BLOCK_ACCESS, [1])),
+    (I2cFunc.SMBUS_BLOCK_PROC_CALL, lambda b: b.block_process_call(BATTERY, BLOCK_ACCESS, [1])),
+    (I2cFunc.SMBUS_READ_I2C_BLOCK, lambda b: b.read_i2c_block_data(EEPROM, 0, 4)),
+    (I2cFunc.SMBUS_WRITE_I2C_BLOCK, lambda b: b.write_i2c_block_data(EEPROM, 0, [1, 2])),
+    (I2cFunc.I2C, lambda b: b.i2c_rdwr(i2c_msg.write(EEPROM, [0]), i2c_msg.read(EEPROM, 2))),
+    (I2cFunc.SMBUS_PEC, lambda b: (b.enable_pec(), b.read_word_data(BATTERY, VOLTAGE))),
+]
+
+
+@pytest.mark.parametrize("flag,transfer", TRANSFERS_BY_FLAG, ids=lambda x: getattr(x, "name", ""))
+def test_funcs_holds_what_the_module_does(module, bus, flag, transfer):
+    if bus.funcs & flag:
+        transfer(bus)
+    else:
+        with pytest.raises(OSError) as raised:
+            transfer(bus)
+        assert raised.value.errno == errno.EOPNOTSUPP
+
+
+def test_funcs_leaves_out_what_no_transfer_offers(bus):
+    for flag in (I2cFunc.ADDR_10BIT, I2cFunc.PROTOCOL_MANGLING, I2cFunc.NOSTART, I2cFunc.SLAVE,
+                 I2cFunc.SMBUS_HOST_NOTIFY, I2cFunc.SMBUS_QUICK):
+        assert not bus.funcs & flag, flag.name
+
+
+def test_address_is_the_last_smbus_transfers_and_fd_none(module, bus):
+    assert (bus.address, bus.fd) == (None, None)
+    bus.read_word_data(BATTERY, VOLTAGE)
+    assert bus.address == BATTERY
+    bus.i2c_rdwr(i2c_msg.write(EEPROM, [0, 1]))  # as smbus2: i2c_rdwr sets no address
+    assert bus.address == BATTERY
+    with pytest.raises(ValueError):
+        bus.read_byte(0x80)
+    assert bus.address == BATTERY
+    bus.write_byte_data(EEPROM, 0, 1)
+    assert bus.address == EEPROM

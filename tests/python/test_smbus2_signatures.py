@@ -39,3 +39,15 @@ def test_i2c_msg_reads_like_smbus2s():
         (theirs.addr, theirs.flags, theirs.len, list(theirs), bytes(theirs))
     ours, theirs = gpio_dll.i2c_msg.read(0x50, 4), smbus2.i2c_msg.read(0x50, 4)
     assert (ours.addr, ours.flags, ours.len) == (theirs.addr, theirs.flags, theirs.len)
+
+
+def test_i2cfunc_has_smbus2s_names_and_values():
+    # __members__ holds the combined flags (SMBUS_BYTE, ...) too, which iteration leaves out.
+    assert {name: int(flag) for name, flag in gpio_dll.I2cFunc.__members__.items()} == \
+        {name: int(flag) for name, flag in smbus2.I2cFunc.__members__.items()}
+
+
+def test_a_bus_has_smbus2s_attributes():
+    theirs = {name for name in vars(smbus2.SMBus()) if not name.startswith("_")}
+    with gpio_dll.SMBus(simulated=True) as ours:
+        assert theirs <= set(dir(ours))
