@@ -136,8 +136,8 @@ std::string program_name(const char* argv0) {
   return name;
 }
 
-// "i2cget ..." through a link of that name, or "gpio-dll [--sim FW|--device PATH] [--serial SN]
-// [--trace] i2cget ...": the call, else nothing (gpio-dll's own command line).
+// "i2cget ..." through a link of that name, or "gpio-dll [--sim FW|--device PATH|--hidraw-dir DIR]
+// [--serial SN] [--trace] i2cget ...": the call, else nothing (gpio-dll's own command line).
 std::optional<I2cToolsCall> i2c_tools_call(int argc, char** argv) {
   I2cToolsCall call;
   call.name = program_name(argv[0]);
@@ -149,12 +149,14 @@ std::optional<I2cToolsCall> i2c_tools_call(int argc, char** argv) {
   std::size_t i = 0;
   for (; i < words.size(); ++i) {
     const std::string& word = words[i];
-    const bool valued = word == "--sim" || word == "--device" || word == "--serial";
+    const bool valued =
+        word == "--sim" || word == "--device" || word == "--serial" || word == "--hidraw-dir";
     if (valued && i + 1 < words.size()) {
       const std::string& value = words[++i];
-      (word == "--sim"      ? call.options.sim
-       : word == "--device" ? call.options.device
-                            : call.options.serial) = value;
+      (word == "--sim"          ? call.options.sim
+       : word == "--device"     ? call.options.device
+       : word == "--hidraw-dir" ? call.options.hidraw_dir
+                                : call.options.serial) = value;
     } else if (word == "--trace") {
       call.options.trace = true;
     } else {
@@ -171,6 +173,9 @@ std::optional<I2cToolsCall> i2c_tools_call(int argc, char** argv) {
 int run_i2c_tools(I2cToolsCall& call) {
   Options& options = call.options;
   try {
+    if (options.hidraw_dir && (options.sim || options.device))
+      throw UsageError{std::string(options.sim ? "--sim" : "--device") +
+                       " and --hidraw-dir exclude each other"};
     apply_environment(options);
     if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
     diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());

@@ -14,6 +14,7 @@ const char* const kServeUsage =
     "The simulated module (vendor 0x0451, product 0x5F00, with a smart battery at 0x0B and an\n"
     "I2C EEPROM at 0x50 on its bus) is served as DIR/dev/hidraw0, with a sysfs-like tree at\n"
     "DIR/sys/class/hidraw, until SIGTERM, SIGINT or SIGHUP. Point gpio-dll at it with\n"
+    "--hidraw-dir DIR (or GPIO_DLL_HIDRAW_DIR=DIR; every module, --serial picks one) or\n"
     "--device DIR/dev/hidraw0, or bind the two over /dev/hidraw0 and /sys/class/hidraw.\n"
     "Serving needs /dev/fuse, and fusermount3.\n"
     "\n"
