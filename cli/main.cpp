@@ -3,12 +3,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "base/module_state.hpp"
 #include "command_line.hpp"
 #include "commands.hpp"
-#include "diagnostics/form1.hpp"
-#include "diagnostics/headless_windowing.hpp"
 #include "file_access.hpp"
+#include "gpio_dll/debug_window.hpp"
+#include "gpio_dll/trace.hpp"
 #include "gpio_dll/version.h"
 #include "simulated_module.hpp"
 
@@ -54,12 +53,6 @@ void set_up_platform(const Options& options) {
   platform::use_system();
 }
 
-void show_trace() {
-  auto& window = diagnostics::debug_window(ModuleState::current());
-  window.set_trace_observer([](const std::string& line) { std::cerr << line << "\n"; });
-  window.show();
-}
-
 int run(CommandLine& line) {
   Options& options = line.options;
   if (line.version) {
@@ -84,12 +77,17 @@ int run(CommandLine& line) {
     throw UsageError{"this build has no HID access to real modules here; use --sim FW"};
 
   Tool tool(options);
-  // Only debug-window puts windows on a display; --trace shows the window's model here.
-  if (std::string(command.name) != "debug-window")
-    diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());
+  // Only debug-window puts windows on a display.
+  if (std::string(command.name) != "debug-window") debug_window::run_headless();
+  // --trace: the lines the debug window's trace list would show, on standard error.
+  trace::Subscription trace;
   if (command.needs_module) {
     set_up_platform(options);
-    if (options.trace) show_trace();
+    if (options.trace) {
+      debug_window::load();
+      trace = trace::Subscription(trace::Scope::this_thread,
+                                  [](std::string_view text) { std::cerr << text << "\n"; });
+    }
   }
   return command.run(tool, line.args);
 }
