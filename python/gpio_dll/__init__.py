@@ -8,6 +8,7 @@
   which HID access and which module the component uses; ``use_hidraw_device_on_this_thread``
   and ``use_process_platform_on_this_thread`` choose the HID access of the calling thread alone;
   ``last_open_failure`` and ``last_lock_failure`` say why a call did not get to the module.
+- ``log_trace``: the debug window's call trace, logged at DEBUG on the logger ``gpio_dll``.
 - ``__version__``: the project's version, as the C++ build's.
 """
 from . import sim
@@ -20,9 +21,10 @@ from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failu
                         use_module_at, use_module_with_serial,
                         use_process_platform_on_this_thread, use_system)
 from .smbus import I2C_M_RD, SMBus, i2c_msg
+from ._trace import TraceLog, log_trace
 
 __all__ = ["__version__", "AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "LockFailure", "ModuleError",
            "OpenFailure", "SMBus", "i2c_msg", "last_lock_failure", "last_open_failure",
-           "list_devices", "sim", "system_available", "use_first_module",
+           "list_devices", "log_trace", "sim", "system_available", "TraceLog", "use_first_module",
            "use_hidraw", "use_hidraw_device", "use_hidraw_device_on_this_thread", "use_module_at",
            "use_module_with_serial", "use_process_platform_on_this_thread", "use_system"]
