@@ -4,11 +4,10 @@
 #include <filesystem>
 #include <iostream>
 
-#include "base/module_state.hpp"
 #include "commands.hpp"
 #include "confirm.hpp"
-#include "diagnostics/form1.hpp"
 #include "file_access.hpp"
+#include "gpio_dll/debug_window.hpp"
 #include "hex_table.hpp"
 #include "terminal.hpp"
 
@@ -25,11 +24,11 @@ constexpr std::size_t kChunkBytes = 32;
 class Progress {
  public:
   Progress() : drawn_(stderr_is_terminal()) {
-    diagnostics::debug_window(ModuleState::current())
-        .set_repaint_observer([this](const diagnostics::Form1& w) { update(w); });
+    debug_window::observe_progress(
+        [this](int min, int max, int value) { update(min, max, value); });
   }
   ~Progress() {
-    diagnostics::debug_window(ModuleState::current()).set_repaint_observer(nullptr);
+    debug_window::observe_progress(nullptr);
     if (drawn_ && shown_) std::cerr << "\r" << std::string(60, ' ') << "\r" << std::flush;
   }
   Progress(const Progress&) = delete;
@@ -39,22 +38,21 @@ class Progress {
   std::size_t address() const { return static_cast<std::size_t>(last_); }
 
  private:
-  void update(const diagnostics::Form1& w) {
-    const auto& bar = w.ProgressBar1;
+  void update(int min, int max, int value) {
     // The bar goes back to its start when the transfer ends; that is not progress.
-    if (bar.max <= bar.min || bar.value < last_) return;
-    last_ = bar.value;
+    if (max <= min || value < last_) return;
+    last_ = value;
     if (!drawn_) return;
     shown_ = true;
     // The bar's value is the address of the chunk in flight: with that chunk counted, as in
     // the number beside it, the last chunk fills all 40 marks.
     const int width = 40;
-    const int done = bar.value - bar.min + static_cast<int>(kChunkBytes);
-    const int total = bar.max - bar.min + 1;
+    const int done = value - min + static_cast<int>(kChunkBytes);
+    const int total = max - min + 1;
     const int filled = std::min(done, total) * width / total;
     std::cerr << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
               << std::string(static_cast<std::size_t>(width - filled), ' ') << "] "
-              << (bar.value + static_cast<int>(kChunkBytes)) << "/" << (bar.max + 1) << std::flush;
+              << (value + static_cast<int>(kChunkBytes)) << "/" << (max + 1) << std::flush;
   }
 
   bool drawn_;

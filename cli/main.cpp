@@ -5,13 +5,12 @@
 #include <iostream>
 #include <sstream>
 
-#include "base/module_state.hpp"
 #include "command_line.hpp"
 #include "commands.hpp"
-#include "diagnostics/form1.hpp"
-#include "diagnostics/headless_windowing.hpp"
 #include "environment.hpp"
 #include "file_access.hpp"
+#include "gpio_dll/debug_window.hpp"
+#include "gpio_dll/trace.hpp"
 #include "gpio_dll/version.h"
 #include "i2c_tools/i2c_tools.hpp"
 #include "simulated_module.hpp"
@@ -75,10 +74,12 @@ void set_up_platform(const Options& options) {
   platform::use_hidraw_dir(dir);
 }
 
-void show_trace() {
-  auto& window = diagnostics::debug_window(ModuleState::current());
-  window.set_trace_observer([](const std::string& line) { std::cerr << line << "\n"; });
-  window.show();
+// --trace: the lines the debug window's trace list would show, on standard error, from the
+// window's start-up on (loading it first gives the lines of a program whose window is open).
+trace::Subscription trace_to_standard_error() {
+  debug_window::load();
+  return trace::Subscription(trace::Scope::this_thread,
+                             [](std::string_view text) { std::cerr << text << "\n"; });
 }
 
 int run(CommandLine& line) {
@@ -111,12 +112,12 @@ int run(CommandLine& line) {
 
   Tool tool(options);
   tool.set_command(command.name);
-  // Only debug-window puts windows on a display; --trace shows the window's model here.
-  if (std::string(command.name) != "debug-window")
-    diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());
+  // Only debug-window puts windows on a display.
+  if (std::string(command.name) != "debug-window") debug_window::run_headless();
+  trace::Subscription trace;
   if (command.needs_module) {
     set_up_platform(options);
-    if (options.trace) show_trace();
+    if (options.trace) trace = trace_to_standard_error();
   }
   return command.run(tool, line.args);
 }
@@ -178,13 +179,14 @@ int run_i2c_tools(I2cToolsCall& call) {
                        " and --hidraw-dir exclude each other"};
     apply_environment(options);
     if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
-    diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());
+    debug_window::run_headless();
     set_up_platform(options);
   } catch (const UsageError& e) {
     std::cerr << call.name << ": " << e.message << "\n";
     return kExitUsage;
   }
-  if (options.trace) show_trace();
+  trace::Subscription trace;
+  if (options.trace) trace = trace_to_standard_error();
   Tool tool(options);
   return i2c_tools::run(call.name, tool, call.args);
 }

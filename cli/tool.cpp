@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "base/module_state.hpp"
+#include "gpio_dll/debug_window.hpp"
 #include "parse_hex_bytes.hpp"
 #include "parse_number.hpp"
 
@@ -177,11 +177,11 @@ std::string format_bytes(const ByteArray& bytes) {
 
 void refuse_over_limit(const Tool& tool, std::int32_t result, const std::string& operation) {
   if (result != ERROR_GPIO_LEN_RD_BLOCK_MAX && result != ERROR_GPIO_LEN_WR_BLOCK_MAX) return;
-  const ModuleState& state = ModuleState::current();
+  const debug_window::BlockLimits limits = debug_window::block_limits();
   const bool read = result == ERROR_GPIO_LEN_RD_BLOCK_MAX;
   throw UsageError{std::string(read ? "read count" : "write count") + " above what firmware " +
                    tool.firmware() + " takes in one " + operation + ": at most " +
-                   std::to_string(read ? state.MaxBytesRd : state.MaxBytesWr) + " bytes"};
+                   std::to_string(read ? limits.read : limits.write) + " bytes"};
 }
 
 void expect_count(const Args& args, std::size_t count, const std::string& usage) {

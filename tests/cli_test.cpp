@@ -291,6 +291,10 @@ TEST(Tool, PlaysBackAScriptOfAnswersAndShowsTheTrace) {
   EXPECT_EQ(traced.out, kIdentified);
   EXPECT_NE(traced.err.find("  My device detected\n"), std::string::npos);
   EXPECT_NE(traced.err.find("ReadFile completed successfully."), std::string::npos);
+  // The window is loaded (and its start-up has identified, unheard) before the command, as a
+  // window shown from the start would be: the call's trace opens by closing those handles.
+  EXPECT_EQ(traced.err.rfind("\nCloseHandle (HIDHandle)\n  Result = Success\n\nCloseHandle", 0), 0u)
+      << traced.err.substr(0, 200);
 }
 
 TEST(Tool, BatteryReportWithUnits) {

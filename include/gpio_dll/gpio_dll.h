@@ -115,71 +115,71 @@ GPIO_DLL_API int32_t gpio_dll_last_result(void);
 /* The description of what ended the calling thread's most recent call with
  * GPIO_DLL_C_AUTOMATION_ERROR or GPIO_DLL_C_INTERNAL_ERROR (empty otherwise), as a text. Returns
  * GPIO_DLL_C_OK or GPIO_DLL_C_BUFFER_TOO_SMALL and does not change what it reports. */
-GPIO_DLL_API int32_t gpio_dll_last_error_text(char *text, size_t *text_size);
+GPIO_DLL_API int32_t gpio_dll_last_error_text(char* text, size_t* text_size);
 
 /* The methods, in interface order. Check_DllErrorCode and GetErrString write their text into
  * message and return GPIO_DLL_C_OK or a negative status; GPIO_ShutdownDLL returns GPIO_DLL_C_OK
  * (the method's value is always empty). */
-GPIO_DLL_API int32_t gpio_dll_Check_DllErrorCode(int32_t *lcode, char *message,
-                                                 size_t *message_size);
-GPIO_DLL_API int32_t gpio_dll_GPIO_FW_EEP_Read(char *DevFWver, size_t *DevFWver_size,
-                                               uint8_t *DEEPROM, size_t DEEPROM_capacity,
-                                               size_t *DEEPROM_len);
-GPIO_DLL_API int32_t gpio_dll_GPIO_FW_EEP_Write(char *DevFWver, size_t *DevFWver_size,
-                                                uint8_t *DEEPROM, size_t DEEPROM_capacity,
-                                                size_t *DEEPROM_len);
-GPIO_DLL_API int32_t gpio_dll_GPIO_ReadI2CBlock(int16_t *iCmd, uint8_t *DataArray,
-                                                size_t DataArray_capacity, size_t *DataArray_len,
-                                                int16_t *iNumBytesRd, int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_WriteI2CBlock(int16_t *iCmd, uint8_t *DataArray,
-                                                 size_t DataArray_capacity, size_t *DataArray_len,
-                                                 int16_t *iNumBytesWr, int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_SendSMBusByte(int32_t *DataL, int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusByte(int16_t *iCmd, int32_t *DataL,
-                                                  int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusWord(int16_t *iCmd, int32_t *DataH, int32_t *DataL,
-                                                  int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusBlock(int16_t *iCmd, uint8_t *DataArray,
-                                                   size_t DataArray_capacity,
-                                                   size_t *DataArray_len, int16_t *iNumBytesWr,
-                                                   int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_ReceiveSMBusByte(int32_t *DataB, int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusByte(int16_t *iCmd, int32_t *DataB,
-                                                 int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusWord(int16_t *iCmd, int32_t *DataH, int32_t *DataL,
-                                                 int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusBlock(int16_t *iCmd, uint8_t *DataArray,
-                                                  size_t DataArray_capacity, size_t *DataArray_len,
-                                                  int16_t *iNumBytesRd, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_Check_DllErrorCode(int32_t* lcode, char* message,
+                                                 size_t* message_size);
+GPIO_DLL_API int32_t gpio_dll_GPIO_FW_EEP_Read(char* DevFWver, size_t* DevFWver_size,
+                                               uint8_t* DEEPROM, size_t DEEPROM_capacity,
+                                               size_t* DEEPROM_len);
+GPIO_DLL_API int32_t gpio_dll_GPIO_FW_EEP_Write(char* DevFWver, size_t* DevFWver_size,
+                                                uint8_t* DEEPROM, size_t DEEPROM_capacity,
+                                                size_t* DEEPROM_len);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadI2CBlock(int16_t* iCmd, uint8_t* DataArray,
+                                                size_t DataArray_capacity, size_t* DataArray_len,
+                                                int16_t* iNumBytesRd, int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteI2CBlock(int16_t* iCmd, uint8_t* DataArray,
+                                                 size_t DataArray_capacity, size_t* DataArray_len,
+                                                 int16_t* iNumBytesWr, int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SendSMBusByte(int32_t* DataL, int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusByte(int16_t* iCmd, int32_t* DataL,
+                                                  int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusWord(int16_t* iCmd, int32_t* DataH, int32_t* DataL,
+                                                  int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteSMBusBlock(int16_t* iCmd, uint8_t* DataArray,
+                                                   size_t DataArray_capacity, size_t* DataArray_len,
+                                                   int16_t* iNumBytesWr, int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReceiveSMBusByte(int32_t* DataB, int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusByte(int16_t* iCmd, int32_t* DataB, int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusWord(int16_t* iCmd, int32_t* DataH, int32_t* DataL,
+                                                 int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadSMBusBlock(int16_t* iCmd, uint8_t* DataArray,
+                                                  size_t DataArray_capacity, size_t* DataArray_len,
+                                                  int16_t* iNumBytesRd, int16_t* nTargetID);
 GPIO_DLL_API int32_t gpio_dll_GPIO_Test(void);
-GPIO_DLL_API int32_t gpio_dll_GPIO_ProcessCall(int16_t *iCmd, int32_t *wDataH, int32_t *wDataL,
-                                               int32_t *rDataH, int32_t *rDataL,
-                                               int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_ReadWriteP0Line(uint8_t *DataA, uint8_t *DataB);
-GPIO_DLL_API int32_t gpio_dll_GPIO_WriteReadI2CBlock(
-    int16_t *iCmd, uint8_t *DataArrayW, size_t DataArrayW_capacity, size_t *DataArrayW_len,
-    uint8_t *DataArrayR, size_t DataArrayR_capacity, size_t *DataArrayR_len,
-    int16_t *iNumBytesWr, int16_t *iNumBytesRd, int16_t *nTargetID);
-GPIO_DLL_API int32_t gpio_dll_GPIO_WriteReadSMBusBlock(
-    int16_t *iCmd, uint8_t *DataArrayW, size_t DataArrayW_capacity, size_t *DataArrayW_len,
-    uint8_t *DataArrayR, size_t DataArrayR_capacity, size_t *DataArrayR_len,
-    int16_t *iNumBytesWr, int16_t *iNumBytesRd, int16_t *nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ProcessCall(int16_t* iCmd, int32_t* wDataH, int32_t* wDataL,
+                                               int32_t* rDataH, int32_t* rDataL,
+                                               int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_ReadWriteP0Line(uint8_t* DataA, uint8_t* DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteReadI2CBlock(int16_t* iCmd, uint8_t* DataArrayW,
+                                                     size_t DataArrayW_capacity,
+                                                     size_t* DataArrayW_len, uint8_t* DataArrayR,
+                                                     size_t DataArrayR_capacity,
+                                                     size_t* DataArrayR_len, int16_t* iNumBytesWr,
+                                                     int16_t* iNumBytesRd, int16_t* nTargetID);
+GPIO_DLL_API int32_t gpio_dll_GPIO_WriteReadSMBusBlock(int16_t* iCmd, uint8_t* DataArrayW,
+                                                       size_t DataArrayW_capacity,
+                                                       size_t* DataArrayW_len, uint8_t* DataArrayR,
+                                                       size_t DataArrayR_capacity,
+                                                       size_t* DataArrayR_len, int16_t* iNumBytesWr,
+                                                       int16_t* iNumBytesRd, int16_t* nTargetID);
 GPIO_DLL_API int32_t gpio_dll_GPIO_CheckSdaSclLine(void);
-GPIO_DLL_API int32_t gpio_dll_GPIO_GetP0Line(uint8_t *DataB);
-GPIO_DLL_API int32_t gpio_dll_GPIO_SetP0Line(uint8_t *DataB);
-GPIO_DLL_API int32_t gpio_dll_GPIO_GetPMBusLine(uint8_t *DataB);
-GPIO_DLL_API int32_t gpio_dll_GPIO_SetPMBusLine(uint8_t *DataB);
-GPIO_DLL_API int32_t gpio_dll_GPIO_SetP1Line(uint8_t *DataA, uint8_t *DataB, uint8_t *DataC);
-GPIO_DLL_API int32_t gpio_dll_GPIO_FW_VER_Read(char *iDevFWver, size_t *iDevFWver_size,
-                                               char *iVendorID, size_t *iVendorID_size,
-                                               char *iProductID, size_t *iProductID_size);
-GPIO_DLL_API int32_t gpio_dll_GPIO_DMA(uint8_t *wBlock, size_t wBlock_capacity,
-                                       size_t *wBlock_len, uint8_t *rBlock,
-                                       size_t rBlock_capacity, size_t *rBlock_len);
+GPIO_DLL_API int32_t gpio_dll_GPIO_GetP0Line(uint8_t* DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SetP0Line(uint8_t* DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_GetPMBusLine(uint8_t* DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SetPMBusLine(uint8_t* DataB);
+GPIO_DLL_API int32_t gpio_dll_GPIO_SetP1Line(uint8_t* DataA, uint8_t* DataB, uint8_t* DataC);
+GPIO_DLL_API int32_t gpio_dll_GPIO_FW_VER_Read(char* iDevFWver, size_t* iDevFWver_size,
+                                               char* iVendorID, size_t* iVendorID_size,
+                                               char* iProductID, size_t* iProductID_size);
+GPIO_DLL_API int32_t gpio_dll_GPIO_DMA(uint8_t* wBlock, size_t wBlock_capacity, size_t* wBlock_len,
+                                       uint8_t* rBlock, size_t rBlock_capacity, size_t* rBlock_len);
 GPIO_DLL_API int32_t gpio_dll_GPIO_ShutdownDLL(void);
-GPIO_DLL_API int32_t gpio_dll_GetErrString(int32_t LastError, char *message,
-                                           size_t *message_size);
-GPIO_DLL_API int32_t gpio_dll_ShowDbg(char *optStr, size_t *optStr_size);
+GPIO_DLL_API int32_t gpio_dll_GetErrString(int32_t LastError, char* message, size_t* message_size);
+GPIO_DLL_API int32_t gpio_dll_ShowDbg(char* optStr, size_t* optStr_size);
 
 /* The platform: which HID access the component uses (process-wide, taken up at each thread's
  * next discovery) and which module the calling thread uses. Each returns GPIO_DLL_C_OK or a
@@ -202,10 +202,10 @@ GPIO_DLL_API int32_t gpio_dll_use_hidraw_dir_from_environment(void);
  * the module with that HID interface path) in place of the process-wide choice, from its next
  * identification on, until gpio_dll_use_process_platform_on_this_thread. Other threads and the
  * process-wide choice are not changed. */
-GPIO_DLL_API int32_t gpio_dll_use_hidraw_device_on_this_thread(const char *device_path);
+GPIO_DLL_API int32_t gpio_dll_use_hidraw_device_on_this_thread(const char* device_path);
 GPIO_DLL_API int32_t gpio_dll_use_process_platform_on_this_thread(void);
-GPIO_DLL_API int32_t gpio_dll_use_module_at(const char *device_path);
-GPIO_DLL_API int32_t gpio_dll_use_module_with_serial(const char *serial_number);
+GPIO_DLL_API int32_t gpio_dll_use_module_at(const char* device_path);
+GPIO_DLL_API int32_t gpio_dll_use_module_with_serial(const char* serial_number);
 GPIO_DLL_API int32_t gpio_dll_use_first_module(void);
 
 /* One HID interface present on the current platform. Texts longer than their field are cut at
@@ -221,11 +221,11 @@ typedef struct gpio_dll_device_info {
   char product_name[256];
 } gpio_dll_device_info;
 
-/* Lists the HID interfaces of the calling thread's platform: up to `capacity` of them into `devices`
- * (which may be NULL when capacity is 0); *count receives how many there are. Returns
+/* Lists the HID interfaces of the calling thread's platform: up to `capacity` of them into
+ * `devices` (which may be NULL when capacity is 0); *count receives how many there are. Returns
  * GPIO_DLL_C_OK, or GPIO_DLL_C_BUFFER_TOO_SMALL with the first `capacity` filled in. */
-GPIO_DLL_API int32_t gpio_dll_list_devices(gpio_dll_device_info *devices, size_t capacity,
-                                           size_t *count);
+GPIO_DLL_API int32_t gpio_dll_list_devices(gpio_dll_device_info* devices, size_t capacity,
+                                           size_t* count);
 
 /* Why a call did not get to the module. Texts longer than their field are cut at the field's
  * size minus one. */
@@ -241,13 +241,29 @@ typedef struct gpio_dll_failure {
  * failure ahead of others), or a module that opened but cannot be used (error 0, text saying
  * why). Returns 1 and fills *failure when there is such a reason, 0 and clears *failure when
  * there is none, GPIO_DLL_C_INVALID_ARGUMENT for a NULL failure. */
-GPIO_DLL_API int32_t gpio_dll_last_open_failure(gpio_dll_failure *failure);
+GPIO_DLL_API int32_t gpio_dll_last_open_failure(gpio_dll_failure* failure);
 /* Why the calling thread's most recent method failed for the module's lock (it then returned
  * FATAL_ERROR, 14): another user held the module longer than a method waits, 15 s in all (busy
  * 1, text "module busy: held by another user for more than 15 s"), or the system could not lock
  * it (text "cannot lock the module: " and the system's text). Returns as
  * gpio_dll_last_open_failure. */
-GPIO_DLL_API int32_t gpio_dll_last_lock_failure(gpio_dll_failure *failure);
+GPIO_DLL_API int32_t gpio_dll_last_lock_failure(gpio_dll_failure* failure);
+
+/* The call trace: the lines the debug window's trace list shows (each platform call with its
+ * result, the reports' bytes, the HID test report), handed to `callback` with `user_data` as
+ * they are written, whether the window is shown or not. GPIO_DLL_TRACE_THIS_THREAD hears the
+ * calling thread's lines, GPIO_DLL_TRACE_EVERY_THREAD every thread's. `line` is valid during the
+ * call only. The callback runs on the thread that traces, inside the library's call: it must not
+ * wait for another thread that calls the library; it may subscribe and unsubscribe (itself
+ * too). gpio_dll_trace_subscribe returns the subscription's number, or 0 for a NULL callback or
+ * an unknown scope. When gpio_dll_trace_unsubscribe returns, the callback runs nowhere any more
+ * (except further up the caller's own stack); an unknown number or 0 does nothing. */
+#define GPIO_DLL_TRACE_THIS_THREAD 0
+#define GPIO_DLL_TRACE_EVERY_THREAD 1
+typedef void (*gpio_dll_trace_callback)(const char* line, void* user_data);
+GPIO_DLL_API uint64_t gpio_dll_trace_subscribe(int32_t scope, gpio_dll_trace_callback callback,
+                                               void* user_data);
+GPIO_DLL_API void gpio_dll_trace_unsubscribe(uint64_t subscription);
 
 #ifdef __cplusplus
 }

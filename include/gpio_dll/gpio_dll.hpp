@@ -13,4 +13,5 @@
 #include "gpio_dll/hid_types.hpp"
 #include "gpio_dll/platform.hpp"
 #include "gpio_dll/simulated_platform.hpp"
+#include "gpio_dll/trace.hpp"
 #include "gpio_dll/variant.hpp"

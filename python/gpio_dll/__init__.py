@@ -11,6 +11,7 @@
 - ``use_hidraw_dir(dir)``: the modules of a folder that ``gpio-dll-sim serve`` serves at. The
   environment variable ``GPIO_DLL_HIDRAW_DIR`` names such a folder for the whole process: the
   package points discovery at it when it is imported (``use_hidraw_dir_from_environment``).
+- ``log_trace``: the debug window's call trace, logged at DEBUG on the logger ``gpio_dll``.
 - ``__version__``: the project's version, as the C++ build's.
 """
 from . import sim
@@ -24,11 +25,13 @@ from ._gpio_dll import (HidDeviceInfo, LockFailure, OpenFailure, last_lock_failu
                         use_module_at, use_module_with_serial,
                         use_process_platform_on_this_thread, use_system)
 from .smbus import I2C_M_RD, I2cFunc, SMBus, i2c_msg
+from ._trace import TraceLog, log_trace
 
 __all__ = ["__version__", "AutomationError", "Dll", "HidDeviceInfo", "I2C_M_RD", "I2cFunc",
-           "LockFailure", "ModuleError", "OpenFailure", "SMBus", "i2c_msg", "last_lock_failure",
-           "last_open_failure", "list_devices", "sim", "system_available", "use_first_module",
-           "use_hidraw", "use_hidraw_device", "use_hidraw_dir", "use_hidraw_dir_from_environment",
+           "LockFailure", "ModuleError", "OpenFailure", "SMBus", "TraceLog", "i2c_msg",
+           "last_lock_failure", "last_open_failure", "list_devices", "log_trace", "sim",
+           "system_available", "use_first_module", "use_hidraw", "use_hidraw_device",
+           "use_hidraw_dir", "use_hidraw_dir_from_environment",
            "use_hidraw_device_on_this_thread", "use_module_at", "use_module_with_serial",
            "use_process_platform_on_this_thread", "use_system"]
 

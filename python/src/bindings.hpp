@@ -8,5 +8,6 @@ namespace gpio_dll::python {
 void bind_dll(pybind11::module_& m);
 void bind_platform(pybind11::module_& m);
 void bind_sim(pybind11::module_& m);
+void bind_trace(pybind11::module_& m);
 
 }  // namespace gpio_dll::python

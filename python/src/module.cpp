@@ -13,6 +13,7 @@ PYBIND11_MODULE(_gpio_dll, m) {
   gpio_dll::python::bind_dll(m);
   gpio_dll::python::bind_platform(m);
   gpio_dll::python::bind_sim(m);
+  gpio_dll::python::bind_trace(m);
 
   // Looked up when an error is raised, so that importing this module does not import the
   // package (which imports this module).

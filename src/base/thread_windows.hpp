@@ -25,7 +25,10 @@ class DebugWindowSink : public ThreadWindow {
   virtual void startup() = 0;
 
   virtual bool shown() const = 0;
+  // Whether trace lines are wanted: the window is shown, or a program listens to its trace.
+  virtual bool tracing() const { return shown(); }
   // Trace list: a line is kept only while the window is shown; the list keeps to its limit.
+  // Programs that listen get it either way.
   virtual void add_trace_line(std::string line) = 0;
   virtual void cut_trace_to_limit() = 0;
   virtual void scroll_trace_to_end() = 0;

@@ -30,4 +30,32 @@ std::string headless_reason() {
   return diagnostics::headless_reason();
 }
 
+void load() {
+  ModuleState& state = ModuleState::current();
+  std::lock_guard lock(state.operation_mutex);
+  diagnostics::debug_window(state);
+}
+
+void observe_progress(ProgressObserver observer) {
+  ModuleState& state = ModuleState::current();
+  std::lock_guard lock(state.operation_mutex);
+  auto& window = diagnostics::debug_window(state);
+  if (!observer) {
+    window.set_repaint_observer(nullptr);
+    return;
+  }
+  window.set_repaint_observer([observer = std::move(observer)](const diagnostics::Form1& w) {
+    observer(w.ProgressBar1.min, w.ProgressBar1.max, w.ProgressBar1.value);
+  });
+}
+
+BlockLimits block_limits() {
+  const ModuleState& state = ModuleState::current();
+  return {state.MaxBytesRd, state.MaxBytesWr};
+}
+
+void run_headless() {
+  diagnostics::set_windowing(std::make_shared<diagnostics::HeadlessWindowing>());
+}
+
 }  // namespace gpio_dll::debug_window

@@ -50,6 +50,7 @@ void Form1::startup() {
   Text3[3] = state.firmware_version;
   Text16 = result_message(result, state.MaxBytesRd, state.MaxBytesWr);
   changed();
+  started_ = true;
 }
 
 void Form1::process_pending_messages() {
@@ -63,6 +64,8 @@ void Form1::repaint() {
 }
 
 void Form1::add_trace_line(std::string line) {
+  if (started_ && trace_listened()) deliver_trace(owner(), line);
+  if (!visible()) return;
   if (trace_observer_) trace_observer_(line);
   ListBox1.add(std::move(line));
   changed();

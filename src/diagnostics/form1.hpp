@@ -13,6 +13,7 @@
 #include "base/thread_windows.hpp"
 #include "diagnostics/thread_windows.hpp"
 #include "diagnostics/trace_list.hpp"
+#include "diagnostics/trace_subscribers.hpp"
 #include "diagnostics/window_model.hpp"
 #include "diagnostics/windowing_port.hpp"
 
@@ -42,6 +43,8 @@ class Form1 final : public WindowModel, public DebugWindowSink {
   // What the transport and the operations write. Pending window messages: the window is drawn
   // as it stands.
   bool shown() const override { return visible(); }
+  // Listeners hear the lines from the end of the start-up on, as a window shown at once would.
+  bool tracing() const override { return visible() || (started_ && trace_listened()); }
   void process_pending_messages() override;
   void repaint() override;
   void add_trace_line(std::string line) override;
@@ -101,6 +104,7 @@ class Form1 final : public WindowModel, public DebugWindowSink {
   std::function<void(const std::string&)> trace_observer_;
   std::function<void(const Form1&)> repaint_observer_;
   WindowingPort::TimerId timer_ = 0;
+  bool started_ = false;
 };
 
 }  // namespace gpio_dll::diagnostics

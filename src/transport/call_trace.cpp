@@ -16,7 +16,7 @@ void api_trace_with(ModuleState& state, std::string_view label,
                     std::string (*error_text)(std::int32_t)) {
   auto& window = state.debug_window();
   if (state.last_error != 0) window.process_pending_messages();
-  if (window.shown()) {
+  if (window.tracing()) {
     trace_line(state, "");
     trace_line(state, label);
     trace_line(state, "  Result = " + error_text(state.last_error));
@@ -27,12 +27,12 @@ void api_trace_with(ModuleState& state, std::string_view label,
 }  // namespace
 
 bool tracing(ModuleState& state) {
-  return state.debug_window().shown();
+  return state.debug_window().tracing();
 }
 
 void trace_line(ModuleState& state, std::string_view line) {
   auto& window = state.debug_window();
-  if (window.shown()) window.add_trace_line(std::string(line));
+  if (window.tracing()) window.add_trace_line(std::string(line));
   window.cut_trace_to_limit();
 }
 
@@ -46,7 +46,7 @@ void setup_api_trace(ModuleState& state, std::string_view label) {
 
 void report_dump(ModuleState& state, std::span<const std::uint8_t> report, bool to_received_field) {
   auto& window = state.debug_window();
-  const bool shown = window.shown();
+  const bool shown = window.tracing();
   // Rows cover the bytes after the identifier; a last row that would run past the report's end
   // stops at its last byte.
   for (std::size_t row = 1; row < report.size(); row += kDumpRowBytes) {

@@ -1,5 +1,6 @@
 // The call trace: what the transport does, line by line, in the thread's debug window. Lines are
-// added only while the window is shown; any tracing operation creates the window (hidden) first.
+// written only while the window is shown or a program listens to the trace; any tracing operation
+// creates the window (hidden) first.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +14,8 @@ class ModuleState;
 
 namespace gpio_dll::transport {
 
-// True while the thread's debug window is shown, so that callers build a composed line only when
-// it will be kept. Creates the window at its first reference.
+// True while the thread's debug window is shown or its trace is listened to, so that callers build
+// a composed line only when it will be kept. Creates the window at its first reference.
 bool tracing(ModuleState& state);
 
 void trace_line(ModuleState& state, std::string_view line);

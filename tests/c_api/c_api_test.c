@@ -287,6 +287,46 @@ static void lock_failure(void) {
   CHECK_EQ(gpio_dll_last_open_failure(&failure), 0);
 }
 
+/* What a trace callback heard: the number of lines, the first one, and a subscription that the
+ * callback ends from inside itself (0: none). */
+struct heard {
+  int lines;
+  char first[64];
+  uint64_t end_from_inside;
+};
+
+static void hear(const char *line, void *user_data) {
+  struct heard *h = (struct heard *)user_data;
+  if (h->lines++ == 0) snprintf(h->first, sizeof h->first, "%s", line);
+  if (h->end_from_inside != 0) gpio_dll_trace_unsubscribe(h->end_from_inside);
+}
+
+static void trace(void) {
+  struct heard mine = {0, "", 0}, once = {0, "", 0};
+  uint64_t s, t;
+  int16_t cmd = 0x09, target = 0x16;
+  int32_t high = 0, low = 0;
+  identify("2.0.19");
+  CHECK_EQ(gpio_dll_trace_subscribe(GPIO_DLL_TRACE_THIS_THREAD, NULL, &mine), 0);
+  CHECK_EQ(gpio_dll_trace_subscribe(2, hear, &mine), 0);
+  s = gpio_dll_trace_subscribe(GPIO_DLL_TRACE_THIS_THREAD, hear, &mine);
+  t = gpio_dll_trace_subscribe(GPIO_DLL_TRACE_EVERY_THREAD, hear, &once);
+  CHECK(s != 0 && t != 0 && s != t);
+  once.end_from_inside = t;
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusWord(&cmd, &high, &low, &target), 0);
+  /* A call's trace starts as the debug window shows it: an empty line, then the first call. */
+  CHECK(mine.lines > 10);
+  CHECK(strcmp(mine.first, "") == 0);
+  CHECK_EQ(once.lines, 1);
+  gpio_dll_trace_unsubscribe(s);
+  gpio_dll_trace_unsubscribe(s); /* again: nothing */
+  gpio_dll_trace_unsubscribe(0);
+  mine.lines = 0;
+  CHECK_EQ(gpio_dll_GPIO_ReadSMBusWord(&cmd, &high, &low, &target), 0);
+  CHECK_EQ(mine.lines, 0);
+  CHECK_EQ(once.lines, 1);
+}
+
 static void platform_choices(void) {
   gpio_dll_device_info devices[2];
   size_t count = 0;
@@ -387,6 +427,7 @@ int main(void) {
   GROUP(automation_error());
   GROUP(lines("1.0.10"));
   GROUP(module_eeprom("1.0.10"));
+  GROUP(trace());
   GROUP(lock_failure());
   GROUP(platform_choices());
   GROUP(hidraw_folder());

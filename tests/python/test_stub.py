@@ -30,8 +30,9 @@ def test_every_public_name_has_a_hint():
 
 @pytest.mark.parametrize("cls,stub", [(gpio_dll.Dll, "__init__.pyi"),
                                       (gpio_dll.SMBus, "__init__.pyi"),
+                                      (gpio_dll.TraceLog, "__init__.pyi"),
                                       (gpio_dll.sim.Module, "sim.pyi")],
-                         ids=["Dll", "SMBus", "sim.Module"])
+                         ids=["Dll", "SMBus", "TraceLog", "sim.Module"])
 def test_methods_and_parameters_match(cls, stub):
     classes, _ = stub_classes(stub)
     hinted = {node.name: node for node in classes[cls.__name__].body
