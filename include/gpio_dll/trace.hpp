@@ -18,6 +18,9 @@
 #include <string_view>
 
 #include "gpio_dll/export.hpp"
+#include "gpio_dll/language_standard.hpp"
+
+#ifndef GPIO_DLL_STANDARD_TOO_OLD
 
 namespace gpio_dll::trace {
 
@@ -48,3 +51,5 @@ class GPIO_DLL_API Subscription {
 };
 
 }  // namespace gpio_dll::trace
+
+#endif  // GPIO_DLL_STANDARD_TOO_OLD
