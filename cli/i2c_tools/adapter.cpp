@@ -1,5 +1,6 @@
 #include "adapter.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -103,6 +104,37 @@ bool open_bus(Tool& tool, int bus) {
   if (const std::string reason = failure_reason(result); !reason.empty())
     std::fprintf(stderr, "%s\n", reason.c_str());
   return false;
+}
+
+std::optional<Flags> parse_flags(const Args& args, std::string_view own, std::string_view valued) {
+  Flags flags;
+  std::size_t i = 0;
+  for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
+    const char letter = args[i].size() > 1 ? args[i][1] : '\0';
+    if (letter == 'V') {
+      flags.version = true;
+    } else if (letter == 'f') {
+    } else if (letter == 'y') {
+      flags.yes = true;
+    } else if (letter == 'a') {
+      flags.all_addresses = true;
+    } else if (letter != '\0' && own.find(letter) != std::string_view::npos) {
+      flags.own += letter;
+      // A valued flag without its word leaves no words: the command's usage follows.
+      if (valued.find(letter) != std::string_view::npos && ++i < args.size())
+        flags.values[letter] = args[i];
+    } else {
+      std::fprintf(stderr, "Error: Unsupported option \"%s\"!\n", args[i].c_str());
+      return std::nullopt;
+    }
+  }
+  flags.words.assign(args.begin() + static_cast<std::ptrdiff_t>(std::min(i, args.size())),
+                     args.end());
+  return flags;
+}
+
+void print_version(const char* name) {
+  std::fprintf(stderr, "%s version %s\n", name, kI2cToolsVersion);
 }
 
 bool parse_long(const std::string& word, long& value) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tool.hpp"
@@ -53,6 +56,25 @@ std::vector<Adapter> adapters();
 // else the first found) or an adapter's name as -l lists it, which chooses that module. Prints
 // i2c-tools' error and returns -1 when it is neither.
 int lookup_bus(const std::string& word);
+
+// The flags i2cget, i2cset and i2cdump take before their words, one a word as they read them:
+// -V, -f (accepted: no kernel driver holds a chip on the module's bus), -y, -a and the command's
+// own letters, of which those in `valued` take the next word as their value.
+struct Flags {
+  bool yes = false;
+  bool all_addresses = false;
+  bool version = false;
+  std::string own;                     // the command's own letters given
+  std::map<char, std::string> values;  // the values of the valued letters given
+  Args words;                          // the words after the flags
+};
+
+// The flags at the start of args; prints 'Error: Unsupported option "-x"!' and returns nothing for
+// one the command does not take.
+std::optional<Flags> parse_flags(const Args& args, std::string_view own, std::string_view valued);
+
+// What -V prints on standard error: "NAME version 4.3".
+void print_version(const char* name);
 
 // "/dev/i2c-N", the name i2c-tools give bus N in their questions and -F.
 std::string device_file(int bus);

@@ -99,7 +99,7 @@ int run_i2cdetect(Tool& tool, const Args& args) {
     }
   }
   if (version) {
-    std::fprintf(stderr, "i2cdetect version %s\n", kI2cToolsVersion);
+    print_version("i2cdetect");
     return kExitOk;
   }
   if (list) {

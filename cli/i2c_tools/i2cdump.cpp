@@ -86,37 +86,16 @@ char shown(int value) {
 }  // namespace
 
 int run_i2cdump(Tool& tool, const Args& args) {
-  bool yes = false, all_addresses = false, version = false;
-  const std::string* range = nullptr;
-  std::size_t i = 0;
-  for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
-    switch (args[i].size() > 1 ? args[i][1] : '\0') {
-      case 'V':
-        version = true;
-        break;
-      case 'f':
-        break;  // no kernel driver holds a chip on the module's bus
-      case 'r':
-        if (i + 1 < args.size()) range = &args[i + 1];
-        ++i;
-        break;
-      case 'y':
-        yes = true;
-        break;
-      case 'a':
-        all_addresses = true;
-        break;
-      default:
-        std::fprintf(stderr, "Error: Unsupported option \"%s\"!\n", args[i].c_str());
-        return help();
-    }
-  }
-  if (version) {
-    std::fprintf(stderr, "i2cdump version %s\n", kI2cToolsVersion);
+  const auto flags = parse_flags(args, "r", "r");
+  if (!flags) return help();
+  if (flags->version) {
+    print_version("i2cdump");
     return kExitOk;
   }
-  const Args words(args.begin() + static_cast<std::ptrdiff_t>(std::min(i, args.size())),
-                   args.end());
+  const bool yes = flags->yes, all_addresses = flags->all_addresses;
+  const auto range_value = flags->values.find('r');
+  const std::string* range = range_value != flags->values.end() ? &range_value->second : nullptr;
+  const Args& words = flags->words;
   if (words.empty()) {
     std::fprintf(stderr, "Error: No i2c-bus specified!\n");
     return help();

@@ -109,31 +109,14 @@ bool confirm(int bus, int address, Size size, int daddress, bool pec, int length
 }  // namespace
 
 int run_i2cget(Tool& tool, const Args& args) {
-  bool yes = false, all_addresses = false, version = false;
-  std::size_t i = 0;
-  for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
-    switch (args[i].size() > 1 ? args[i][1] : '\0') {
-      case 'V':
-        version = true;
-        break;
-      case 'f':
-        break;  // no kernel driver holds a chip on the module's bus
-      case 'y':
-        yes = true;
-        break;
-      case 'a':
-        all_addresses = true;
-        break;
-      default:
-        std::fprintf(stderr, "Error: Unsupported option \"%s\"!\n", args[i].c_str());
-        return help();
-    }
-  }
-  if (version) {
-    std::fprintf(stderr, "i2cget version %s\n", kI2cToolsVersion);
+  const auto flags = parse_flags(args, "", "");
+  if (!flags) return help();
+  if (flags->version) {
+    print_version("i2cget");
     return kExitOk;
   }
-  const Args words(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+  const bool yes = flags->yes, all_addresses = flags->all_addresses;
+  const Args& words = flags->words;
   if (words.size() < 2) return help();
   const int bus = lookup_bus(words[0]);
   if (bus < 0) return help();

@@ -88,40 +88,17 @@ bool confirm(int bus, int address, Size size, int daddress, int value, bool mask
 }  // namespace
 
 int run_i2cset(Tool& tool, const Args& args) {
-  bool yes = false, all_addresses = false, version = false, readback = false;
-  const std::string* mask_word = nullptr;
-  std::size_t i = 0;
-  for (; i < args.size() && !args[i].empty() && args[i][0] == '-'; ++i) {
-    switch (args[i].size() > 1 ? args[i][1] : '\0') {
-      case 'V':
-        version = true;
-        break;
-      case 'f':
-        break;  // no kernel driver holds a chip on the module's bus
-      case 'y':
-        yes = true;
-        break;
-      case 'm':
-        if (i + 1 < args.size()) mask_word = &args[i + 1];
-        ++i;
-        break;
-      case 'r':
-        readback = true;
-        break;
-      case 'a':
-        all_addresses = true;
-        break;
-      default:
-        std::fprintf(stderr, "Error: Unsupported option \"%s\"!\n", args[i].c_str());
-        return help();
-    }
-  }
-  if (version) {
-    std::fprintf(stderr, "i2cset version %s\n", kI2cToolsVersion);
+  const auto flags = parse_flags(args, "mr", "m");
+  if (!flags) return help();
+  if (flags->version) {
+    print_version("i2cset");
     return kExitOk;
   }
-  const Args words(args.begin() + static_cast<std::ptrdiff_t>(std::min(i, args.size())),
-                   args.end());
+  const bool yes = flags->yes, all_addresses = flags->all_addresses;
+  const bool readback = flags->own.find('r') != std::string::npos;
+  const auto mask_value = flags->values.find('m');
+  const std::string* mask_word = mask_value != flags->values.end() ? &mask_value->second : nullptr;
+  const Args& words = flags->words;
   if (words.size() < 3) return help();
   const int bus = lookup_bus(words[0]);
   if (bus < 0) return help();

@@ -180,7 +180,7 @@ int run_i2ctransfer(Tool& tool, const Args& args) {
     }
   }
   if (version) {
-    std::fprintf(stderr, "i2ctransfer version %s\n", kI2cToolsVersion);
+    print_version("i2ctransfer");
     return kExitOk;
   }
   std::vector<const char*> argv;
