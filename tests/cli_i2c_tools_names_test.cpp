@@ -187,6 +187,10 @@ TEST(I2cToolsDump, TablesAsI2cdumpPrintsThem) {
        "Error: Range parameter not compatible with selected mode!\n"},
       {"i2cdump -y -r 0x00-0x0f 1 0x0b s", "", 1, "",
        "Error: Range parameter not compatible with selected mode!\n"},
+      // A failed call's return code is the error number Linux's drivers give (ENXIO: no ack).
+      {"i2cdump -y 1 0x0c s", "", 1, "",
+       "SMBus block mode is deprecated, please use i2cget instead\n"
+       "Error: Block read failed, return code -6\n"},
       {"i2cdump -y 1 0x0b x", "", 1, "", "Error: Invalid mode!\n"},
       {"i2cdump -y 1", "", 1, "", "Error: No address specified!\n"},
       {"i2cdump 1 0x0b b", "n\n", 0, "",

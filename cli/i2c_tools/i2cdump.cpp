@@ -239,13 +239,13 @@ int run_i2cdump(Tool& tool, const Args& args) {
       }
     }
     if (!read) {
-      std::fprintf(stderr, "Error: Block read failed, return code %d\n", -smbus.last_result());
+      std::fprintf(stderr, "Error: Block read failed, return code %d\n", smbus.return_code());
       return kExitUsage;
     }
   }
   if (size == Size::Byte && !smbus.write_byte(first)) {
     std::fprintf(stderr, "Error: Write start address failed, return code %d\n",
-                 -smbus.last_result());
+                 smbus.return_code());
     return kExitUsage;
   }
 

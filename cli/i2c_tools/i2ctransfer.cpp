@@ -96,16 +96,6 @@ std::string missing_for(const std::vector<Message>& m) {
   return "";
 }
 
-// The system's word for why a transfer failed, as Linux's I2C drivers give it.
-int error_number(std::int32_t result) {
-  if (result >= kStatusBandOldFirmware && result < kStatusBandNewFirmware + 256) return ENXIO;
-  if (result == ERROR_PEC) return EBADMSG;
-  if (result == ERROR_GPIO_LEN_RD_BLOCK_MAX || result == ERROR_GPIO_LEN_WR_BLOCK_MAX)
-    return EMSGSIZE;
-  if (result == NO_DEV_DETECTED) return ENODEV;
-  return EIO;
-}
-
 // Runs the messages (missing_for() found nothing lacking): fills the read messages' buffers.
 bool send(Tool& tool, std::vector<Message>& m, std::int32_t& result) {
   SMBusCalls smbus(tool, m[0].address);

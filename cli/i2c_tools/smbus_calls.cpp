@@ -1,6 +1,17 @@
 #include "smbus_calls.hpp"
 
+#include <cerrno>
+
 namespace gpio_dll::cli::i2c_tools {
+
+int error_number(std::int32_t result) {
+  if (result >= kStatusBandOldFirmware && result < kStatusBandNewFirmware + 256) return ENXIO;
+  if (result == ERROR_PEC) return EBADMSG;
+  if (result == ERROR_GPIO_LEN_RD_BLOCK_MAX || result == ERROR_GPIO_LEN_WR_BLOCK_MAX)
+    return EMSGSIZE;
+  if (result == NO_DEV_DETECTED) return ENODEV;
+  return EIO;
+}
 
 namespace {
 

@@ -9,6 +9,11 @@
 
 namespace gpio_dll::cli::i2c_tools {
 
+// The system's error number for why a call failed, as Linux's I2C drivers give it: ENXIO for
+// a chip that does not acknowledge, EBADMSG for a wrong PEC, EMSGSIZE for a length over the
+// limit, ENODEV without a module, EIO otherwise.
+int error_number(std::int32_t result);
+
 class SMBusCalls {
  public:
   SMBusCalls(Tool& tool, int address) : tool_(tool), address_(address) {}
@@ -16,6 +21,8 @@ class SMBusCalls {
   // Packet error checking on the calls from now on (the PEC bit of nTargetID).
   void set_pec(bool pec) { pec_ = pec; }
   std::int32_t last_result() const { return result_; }
+  // What i2c-tools print as a failed call's "return code": the negative error number.
+  int return_code() const { return -error_number(result_); }
 
   std::optional<int> read_byte();
   bool write_byte(int value);
