@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "base/module_state.hpp"
@@ -21,10 +22,12 @@ struct Subscriber {
   bool every_thread = false;
   TraceCallback callback;
 
-  // Calls in flight, so that unsubscribing can wait for them to end.
+  // The threads of the calls in flight (a thread once for each nested call), so that
+  // unsubscribing can wait for them to end. Kept here rather than in thread_local storage, which
+  // mingw may free before a thread's last lines are traced at its exit.
   std::mutex mutex;
   std::condition_variable idle;
-  int calls = 0;
+  std::vector<std::thread::id> callers;
   bool active = true;
 };
 
@@ -39,9 +42,6 @@ Registry& registry() {
   static Registry* instance = new Registry;
   return *instance;
 }
-
-// The subscribers whose callbacks run on this thread right now, innermost last.
-thread_local std::vector<const Subscriber*> t_in_call;
 
 bool hears(const Subscriber& s, const ModuleState& thread) {
   if (s.every_thread) return true;
@@ -80,10 +80,11 @@ void unsubscribe_trace(std::uint64_t id) {
                                       std::memory_order_relaxed);
   }
   // Calls of this callback further up this thread's stack cannot end before this one returns.
-  const auto own = std::count(t_in_call.begin(), t_in_call.end(), s.get());
   std::unique_lock lock(s->mutex);
   s->active = false;
-  s->idle.wait(lock, [&] { return s->calls <= own; });
+  const auto own = static_cast<std::size_t>(
+      std::count(s->callers.begin(), s->callers.end(), std::this_thread::get_id()));
+  s->idle.wait(lock, [&] { return s->callers.size() <= own; });
 }
 
 void deliver_trace(const ModuleState& thread, std::string_view line) {
@@ -98,16 +99,14 @@ void deliver_trace(const ModuleState& thread, std::string_view line) {
     {
       std::lock_guard lock(s->mutex);
       if (!s->active) continue;
-      ++s->calls;
+      s->callers.push_back(std::this_thread::get_id());
     }
-    t_in_call.push_back(s.get());
     try {
       s->callback(line);
     } catch (...) {
     }
-    t_in_call.pop_back();
     std::lock_guard lock(s->mutex);
-    --s->calls;
+    s->callers.erase(std::find(s->callers.begin(), s->callers.end(), std::this_thread::get_id()));
     s->idle.notify_all();
   }
 }
