@@ -163,7 +163,9 @@ TEST_P(ServerKilled, DuringAnEepromReadFailsTheReadAndCanBeStartedAgain) {
     server_.kill_hard();
     reader.join();
     EXPECT_TRUE(result == FATAL_ERROR || result == NO_DEV_DETECTED) << result;
-    EXPECT_LT(ended - killed, std::chrono::seconds(3));  // not the 6 s time-out
+    // Not the 6 s time-out: well short of it, with room for a loaded machine or an emulator
+    // (4.3 s seen under qemu-aarch64 with a build beside it).
+    EXPECT_LT(ended - killed, std::chrono::seconds(5));
 
     ASSERT_TRUE(server_.start(dir_));
     ASSERT_EQ(identify(dll), "2.0.19");
