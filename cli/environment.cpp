@@ -1,6 +1,7 @@
 #include "environment.hpp"
 
 #include <cstdlib>
+#include <string>
 
 namespace gpio_dll::cli {
 
@@ -24,6 +25,14 @@ void apply_environment(Options& options) {
       throw UsageError{"GPIO_DLL_SIM and GPIO_DLL_DEVICE exclude each other"};
   }
   if (!options.serial) options.serial = variable("GPIO_DLL_SERIAL");
+}
+
+void settle_module_choice(Options& options, bool from_environment) {
+  if (options.hidraw_dir && (options.sim || options.device))
+    throw UsageError{std::string(options.sim ? "--sim" : "--device") +
+                     " and --hidraw-dir exclude each other"};
+  if (from_environment) apply_environment(options);
+  if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
 }
 
 }  // namespace gpio_dll::cli

@@ -12,4 +12,9 @@ namespace gpio_dll::cli {
 // count as unset. Throws UsageError when GPIO_DLL_SIM and GPIO_DLL_DEVICE are both set.
 void apply_environment(Options& options);
 
+// The module choice made whole: --hidraw-dir with --sim or --device is refused, then the
+// environment fills what is left open (when `from_environment`), then --sim with --device is
+// refused. Throws UsageError.
+void settle_module_choice(Options& options, bool from_environment);
+
 }  // namespace gpio_dll::cli

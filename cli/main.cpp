@@ -102,11 +102,7 @@ int run(CommandLine& line) {
   const Command& command = *line.command;
   i2c_tools::refuse_habits(command.name, line.args);
   if ((options.script || options.held_ms) && !options.sim) options.sim = "2.0.19";
-  if (options.hidraw_dir && (options.sim || options.device))
-    throw UsageError{std::string(options.sim ? "--sim" : "--device") +
-                     " and --hidraw-dir exclude each other"};
-  if (command.needs_module) apply_environment(options);
-  if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
+  settle_module_choice(options, command.needs_module);
   if (!options.sim && !platform::system_available() && command.needs_module)
     throw UsageError{"this build has no HID access to real modules here; use --sim FW"};
 
@@ -174,11 +170,7 @@ std::optional<I2cToolsCall> i2c_tools_call(int argc, char** argv) {
 int run_i2c_tools(I2cToolsCall& call) {
   Options& options = call.options;
   try {
-    if (options.hidraw_dir && (options.sim || options.device))
-      throw UsageError{std::string(options.sim ? "--sim" : "--device") +
-                       " and --hidraw-dir exclude each other"};
-    apply_environment(options);
-    if (options.sim && options.device) throw UsageError{"--sim and --device exclude each other"};
+    settle_module_choice(options, true);
     debug_window::run_headless();
     set_up_platform(options);
   } catch (const UsageError& e) {

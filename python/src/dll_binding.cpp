@@ -13,6 +13,7 @@
 #include "gpio_dll/automation.hpp"
 #include "gpio_dll/automation_error.hpp"
 #include "gpio_dll/cls_gpio_dll.hpp"
+#include "gpio_dll/debug_window.hpp"
 
 namespace py = pybind11;
 
@@ -145,8 +146,8 @@ void bind_dll(py::module_& m) {
   m.def(
       "_block_limits",
       [] {
-        const ModuleState& state = ModuleState::current();
-        return py::make_tuple(int{state.MaxBytesRd}, int{state.MaxBytesWr});
+        const debug_window::BlockLimits limits = debug_window::block_limits();
+        return py::make_tuple(limits.read, limits.write);
       },
       "(read, write): the block limits that the calling thread's last block method recorded, "
       "as it refused a count over them.");
